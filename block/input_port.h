@@ -1,0 +1,19 @@
+// What the block reads back from input port 0 once propagation has settled it.
+#ifndef KQ_BLOCK_INPUT_PORT_H
+#define KQ_BLOCK_INPUT_PORT_H
+
+#include <cstdint>
+
+#include "host/block_instance.h"
+
+// Frame mode of input port 0: -1 (inherited) when bit 4 of its attribute word is set, else bit 3
+// (0 sample based, 1 frame based).
+int32_t inputFrameMode(const BlockInstance* instance);
+
+// Number of channels C of input port 0: its column count when it has a column entry, else 1.
+int32_t inputChannelCount(const BlockInstance* instance);
+
+// Rows of input port 0 (its first dimension); 0 when the host gave no dimension list.
+int32_t inputRowCount(const BlockInstance* instance);
+
+#endif

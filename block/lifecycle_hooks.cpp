@@ -1,0 +1,135 @@
+// Run time: from a declared interface to output calls, and back.
+#include "block/lifecycle_hooks.h"
+
+#include <cstddef>
+#include <cstring>
+
+#include "block/block_hooks.h"
+#include "block/dialog_params.h"
+#include "block/input_port.h"
+#include "block/unwrap_kernel_table.h"
+#include "block/work_vectors.h"
+#include "host/data_types.h"
+#include "host/sig_blk_common.h"
+
+namespace {
+
+constexpr const char* kNeedsDiscreteSampleTime = "Input to block must have a discrete sample time";
+constexpr const char* kMissingWorkVectors =
+    "Work vectors of the block are missing: the host must allocate them before start";
+
+// The running state is bound (and reset) for a frame-based input, or whenever the block runs on
+// across calls; a stateless sample-based block has no state vectors.
+bool usesState(const BlockInstance* instance) {
+    return inputFrameMode(instance) == kFrameModeFrame || isRunning(instance);
+}
+
+bool stateVectorsPresent(const BlockInstance* instance) {
+    return workVectorData(instance, kWorkPrev) != nullptr &&
+           workVectorData(instance, kWorkCumsum) != nullptr &&
+           workVectorData(instance, kWorkFirstStep) != nullptr;
+}
+
+// Element size of a work vector's own type, for a host without a type-size service.
+size_t ownElementSize(int32_t typeId) {
+    switch (typeId) {
+    case kTypeIdDouble:
+        return sizeof(double);
+    case kTypeIdSingle:
+        return sizeof(float);
+    case kTypeIdBoolean:
+        return 1;
+    default:
+        return 0;
+    }
+}
+
+} // namespace
+
+void hookStart(BlockInstance* instance) {
+    if (instance->samplePeriod[0] == 0.0) {
+        setErrorStatus(instance, kNeedsDiscreteSampleTime);
+        return;
+    }
+    // The kernels dereference these on every call: a start without them would fail later, inside
+    // an output step, so it fails here instead.
+    if (workVectorData(instance, kWorkCutoff) == nullptr ||
+        (usesState(instance) && !stateVectorsPresent(instance))) {
+        setErrorStatus(instance, kMissingWorkVectors);
+        return;
+    }
+    // A second start without a terminate in between must not lose the first record.
+    tqFree(instance->userData);
+    auto* args = static_cast<UnwrapArgs*>(tqCalloc(instance, 1, sizeof(UnwrapArgs)));
+    instance->userData = args;
+    fillUnwrapArgs(args, instance);
+}
+
+void fillUnwrapArgs(UnwrapArgs* args, const BlockInstance* instance) {
+    const bool frameBased = inputFrameMode(instance) == kFrameModeFrame;
+    args->cutoff = workVectorData(instance, kWorkCutoff);
+    if (frameBased || isRunning(instance)) {
+        args->cumsum = workVectorData(instance, kWorkCumsum);
+        args->prev = workVectorData(instance, kWorkPrev);
+        args->firstStep = static_cast<uint8_t*>(workVectorData(instance, kWorkFirstStep));
+    }
+    args->in = instance->inputPorts[0].data;
+    args->out = instance->outputPorts[0].data;
+
+    const bool oriented = isInputOriented(instance, 0);
+    args->numChans = inputChannelCount(instance);
+    args->frameLen = inputRowCount(instance);
+    args->numElems = isInputFrameDataOn(instance, 0)
+                         ? args->numChans
+                         : static_cast<int32_t>(int64_t{args->numChans} * args->frameLen);
+    if (!oriented) {
+        args->numElems = 1;
+    }
+    // A sample-based row is one channel along its length.
+    if (!frameBased && args->frameLen == 1) {
+        args->frameLen = args->numChans;
+        args->numChans = 1;
+    }
+    selectUnwrapKernel(instance, args);
+}
+
+void selectUnwrapKernel(const BlockInstance* instance, UnwrapArgs* args) {
+    const bool inPlace = instance->inputPorts[0].sharedWithOutput == 0;
+    const bool running = isRunning(instance);
+    const bool single = isInputSingle(instance, 0);
+    const bool perChannel = inputFrameMode(instance) == kFrameModeFrame || args->numElems == 1;
+    args->kernel = UnwrapKernelTable[unwrapKernelIndex(inPlace, single, running, perChannel)];
+}
+
+void hookInitializeConditions(BlockInstance* instance) {
+    if (usesState(instance) && stateVectorsPresent(instance)) {
+        const WorkVectorRecord& cumsum = instance->workVectors[kWorkCumsum];
+        // The host's type size when it offers one; otherwise the vector's own element size, so
+        // that exactly its width is cleared and never more.
+        size_t elementSize = ownElementSize(cumsum.typeId);
+        if (instance->getDataTypeSize != nullptr) {
+            const int32_t hostSize = instance->getDataTypeSize(instance->typeSizeContext,
+                                                               cumsum.typeId);
+            if (hostSize > 0 && static_cast<size_t>(hostSize) <= elementSize) {
+                elementSize = static_cast<size_t>(hostSize);
+            }
+        }
+        *static_cast<uint8_t*>(instance->workVectors[kWorkFirstStep].data) = 1;
+        const size_t width = cumsum.width > 0 ? static_cast<size_t>(cumsum.width) : 0;
+        std::memset(cumsum.data, 0, width * elementSize);
+    }
+    hookProcessParameters(instance);
+}
+
+void hookOutputs(BlockInstance* instance) {
+    // Without a successful start there is no record and nothing to run.
+    const auto* args = static_cast<const UnwrapArgs*>(instance->userData);
+    if (args != nullptr) {
+        args->kernel(args);
+    }
+}
+
+void hookTerminate(BlockInstance* instance) {
+    tqFree(instance->userData);
+    instance->userData = nullptr;
+}

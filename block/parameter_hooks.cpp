@@ -1,0 +1,46 @@
+// Parameters: the tolerance check, and the cutoff derived from it.
+#include "block/block_hooks.h"
+#include "block/dialog_params.h"
+#include "block/work_vectors.h"
+#include "host/sig_blk_common.h"
+
+namespace {
+constexpr const char* kToleranceNotRealScalar = "Tolerance must be a real scalar.";
+} // namespace
+
+void hookCheckParameters(BlockInstance* instance) {
+    const vzArray* tolerance = dialogParam(instance, kParamTolerance);
+    if (tolerance == nullptr) {
+        setErrorStatus(instance, kToleranceNotRealScalar);
+        return;
+    }
+    // A sizes-only call with an unset dialog passes.
+    if (getSimMode(instance) == kSimModeSizesQuery && vzIsEmpty(tolerance)) {
+        return;
+    }
+    if (vzGetNumberOfElements(tolerance) != 1 || vzIsComplex(tolerance)) {
+        setErrorStatus(instance, kToleranceNotRealScalar);
+    }
+}
+
+void hookProcessParameters(BlockInstance* instance) {
+    // In modes 2 and 3 the host keeps the cutoff itself.
+    const int32_t mode = getSimMode(instance);
+    if (mode == kSimModeHost3 || mode == kSimModeHost2) {
+        return;
+    }
+    const vzArray* tolerance = dialogParam(instance, kParamTolerance);
+    void* cutoff = workVectorData(instance, kWorkCutoff);
+    if (tolerance == nullptr || cutoff == nullptr) {
+        return;
+    }
+    const double value = vzGetScalar(tolerance);
+    // The value itself when above zero, else its negation: +0 becomes -0, -0 becomes +0 and a NaN
+    // stays a NaN.
+    const double magnitude = value > 0.0 ? value : -value;
+    if (isInputSingle(instance, 0)) {
+        *static_cast<float*>(cutoff) = static_cast<float>(magnitude);
+    } else {
+        *static_cast<double*>(cutoff) = magnitude;
+    }
+}

@@ -1,0 +1,22 @@
+// The twelve-entry kernel table, indexed by
+//   inPlace + 6 * single + 2 * running * (1 + perChannel).
+#ifndef KQ_BLOCK_UNWRAP_KERNEL_TABLE_H
+#define KQ_BLOCK_UNWRAP_KERNEL_TABLE_H
+
+#include <array>
+
+#include "block/unwrap_args.h"
+
+inline constexpr int kNumUnwrapKernels = 12;
+
+// Entry i runs kernel i in this order: stateless copy, stateless in place, running per-element
+// copy, running per-element in place, running per-channel copy, running per-channel in place;
+// double for 0 to 5, single for 6 to 11.
+extern const std::array<UnwrapKernelEntry, kNumUnwrapKernels> UnwrapKernelTable;
+
+// Index of the entry for a choice of layout, precision and buffer sharing.
+constexpr int unwrapKernelIndex(bool inPlace, bool single, bool running, bool perChannel) {
+    return int{inPlace} + 6 * int{single} + 2 * int{running} * (1 + int{perChannel});
+}
+
+#endif

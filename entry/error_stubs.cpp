@@ -1,0 +1,5 @@
+#include "entry/error_stubs.h"
+
+void zeroCrossingsStub(BlockInstance* instance) { setErrorStatus(instance, kNoZeroCrossingsMessage); }
+
+void nextVarHitStub(BlockInstance* instance) { setErrorStatus(instance, kNoVarHitMessage); }

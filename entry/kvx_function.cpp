@@ -1,0 +1,31 @@
+// The block library's one export.
+#include "host/kvx_function.h"
+
+#include <limits>
+
+#include "entry/command_line_call.h"
+#include "entry/host_call_dispatcher.h"
+
+namespace {
+constexpr int32_t kInstanceSlot = 1;
+constexpr int32_t kFlagSlot = 3;
+} // namespace
+
+extern "C" __attribute__((visibility("default"))) void kvxFunction(int32_t numLeft,
+                                                                   vzArray* leftArgs[],
+                                                                   int32_t numRight,
+                                                                   const vzArray* rightArgs[]) {
+    if (numLeft >= 0) {
+        commandLineCall(numLeft, leftArgs, numRight, rightArgs);
+        return;
+    }
+    // A host call: the instance travels in the second result slot, the flag code in the fourth
+    // argument; nothing else is read.
+    if (leftArgs == nullptr || leftArgs[kInstanceSlot] == nullptr) {
+        return; // no instance to run on or to report to
+    }
+    auto* instance = reinterpret_cast<BlockInstance*>(leftArgs[kInstanceSlot]);
+    const vzArray* flag = rightArgs != nullptr ? rightArgs[kFlagSlot] : nullptr;
+    // An empty or missing flag array reads as NaN, which is an invalid code.
+    dispatchHostCall(instance, flag != nullptr ? vzGetScalar(flag) : std::numeric_limits<double>::quiet_NaN());
+}

@@ -1,0 +1,62 @@
+// kqhost: a command-line host that loads the block and drives it through kvxFunction.
+#include <cstdio>
+#include <exception>
+#include <iostream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "sim/host/block_error.h"
+#include "sim/kqhost/commands.h"
+#include "sim/kqhost/kqhost_error.h"
+
+namespace {
+
+constexpr const char* kUsage = R"(usage: kqhost COMMAND [options]
+
+A stand-in simulation host for the kqphasefix2 phase-unwrap block: it loads the block library
+and drives it through its one entry point, kvxFunction, as a block-diagram host would.
+
+Commands:
+  run INPUT OUTPUT   run one simulation of the block on a signal file and write the result
+  gxw                set the block up and print its code-generation record
+  sizes              make a command-line sizes query and print the 38 sizes entries
+
+Run 'kqhost COMMAND --help' for the options of a command.
+Every command takes --block PATH (default: kqphasefix2.so beside kqhost).
+)";
+
+int dispatch(std::string_view command, const std::vector<std::string>& args) {
+    if (command == "run") {
+        return kqhost::runRunCommand(args);
+    }
+    if (command == "gxw") {
+        return kqhost::runGxwCommand(args);
+    }
+    if (command == "sizes") {
+        return kqhost::runSizesCommand(args);
+    }
+    throw kqhost::KqhostError("unknown command '" + std::string(command) +
+                              "' (try 'kqhost --help')");
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        std::cerr << kUsage;
+        return 2;
+    }
+    const std::string_view command = argv[1];
+    if (command == "--help" || command == "-h" || command == "help") {
+        std::cout << kUsage;
+        return 0;
+    }
+    try {
+        return dispatch(command, std::vector<std::string>(argv + 2, argv + argc));
+    } catch (const std::exception& error) {
+        std::cout.flush();
+        std::cerr << "kqhost: " << error.what() << '\n';
+        return 1;
+    }
+}

@@ -1,0 +1,81 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "block/block_hooks.h"
+#include "block/unwrap_args.h"
+#include "block/unwrap_kernel_table.h"
+#include "block_test_support.h"
+
+namespace {
+
+using kq::sim::HostInstance;
+
+struct SelectionCase {
+    std::string name;
+    kqtest::InstanceShape shape;
+    int expectedIndex;
+    int32_t numChans;
+    int32_t frameLen;
+    int32_t numElems;
+    bool stateBound;
+};
+
+class KernelSelection : public ::testing::TestWithParam<SelectionCase> {};
+
+TEST_P(KernelSelection, StartFillsTheRecordAndChoosesOneEntry) {
+    const SelectionCase& c = GetParam();
+    HostInstance host;
+    ASSERT_EQ(kqtest::prepareInstance(host, c.shape), "");
+    ASSERT_EQ(kqtest::hostCall(host, kFlagStart), "");
+    const auto* args = static_cast<const UnwrapArgs*>(host.block()->userData);
+    ASSERT_NE(args, nullptr);
+    EXPECT_EQ(args->kernel, UnwrapKernelTable[c.expectedIndex]);
+    EXPECT_EQ(args->numChans, c.numChans);
+    EXPECT_EQ(args->frameLen, c.frameLen);
+    EXPECT_EQ(args->numElems, c.numElems);
+    EXPECT_EQ(args->in, host.block()->inputPorts[0].data);
+    EXPECT_EQ(args->out, host.block()->outputPorts[0].data);
+    EXPECT_EQ(args->cutoff, host.block()->workVectors[0].data);
+    if (c.stateBound) {
+        EXPECT_EQ(args->prev, host.block()->workVectors[1].data);
+        EXPECT_EQ(args->cumsum, host.block()->workVectors[2].data);
+        EXPECT_EQ(args->firstStep, host.block()->workVectors[3].data);
+    } else {
+        EXPECT_EQ(args->prev, nullptr);
+        EXPECT_EQ(args->cumsum, nullptr);
+        EXPECT_EQ(args->firstStep, nullptr);
+    }
+    EXPECT_EQ(kqtest::hostCall(host, kFlagTerminate), "");
+    EXPECT_EQ(host.block()->userData, nullptr);
+}
+
+// shape: dims, frameMode, typeId, secondParam, inPlace
+INSTANTIATE_TEST_SUITE_P(
+    Layouts, KernelSelection,
+    ::testing::Values(
+        SelectionCase{"Frame4x3DoubleRunningCopy", {{4, 3}, 1, 0, 0.0, false}, 4, 3, 4, 3, true},
+        SelectionCase{"Frame4x3SingleRunningInPlace", {{4, 3}, 1, 1, 0.0, true}, 11, 3, 4, 3, true},
+        SelectionCase{"Row1x5DoubleStatelessInPlace", {{1, 5}, 0, 0, 1.0, true}, 1, 1, 5, 5, false},
+        SelectionCase{"Vector5SampleRunning", {{5}, 0, 0, 0.0, false}, 4, 1, 5, 1, true},
+        SelectionCase{"Vector5SampleRunningInPlace", {{5}, 0, 0, 0.0, true}, 5, 1, 5, 1, true},
+        SelectionCase{"Sample2x2Running", {{2, 2}, 0, 0, 0.0, false}, 2, 2, 2, 4, true},
+        SelectionCase{"Sample2x2RunningInPlaceSingle", {{2, 2}, 0, 1, 0.0, true}, 9, 2, 2, 4, true},
+        SelectionCase{"FrameStatelessBindsState", {{4, 3}, 1, 0, 1.0, false}, 0, 3, 4, 3, true},
+        SelectionCase{"FrameStatelessSingleInPlace", {{4, 3}, 1, 1, 1.0, true}, 7, 3, 4, 3, true},
+        SelectionCase{"Row1x1RunningPerChannel", {{1, 1}, 0, 0, 0.0, false}, 4, 1, 1, 1, true},
+        SelectionCase{"Row1x3RunningSingleCopy", {{1, 3}, 0, 1, 0.0, false}, 8, 1, 3, 3, true},
+        SelectionCase{"Column3x1StatelessSingle", {{3, 1}, 0, 1, 1.0, false}, 6, 1, 3, 3, false},
+        SelectionCase{"Vector4FrameRunningSingle", {{4}, 1, 1, 0.0, false}, 10, 1, 4, 1, true}),
+    [](const auto& info) { return info.param.name; });
+
+TEST(KernelIndex, FormulaCoversTheTable) {
+    EXPECT_EQ(unwrapKernelIndex(false, false, false, false), 0);
+    EXPECT_EQ(unwrapKernelIndex(true, false, false, true), 1); // perChannel matters only running
+    EXPECT_EQ(unwrapKernelIndex(false, false, true, false), 2);
+    EXPECT_EQ(unwrapKernelIndex(true, false, true, true), 5);
+    EXPECT_EQ(unwrapKernelIndex(true, true, true, true), 11);
+}
+
+} // namespace

@@ -1,0 +1,129 @@
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cstring>
+#include <limits>
+#include <vector>
+
+#include "block/block_hooks.h"
+#include "block/unwrap_args.h"
+#include "block_test_support.h"
+
+namespace {
+
+using kq::sim::HostInstance;
+using kq::sim::HostInstanceOptions;
+
+double* inputOf(HostInstance& host) { return static_cast<double*>(host.block()->inputPorts[0].data); }
+double* outputOf(HostInstance& host) {
+    return static_cast<double*>(host.block()->outputPorts[0].data);
+}
+
+// One output step of a 1x1 running double instance.
+double stepOne(HostInstance& host, double x) {
+    inputOf(host)[0] = x;
+    EXPECT_EQ(kqtest::hostCall(host, kFlagOutputs), "");
+    return outputOf(host)[0];
+}
+
+TEST(Lifecycle, ContinuousSampleTimeIsRefusedAtStart) {
+    HostInstance host;
+    ASSERT_EQ(kqtest::prepareInstance(host, {.dims = {1, 1}, .samplePeriod = 0.0}), "");
+    EXPECT_EQ(kqtest::hostCall(host, kFlagStart), "Input to block must have a discrete sample time");
+    EXPECT_EQ(host.block()->userData, nullptr);
+    EXPECT_EQ(kqtest::hostCall(host, kFlagOutputs), ""); // no record: writes nothing
+    EXPECT_EQ(kqtest::hostCall(host, kFlagTerminate), "");
+}
+
+TEST(Lifecycle, DiscreteSampleTimesStart) {
+    for (double period : {0.1, -1.0, std::numeric_limits<double>::quiet_NaN()}) {
+        HostInstance host;
+        ASSERT_EQ(kqtest::startInstance(host, {.dims = {1, 1}, .samplePeriod = period}), "");
+        EXPECT_NE(host.block()->userData, nullptr);
+    }
+}
+
+TEST(Lifecycle, RunningUnwrapCarriesOnAndAResetRestartsIt) {
+    HostInstance host;
+    ASSERT_EQ(kqtest::startInstance(host, {.dims = {1, 1}}), "");
+    EXPECT_EQ(stepOne(host, 0.0), 0.0);
+    EXPECT_EQ(stepOne(host, 4.0), -2.2831853071795862);
+    EXPECT_EQ(stepOne(host, 8.0), -4.5663706143591725);
+    ASSERT_EQ(kqtest::hostCall(host, kFlagInitializeConditions), "");
+    EXPECT_EQ(stepOne(host, 8.0), 8.0); // a first call again: passed through
+    EXPECT_EQ(stepOne(host, 12.0), 12.0 - 6.283185307179586);
+}
+
+TEST(Lifecycle, ToleranceChangeTakesEffectAtTheNextCall) {
+    HostInstance host;
+    ASSERT_EQ(kqtest::startInstance(host, {.dims = {1, 1}}), "");
+    EXPECT_EQ(stepOne(host, 0.0), 0.0);
+    EXPECT_EQ(stepOne(host, 4.0), -2.2831853071795862);
+    host.replaceDialogParam(0, vzCreateDoubleScalar(7.0)); // above 2 pi: no more corrections
+    ASSERT_EQ(kqtest::hostCall(host, kFlagCheckParameters), "");
+    ASSERT_EQ(kqtest::hostCall(host, kFlagProcessParameters), "");
+    // The correction taken before stays; new steps are no longer corrected.
+    EXPECT_EQ(stepOne(host, 8.0), 8.0 - 6.283185307179586);
+}
+
+TEST(Lifecycle, InPlaceOutputSharesTheInputBuffer) {
+    HostInstance host;
+    ASSERT_EQ(kqtest::startInstance(host, {.dims = {3, 1}, .frameMode = 1, .inPlace = true}), "");
+    ASSERT_EQ(host.block()->inputPorts[0].data, host.block()->outputPorts[0].data);
+    double* buffer = inputOf(host);
+    buffer[0] = 0.0, buffer[1] = 4.0, buffer[2] = 8.0;
+    ASSERT_EQ(kqtest::hostCall(host, kFlagOutputs), "");
+    EXPECT_EQ(buffer[1], -2.2831853071795862);
+    EXPECT_EQ(buffer[2], -4.5663706143591725);
+}
+
+TEST(Lifecycle, TerminateReleasesTheRecordAndASecondStartKeepsNoOldOne) {
+    HostInstance host;
+    ASSERT_EQ(kqtest::startInstance(host, {.dims = {1, 1}}), "");
+    ASSERT_EQ(kqtest::hostCall(host, kFlagStart), ""); // the first record is released, not leaked
+    EXPECT_NE(host.block()->userData, nullptr);
+    ASSERT_EQ(kqtest::hostCall(host, kFlagTerminate), "");
+    EXPECT_EQ(host.block()->userData, nullptr);
+    EXPECT_EQ(kqtest::hostCall(host, kFlagTerminate), ""); // null is fine
+}
+
+TEST(Lifecycle, StartWithoutTheStateVectorsFails) {
+    // Stateless when the widths were set, running by start: the state vectors do not exist.
+    HostInstance host;
+    ASSERT_EQ(kqtest::prepareInstance(host, {.dims = {1, 2}, .secondParam = 1.0}), "");
+    host.replaceDialogParam(1, vzCreateDoubleScalar(0.0));
+    EXPECT_NE(kqtest::hostCall(host, kFlagStart), "");
+    EXPECT_EQ(host.block()->userData, nullptr);
+}
+
+class ResetWithoutTypeSize : public ::testing::TestWithParam<int32_t> {};
+
+TEST_P(ResetWithoutTypeSize, ClearsExactlyTheCumsumWidth) {
+    const int32_t typeId = GetParam();
+    HostInstance host(HostInstanceOptions{.offerTypeSizeService = false});
+    ASSERT_EQ(kqtest::prepareInstance(host, {.dims = {3, 2}, .typeId = typeId}), "");
+    WorkVectorRecord& cumsum = host.block()->workVectors[2];
+    const size_t elementSize = typeId == 1 ? 4 : 8;
+    // A buffer with guard bytes after the vector's own width.
+    std::vector<unsigned char> memory(cumsum.width * elementSize + 16, 0xAB);
+    cumsum.data = memory.data();
+    auto* firstStep = static_cast<uint8_t*>(host.block()->workVectors[3].data);
+    *firstStep = 0;
+    hookInitializeConditions(host.block());
+    EXPECT_EQ(*firstStep, 1);
+    for (size_t i = 0; i < memory.size(); ++i) {
+        EXPECT_EQ(memory[i], i < cumsum.width * elementSize ? 0x00 : 0xAB) << i;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(BothPrecisions, ResetWithoutTypeSize, ::testing::Values(0, 1));
+
+TEST(Lifecycle, StatelessSampleBasedResetTouchesNoState) {
+    HostInstance host;
+    ASSERT_EQ(kqtest::prepareInstance(host, {.dims = {1, 2}, .secondParam = 1.0}), "");
+    ASSERT_EQ(host.numWorkVectors(), 1);
+    EXPECT_EQ(kqtest::hostCall(host, kFlagInitializeConditions), "");
+    EXPECT_EQ(*static_cast<double*>(host.block()->workVectors[0].data), 3.141592653589793);
+}
+
+} // namespace

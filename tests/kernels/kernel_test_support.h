@@ -1,0 +1,482 @@
+// Shared helpers of the kernel tests: bit-exact comparison, a uniform catalogue of the twelve
+// kernels, and a runner that calls one kernel on guarded buffers while keeping its running state.
+#ifndef KQ_TESTS_KERNELS_KERNEL_TEST_SUPPORT_H
+#define KQ_TESTS_KERNELS_KERNEL_TEST_SUPPORT_H
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+#include <random>
+#include <string>
+#include <type_traits>
+#include <vector>
+
+#include "kernels/unwrap_kernels.h"
+
+#if defined(__SANITIZE_ADDRESS__)
+#define KQ_TEST_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define KQ_TEST_ASAN 1
+#endif
+#endif
+#if defined(KQ_TEST_ASAN)
+#include <sanitizer/asan_interface.h>
+#endif
+
+namespace kqtest {
+
+// ---------------------------------------------------------------------------------------------
+// Bits
+
+template <typename T>
+using BitsOf = std::conditional_t<sizeof(T) == 8, uint64_t, uint32_t>;
+
+template <typename T>
+BitsOf<T> bitsOf(T value) {
+    return std::bit_cast<BitsOf<T>>(value);
+}
+
+template <typename T>
+T fromBits(BitsOf<T> bits) {
+    return std::bit_cast<T>(bits);
+}
+
+template <typename T>
+std::string describe(T value) {
+    char text[96];
+    std::snprintf(text, sizeof text, "%.17g (%a, bits 0x%llx)", static_cast<double>(value),
+                  static_cast<double>(value), static_cast<unsigned long long>(bitsOf(value)));
+    return text;
+}
+
+// Exact bit equality, NaN payloads included.
+template <typename T>
+::testing::AssertionResult sameBits(T actual, T expected) {
+    if (bitsOf(actual) == bitsOf(expected)) {
+        return ::testing::AssertionSuccess();
+    }
+    return ::testing::AssertionFailure()
+           << "got " << describe(actual) << ", expected " << describe(expected);
+}
+
+template <typename T>
+::testing::AssertionResult sameBits(const std::vector<T>& actual, const std::vector<T>& expected) {
+    if (actual.size() != expected.size()) {
+        return ::testing::AssertionFailure()
+               << "got " << actual.size() << " values, expected " << expected.size();
+    }
+    for (size_t i = 0; i < actual.size(); ++i) {
+        if (bitsOf(actual[i]) != bitsOf(expected[i])) {
+            return ::testing::AssertionFailure() << "first difference at index " << i << ": got "
+                                                 << describe(actual[i]) << ", expected "
+                                                 << describe(expected[i]);
+        }
+    }
+    return ::testing::AssertionSuccess();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Guarded buffers
+
+// Signalling NaNs: no arithmetic produces them, so finding one in an output means a guard or an
+// unwritten position leaked through, and reading one into the arithmetic turns a result into NaN.
+template <typename T>
+T guardValue() {
+    if constexpr (sizeof(T) == 8) {
+        return fromBits<T>(0x7FF4'0000'0000'6A4Dull);
+    } else {
+        return fromBits<T>(0x7FA0'6A4Du);
+    }
+}
+
+template <typename T>
+T unwrittenValue() {
+    if constexpr (sizeof(T) == 8) {
+        return fromBits<T>(0x7FF4'0000'0000'0BADull);
+    } else {
+        return fromBits<T>(0x7FA0'0BADu);
+    }
+}
+
+template <>
+inline uint8_t guardValue<uint8_t>() {
+    return 0xA5;
+}
+
+// size values with kGuard guard values before and after. In an AddressSanitizer build the guards
+// are poisoned while a kernel runs, so even a read of them stops the test.
+template <typename T>
+class GuardedBuffer {
+public:
+    static constexpr size_t kGuard = 16;
+
+    GuardedBuffer(size_t size, T fill) : storage_(size + 2 * kGuard), size_(size) {
+        for (size_t i = 0; i < storage_.size(); ++i) {
+            setBits(i, (i < kGuard || i >= kGuard + size) ? guardValue<T>() : fill);
+        }
+    }
+    explicit GuardedBuffer(const std::vector<T>& values) : GuardedBuffer(values.size(), T{}) {
+        copyIn(values);
+    }
+
+    T* data() { return storage_.data() + kGuard; }
+    size_t size() const { return size_; }
+
+    std::vector<T> values() const {
+        return std::vector<T>(storage_.begin() + kGuard, storage_.begin() + kGuard + size_);
+    }
+    void assign(const std::vector<T>& values) {
+        ASSERT_EQ(values.size(), size_);
+        copyIn(values);
+    }
+
+    bool guardsIntact() const {
+        const T guard = guardValue<T>();
+        for (size_t i = 0; i < kGuard; ++i) {
+            if (std::memcmp(&storage_[i], &guard, sizeof(T)) != 0 ||
+                std::memcmp(&storage_[kGuard + size_ + i], &guard, sizeof(T)) != 0) {
+                return false;
+            }
+        }
+        return true;
+    }
+
+    void poisonGuards() {
+#if defined(KQ_TEST_ASAN)
+        ASAN_POISON_MEMORY_REGION(storage_.data(), kGuard * sizeof(T));
+        ASAN_POISON_MEMORY_REGION(storage_.data() + kGuard + size_, kGuard * sizeof(T));
+#endif
+    }
+    void unpoisonGuards() {
+#if defined(KQ_TEST_ASAN)
+        ASAN_UNPOISON_MEMORY_REGION(storage_.data(), storage_.size() * sizeof(T));
+#endif
+    }
+
+private:
+    void setBits(size_t i, T value) { std::memcpy(&storage_[i], &value, sizeof(T)); }
+    void copyIn(const std::vector<T>& values) {
+        for (size_t i = 0; i < values.size(); ++i) {
+            setBits(kGuard + i, values[i]);
+        }
+    }
+
+    std::vector<T> storage_;
+    size_t size_;
+};
+
+// ---------------------------------------------------------------------------------------------
+// The twelve kernels behind one calling form
+
+enum class Shape { kStateless, kRunningSample, kRunningFrame };
+
+// One calling form for every kernel: in-place kernels get the same buffer as `in` and `out`,
+// stateless kernels ignore the state, per-element kernels see numChans * frameLen elements.
+template <typename T>
+using KernelCall = void (*)(const T* in, T* out, T* prev, T* cumsum, T cutoff, int32_t numChans,
+                            int32_t frameLen, uint8_t* firstStep);
+
+template <typename T>
+struct KernelInfo {
+    const char* name;
+    Shape shape;
+    bool inPlace;
+    KernelCall<T> call;
+};
+
+// Order within a precision: copy then in place, for stateless, per element, per channel.
+template <typename T>
+const std::array<KernelInfo<T>, 6>& kernelCatalogue();
+
+template <>
+inline const std::array<KernelInfo<double>, 6>& kernelCatalogue<double>() {
+    using T = double;
+    static const std::array<KernelInfo<T>, 6> catalogue{{
+        {"unwrapStatelessCopyDbl", Shape::kStateless, false,
+         [](const T* in, T* out, T*, T*, T cut, int32_t nc, int32_t fl, uint8_t*) {
+             unwrapStatelessCopyDbl(in, out, cut, nc, fl);
+         }},
+        {"unwrapStatelessInPlaceDbl", Shape::kStateless, true,
+         [](const T*, T* out, T*, T*, T cut, int32_t nc, int32_t fl, uint8_t*) {
+             unwrapStatelessInPlaceDbl(out, cut, nc, fl);
+         }},
+        {"unwrapRunningSampleCopyDbl", Shape::kRunningSample, false,
+         [](const T* in, T* out, T* prev, T* cs, T cut, int32_t nc, int32_t fl, uint8_t* fs) {
+             unwrapRunningSampleCopyDbl(in, out, prev, cs, cut, nc * fl, fs);
+         }},
+        {"unwrapRunningSampleInPlaceDbl", Shape::kRunningSample, true,
+         [](const T*, T* out, T* prev, T* cs, T cut, int32_t nc, int32_t fl, uint8_t* fs) {
+             unwrapRunningSampleInPlaceDbl(out, prev, cs, cut, nc * fl, fs);
+         }},
+        {"unwrapRunningFrameCopyDbl", Shape::kRunningFrame, false,
+         [](const T* in, T* out, T* prev, T* cs, T cut, int32_t nc, int32_t fl, uint8_t* fs) {
+             unwrapRunningFrameCopyDbl(in, out, prev, cs, cut, nc, fl, fs);
+         }},
+        {"unwrapRunningFrameInPlaceDbl", Shape::kRunningFrame, true,
+         [](const T*, T* out, T* prev, T* cs, T cut, int32_t nc, int32_t fl, uint8_t* fs) {
+             unwrapRunningFrameInPlaceDbl(out, prev, cs, cut, nc, fl, fs);
+         }},
+    }};
+    return catalogue;
+}
+
+template <>
+inline const std::array<KernelInfo<float>, 6>& kernelCatalogue<float>() {
+    using T = float;
+    static const std::array<KernelInfo<T>, 6> catalogue{{
+        {"unwrapStatelessCopySgl", Shape::kStateless, false,
+         [](const T* in, T* out, T*, T*, T cut, int32_t nc, int32_t fl, uint8_t*) {
+             unwrapStatelessCopySgl(in, out, cut, nc, fl);
+         }},
+        {"unwrapStatelessInPlaceSgl", Shape::kStateless, true,
+         [](const T*, T* out, T*, T*, T cut, int32_t nc, int32_t fl, uint8_t*) {
+             unwrapStatelessInPlaceSgl(out, cut, nc, fl);
+         }},
+        {"unwrapRunningSampleCopySgl", Shape::kRunningSample, false,
+         [](const T* in, T* out, T* prev, T* cs, T cut, int32_t nc, int32_t fl, uint8_t* fs) {
+             unwrapRunningSampleCopySgl(in, out, prev, cs, cut, nc * fl, fs);
+         }},
+        {"unwrapRunningSampleInPlaceSgl", Shape::kRunningSample, true,
+         [](const T*, T* out, T* prev, T* cs, T cut, int32_t nc, int32_t fl, uint8_t* fs) {
+             unwrapRunningSampleInPlaceSgl(out, prev, cs, cut, nc * fl, fs);
+         }},
+        {"unwrapRunningFrameCopySgl", Shape::kRunningFrame, false,
+         [](const T* in, T* out, T* prev, T* cs, T cut, int32_t nc, int32_t fl, uint8_t* fs) {
+             unwrapRunningFrameCopySgl(in, out, prev, cs, cut, nc, fl, fs);
+         }},
+        {"unwrapRunningFrameInPlaceSgl", Shape::kRunningFrame, true,
+         [](const T*, T* out, T* prev, T* cs, T cut, int32_t nc, int32_t fl, uint8_t* fs) {
+             unwrapRunningFrameInPlaceSgl(out, prev, cs, cut, nc, fl, fs);
+         }},
+    }};
+    return catalogue;
+}
+
+template <typename T>
+const KernelInfo<T>& findKernel(Shape shape, bool inPlace) {
+    for (const KernelInfo<T>& kernel : kernelCatalogue<T>()) {
+        if (kernel.shape == shape && kernel.inPlace == inPlace) {
+            return kernel;
+        }
+    }
+    std::abort();
+}
+
+// ---------------------------------------------------------------------------------------------
+// One kernel with its running state
+
+// Calls one kernel on guarded buffers and keeps Prev, Cumsum and FirstStep between calls, as the
+// block's work vectors do. Every call checks that no guard changed, that a copy kernel left its
+// input alone, and that every output position was written.
+template <typename T>
+class KernelRunner {
+public:
+    // Before the first call Prev and Cumsum hold a marker, not zeros: a first call must set both.
+    KernelRunner(const KernelInfo<T>& kernel, size_t stateLen)
+        : kernel_(kernel),
+          prev_(stateLen, unwrittenValue<T>()),
+          cumsum_(stateLen, unwrittenValue<T>()),
+          firstStep_(1, uint8_t{1}) {}
+
+    const KernelInfo<T>& kernel() const { return kernel_; }
+
+    // What the block does before the first output call: FirstStep true, Cumsum zero.
+    void initializeConditions() {
+        armFirstStep();
+        cumsum_.assign(std::vector<T>(cumsum_.size(), T{0}));
+    }
+    // FirstStep true alone: the kernel's first call must then zero Cumsum itself.
+    void armFirstStep() { *firstStep_.data() = 1; }
+
+    std::vector<T> call(const std::vector<T>& in, T cutoff, int32_t numChans, int32_t frameLen) {
+        GuardedBuffer<T> inBuf(in);
+        GuardedBuffer<T> outBuf = kernel_.inPlace ? GuardedBuffer<T>(in)
+                                                  : GuardedBuffer<T>(in.size(), unwrittenValue<T>());
+        const T* inPtr = kernel_.inPlace ? outBuf.data() : inBuf.data();
+
+        poisonAll(inBuf, outBuf);
+        kernel_.call(inPtr, outBuf.data(), prev_.data(), cumsum_.data(), cutoff, numChans,
+                     frameLen, firstStep_.data());
+        unpoisonAll(inBuf, outBuf);
+
+        EXPECT_TRUE(inBuf.guardsIntact()) << kernel_.name << " wrote around its input";
+        EXPECT_TRUE(outBuf.guardsIntact()) << kernel_.name << " wrote around its output";
+        EXPECT_TRUE(prev_.guardsIntact()) << kernel_.name << " wrote around Prev";
+        EXPECT_TRUE(cumsum_.guardsIntact()) << kernel_.name << " wrote around Cumsum";
+        EXPECT_TRUE(firstStep_.guardsIntact()) << kernel_.name << " wrote around FirstStep";
+        EXPECT_TRUE(sameBits(inBuf.values(), in)) << kernel_.name << " changed its input";
+        const std::vector<T> out = outBuf.values();
+        for (size_t i = 0; i < out.size(); ++i) {
+            if (bitsOf(out[i]) == bitsOf(unwrittenValue<T>())) {
+                ADD_FAILURE() << kernel_.name << " did not write output " << i;
+                break;
+            }
+        }
+        return out;
+    }
+
+    std::vector<T> prev() const { return prev_.values(); }
+    std::vector<T> cumsum() const { return cumsum_.values(); }
+    uint8_t firstStep() const { return firstStep_.values()[0]; }
+
+private:
+    void poisonAll(GuardedBuffer<T>& inBuf, GuardedBuffer<T>& outBuf) {
+        inBuf.poisonGuards();
+        outBuf.poisonGuards();
+        prev_.poisonGuards();
+        cumsum_.poisonGuards();
+        firstStep_.poisonGuards();
+    }
+    void unpoisonAll(GuardedBuffer<T>& inBuf, GuardedBuffer<T>& outBuf) {
+        inBuf.unpoisonGuards();
+        outBuf.unpoisonGuards();
+        prev_.unpoisonGuards();
+        cumsum_.unpoisonGuards();
+        firstStep_.unpoisonGuards();
+    }
+
+    const KernelInfo<T>& kernel_;
+    GuardedBuffer<T> prev_;
+    GuardedBuffer<T> cumsum_;
+    GuardedBuffer<uint8_t> firstStep_;
+};
+
+// Number of Prev and Cumsum entries a kernel uses for this layout.
+inline size_t stateLength(Shape shape, int32_t numChans, int32_t frameLen) {
+    switch (shape) {
+        case Shape::kStateless:
+            return 0;
+        case Shape::kRunningSample:
+            return static_cast<size_t>(std::max(0, numChans) * std::max(0, frameLen));
+        case Shape::kRunningFrame:
+            return static_cast<size_t>(std::max(0, numChans));
+    }
+    return 0;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Random signals with hard values
+
+// Values of one precision that the arithmetic treats specially.
+template <typename T>
+struct HardValues {
+    static constexpr T pi = static_cast<T>(3.141592653589793);
+    static constexpr T threePi = static_cast<T>(3.0 * static_cast<double>(pi));
+    static constexpr T twoPi = static_cast<T>(6.283185307179586);
+    // Differences just inside and just beyond the window below -pi where the floor bias gives one
+    // turn less than the floor: about 1e-10 and 1e-9 below -pi in double, 1e-5 and 1e-4 in single.
+    static constexpr T insideWindow =
+        static_cast<T>(sizeof(T) == 8 ? -3.141592653689793 : -3.1416027545928955);
+    static constexpr T beyondWindow =
+        static_cast<T>(sizeof(T) == 8 ? -3.141592654589793 : -3.141692638397217);
+    static constexpr T huge = static_cast<T>(sizeof(T) == 8 ? 1e300 : 3e38);
+
+    static T belowPi() { return std::nextafter(pi, T{0}); }
+};
+
+// Draws from std::mt19937_64 with a given seed; tests print the seed on failure.
+template <typename T>
+class HardSignalSource {
+public:
+    explicit HardSignalSource(uint64_t seed) : rng_(seed) {}
+
+    std::mt19937_64& rng() { return rng_; }
+
+    int32_t intIn(int32_t lo, int32_t hi) {
+        return std::uniform_int_distribution<int32_t>(lo, hi)(rng_);
+    }
+    double uniform(double lo, double hi) { return std::uniform_real_distribution<double>(lo, hi)(rng_); }
+
+    // A difference between successive samples that the step treats specially.
+    T hardStep() {
+        using H = HardValues<T>;
+        const T steps[] = {H::pi,          static_cast<T>(-H::pi), H::threePi, static_cast<T>(-H::threePi),
+                           H::insideWindow, H::beyondWindow,       H::belowPi(), static_cast<T>(-H::belowPi()),
+                           H::twoPi,       static_cast<T>(1e-17)};
+        return steps[intIn(0, static_cast<int32_t>(std::size(steps)) - 1)];
+    }
+
+    // A value that is hard on its own, wherever it lands in a signal.
+    T specialValue(bool allowNonFinite) {
+        using L = std::numeric_limits<T>;
+        const T finite[] = {T{0},
+                            -T{0},
+                            L::denorm_min(),
+                            static_cast<T>(-3 * L::denorm_min()),
+                            L::min() / 2,
+                            HardValues<T>::belowPi(),
+                            static_cast<T>(1e15),
+                            static_cast<T>(-1e15),
+                            HardValues<T>::huge,
+                            -HardValues<T>::huge};
+        const T nonFinite[] = {L::quiet_NaN(), L::infinity(), -L::infinity()};
+        const int32_t count = static_cast<int32_t>(std::size(finite)) + (allowNonFinite ? 3 : 0);
+        const int32_t pick = intIn(0, count - 1);
+        return pick < static_cast<int32_t>(std::size(finite)) ? finite[pick]
+                                                              : nonFinite[pick - std::size(finite)];
+    }
+
+    // n samples: mostly ordinary steps of up to two turns, with exact hard steps (taken from a zero
+    // so that the difference is exact), hard values, and occasional large jumps.
+    std::vector<T> signal(size_t n, bool allowNonFinite = true) {
+        std::vector<T> out;
+        double last = uniform(-10.0, 10.0);
+        while (out.size() < n) {
+            const int32_t kind = intIn(0, 99);
+            if (kind < 45) {
+                if (!std::isfinite(last) || std::fabs(last) > 1e6) {
+                    last = uniform(-10.0, 10.0);
+                }
+                last = static_cast<T>(last + uniform(-12.6, 12.6));
+                out.push_back(static_cast<T>(last));
+            } else if (kind < 65) {
+                const T zero = intIn(0, 1) ? T{0} : -T{0};
+                const T step = hardStep();
+                const bool upward = intIn(0, 1) == 1;
+                out.push_back(upward ? zero : step);
+                out.push_back(upward ? step : zero);
+                last = out.back();
+            } else if (kind < 90) {
+                out.push_back(specialValue(allowNonFinite));
+                last = out.back();
+            } else {
+                last = static_cast<T>(uniform(-1000.0, 1000.0));
+                out.push_back(static_cast<T>(last));
+            }
+        }
+        out.resize(n);
+        return out;
+    }
+
+    // A cutoff: the usual ones, the boundaries of a turn, and ones no correction passes.
+    T cutoff() {
+        using L = std::numeric_limits<T>;
+        using H = HardValues<T>;
+        const T cutoffs[] = {T{0},
+                             H::pi,
+                             static_cast<T>(1e-15),
+                             H::twoPi,
+                             std::nextafter(H::twoPi, T{0}),
+                             T{1},
+                             static_cast<T>(uniform(0.0, 20.0)),
+                             L::infinity(),
+                             L::quiet_NaN()};
+        return cutoffs[intIn(0, static_cast<int32_t>(std::size(cutoffs)) - 1)];
+    }
+
+private:
+    std::mt19937_64 rng_;
+};
+
+}  // namespace kqtest
+
+#endif

@@ -1,0 +1,103 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <bit>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "scratch_folder.h"
+#include "signal_io_helpers.h"
+#include "sim/kqhost/signal_reader.h"
+
+namespace kqhost {
+namespace {
+
+using test::errorOf;
+using test::readSignal;
+using test::ScratchFolder;
+
+template <typename Real>
+std::string rawBytes(const std::vector<Real>& values) {
+    return std::string(reinterpret_cast<const char*>(values.data()), values.size() * sizeof(Real));
+}
+
+TEST(RawSignalReader, ReportsSizesThatAreNotWholeSteps) {
+    const struct {
+        SignalFormat format;
+        std::size_t bytes;
+        std::optional<std::size_t> channels;
+        const char* message;  // after the file name
+    } cases[] = {
+        {SignalFormat::F64, 24, std::nullopt, ": raw input needs the channel count (--channels)"},
+        {SignalFormat::F32, 8, std::size_t{0}, ": the channel count must be at least 1"},
+        {SignalFormat::F64, 0, std::size_t{1}, ": no data"},
+        {SignalFormat::F64, 20, std::size_t{1},
+         ": size of 20 bytes is not a whole number of 8-byte time steps (1 channel of 8 bytes)"},
+        {SignalFormat::F64, 24, std::size_t{2},
+         ": size of 24 bytes is not a whole number of 16-byte time steps (2 channels of 8 bytes)"},
+        {SignalFormat::F32, 30, std::size_t{3},
+         ": size of 30 bytes is not a whole number of 12-byte time steps (3 channels of 4 bytes)"},
+    };
+    ScratchFolder folder;
+    for (const auto& c : cases) {
+        const std::string path = folder.write("in.raw", std::string(c.bytes, '\0'));
+        EXPECT_EQ(errorOf([&] { readSignal(path, c.format, c.channels, Precision::Double); }),
+                  path + c.message);
+    }
+}
+
+TEST(RawSignalReader, RoundsToThePortPrecision) {
+    ScratchFolder folder;
+    const std::vector<double> doubles = {0.1, -1e300, 1.0 + 0x1p-24, 0x1p-1074};
+    const auto asDouble = readSignal(folder.write("d.f64", rawBytes(doubles)), SignalFormat::F64,
+                                     std::size_t{2}, Precision::Double);
+    EXPECT_EQ(asDouble.values, doubles);
+    const auto asSingle = readSignal(folder.file("d.f64"), SignalFormat::F64, std::size_t{2},
+                                     Precision::Single);
+    EXPECT_EQ(asSingle.values, (std::vector<double>{0.1f, -INFINITY, 1.0, 0.0}));
+
+    // binary32 widens exactly at both precisions.
+    const std::vector<float> singles = {0.1f, -0x1p-149f, 3.4028235e38f, -0.0f};
+    for (const Precision precision : {Precision::Double, Precision::Single}) {
+        const auto data = readSignal(folder.write("s.f32", rawBytes(singles)), SignalFormat::F32,
+                                     std::size_t{4}, precision);
+        ASSERT_EQ(data.values.size(), 4u);
+        for (std::size_t i = 0; i < singles.size(); ++i) {
+            EXPECT_EQ(std::bit_cast<std::uint64_t>(data.values[i]),
+                      std::bit_cast<std::uint64_t>(static_cast<double>(singles[i])));
+        }
+    }
+}
+
+// A pipe has no size up front: a trailing partial step is found at its end.
+TEST(RawSignalReader, ChecksAPipeAtItsEnd) {
+    const struct {
+        std::size_t bytes;
+        std::size_t steps;  // 0: an error is expected
+    } cases[] = {{32, 2}, {36, 0}, {0, 0}};
+    for (const auto& c : cases) {
+        int ends[2];
+        ASSERT_EQ(::pipe(ends), 0);
+        std::vector<float> values(c.bytes / 4, 1.5f);
+        ASSERT_EQ(::write(ends[1], values.data(), c.bytes), static_cast<ssize_t>(c.bytes));
+        ::close(ends[1]);
+        const std::string path = "/proc/self/fd/" + std::to_string(ends[0]);
+        const std::string error = errorOf([&] {
+            const auto data = readSignal(path, SignalFormat::F32, std::size_t{4}, Precision::Single);
+            EXPECT_EQ(data.values.size(), c.steps * 4);
+        });
+        ::close(ends[0]);
+        if (c.steps == 0) {
+            EXPECT_NE(error.find(c.bytes == 0 ? ": no data" : ": size of 36 bytes"), std::string::npos)
+                << error;
+        } else {
+            EXPECT_EQ(error, "(no error)");
+        }
+    }
+}
+
+}  // namespace
+}  // namespace kqhost

@@ -1,0 +1,274 @@
+// Tests of libvz: shapes and counts, class tests, vzGetPr, vzGetScalar, vzCalloc and its release.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <limits>
+#include <thread>
+#include <vector>
+
+#include "host/vz_array.h"
+#include "sim/libvz/vz_host.h"
+
+namespace {
+
+// Owns a host array for the length of a test.
+struct ArrayHolder {
+    explicit ArrayHolder(vzArray* a) : array(a) {}
+    ~ArrayHolder() { vzDestroyArray(array); }
+    ArrayHolder(const ArrayHolder&) = delete;
+    ArrayHolder& operator=(const ArrayHolder&) = delete;
+    vzArray* array;
+};
+
+struct ShapeCase {
+    std::vector<size_t> dims;
+    size_t m, n, elements, numDims;
+};
+
+TEST(VzArrayShape, CountsOfOddShapes) {
+    const ShapeCase cases[] = {
+        {{0, 3}, 0, 3, 0, 2},    {{2, 0}, 2, 0, 0, 2},    {{0, 0}, 0, 0, 0, 2},
+        {{1, 1}, 1, 1, 1, 2},    {{3, 1}, 3, 1, 3, 2},    {{2, 3, 4}, 2, 12, 24, 3},
+        {{2, 3, 0}, 2, 0, 0, 3}, {{2, 1, 1}, 2, 1, 2, 3}, {{1, 2, 3, 2}, 1, 12, 12, 4},
+        {{4}, 4, 1, 4, 2},       {{}, 1, 1, 1, 2},
+    };
+    for (const ShapeCase& c : cases) {
+        SCOPED_TRACE(::testing::Message() << "dims count " << c.dims.size() << " m " << c.m);
+        ArrayHolder holder(
+            vzCreateNumericArray(c.dims.size(), c.dims.data(), vzDOUBLE_CLASS, vzREAL));
+        const vzArray* a = holder.array;
+        EXPECT_EQ(vzGetM(a), c.m);
+        EXPECT_EQ(vzGetN(a), c.n);
+        EXPECT_EQ(vzGetNumberOfElements(a), c.elements);
+        EXPECT_EQ(vzGetNumberOfDimensions(a), c.numDims);
+        EXPECT_EQ(vzIsEmpty(a), c.elements == 0);
+        const size_t* dims = vzGetDimensions(a);
+        ASSERT_NE(dims, nullptr);
+        for (size_t i = 0; i < c.numDims; ++i) {
+            EXPECT_EQ(dims[i], i < c.dims.size() ? c.dims[i] : 1u) << "entry " << i;
+        }
+    }
+}
+
+TEST(VzArrayShape, MatrixAndDoubleMatrixAreZeroFilled) {
+    ArrayHolder d(vzCreateDoubleMatrix(38, 1, vzREAL));
+    ASSERT_NE(d.array, nullptr);
+    EXPECT_EQ(vzGetM(d.array), 38u);
+    EXPECT_EQ(vzGetN(d.array), 1u);
+    EXPECT_EQ(vzGetClassId(d.array), vzDOUBLE_CLASS);
+    EXPECT_FALSE(vzIsComplex(d.array));
+    const double* pr = vzGetPr(d.array);
+    ASSERT_NE(pr, nullptr);
+    for (size_t i = 0; i < 38; ++i) {
+        EXPECT_EQ(pr[i], 0.0);
+        EXPECT_FALSE(std::signbit(pr[i]));
+    }
+
+    ArrayHolder empty(vzCreateDoubleMatrix(0, 0, vzREAL));
+    ASSERT_NE(empty.array, nullptr);
+    EXPECT_TRUE(vzIsEmpty(empty.array));
+
+    ArrayHolder i32(vzCreateNumericMatrix(2, 3, vzINT32_CLASS, vzCOMPLEX));
+    const auto* re = static_cast<const int32_t*>(vzGetData(i32.array));
+    const auto* im = static_cast<const int32_t*>(vzGetImagData(i32.array));
+    ASSERT_NE(re, nullptr);
+    ASSERT_NE(im, nullptr);
+    for (size_t i = 0; i < 6; ++i) {
+        EXPECT_EQ(re[i], 0);
+        EXPECT_EQ(im[i], 0);
+    }
+}
+
+struct ClassCase {
+    vzClassId classId;
+    vzComplexity complexity;
+    bool numeric;
+    bool complex;
+};
+
+TEST(VzArrayClass, NumericAndComplexPerClass) {
+    const ClassCase cases[] = {
+        {vzDOUBLE_CLASS, vzREAL, true, false},   {vzDOUBLE_CLASS, vzCOMPLEX, true, true},
+        {vzSINGLE_CLASS, vzREAL, true, false},   {vzSINGLE_CLASS, vzCOMPLEX, true, true},
+        {vzINT32_CLASS, vzREAL, true, false},    {vzINT32_CLASS, vzCOMPLEX, true, true},
+        {vzLOGICAL_CLASS, vzREAL, false, false}, {vzLOGICAL_CLASS, vzCOMPLEX, false, false},
+        {vzCHAR_CLASS, vzREAL, false, false},    {vzCHAR_CLASS, vzCOMPLEX, false, false},
+    };
+    for (const ClassCase& c : cases) {
+        SCOPED_TRACE(::testing::Message()
+                     << "class " << c.classId << " complexity " << c.complexity);
+        ArrayHolder holder(vzCreateNumericMatrix(1, 1, c.classId, c.complexity));
+        EXPECT_EQ(vzGetClassId(holder.array), c.classId);
+        EXPECT_EQ(vzIsNumeric(holder.array), c.numeric);
+        EXPECT_EQ(vzIsComplex(holder.array), c.complex);
+        EXPECT_NE(vzGetData(holder.array), nullptr);
+        EXPECT_EQ(vzGetImagData(holder.array) != nullptr, c.complex);
+    }
+}
+
+TEST(VzArrayClass, StringIsCharOneRow) {
+    ArrayHolder s(vzCreateString("abc"));
+    EXPECT_EQ(vzGetClassId(s.array), vzCHAR_CLASS);
+    EXPECT_FALSE(vzIsNumeric(s.array));
+    EXPECT_EQ(vzGetM(s.array), 1u);
+    EXPECT_EQ(vzGetN(s.array), 3u);
+    EXPECT_EQ(std::memcmp(vzGetData(s.array), "abc", 3), 0);
+    EXPECT_EQ(vzGetPr(s.array), nullptr);
+    EXPECT_EQ(vzGetScalar(s.array), 97.0);
+
+    ArrayHolder e(vzCreateString(""));
+    EXPECT_EQ(vzGetM(e.array), 1u);
+    EXPECT_EQ(vzGetN(e.array), 0u);
+    EXPECT_TRUE(vzIsEmpty(e.array));
+    ArrayHolder n(vzCreateString(nullptr));
+    EXPECT_EQ(vzGetN(n.array), 0u);
+}
+
+TEST(VzArrayPr, NullUnlessDoubleWithElements) {
+    ArrayHolder d(vzCreateNumericMatrix(2, 2, vzDOUBLE_CLASS, vzREAL));
+    EXPECT_EQ(vzGetPr(d.array), vzGetData(d.array));
+    EXPECT_NE(vzGetPr(d.array), nullptr);
+    ArrayHolder dc(vzCreateNumericMatrix(1, 1, vzDOUBLE_CLASS, vzCOMPLEX));
+    EXPECT_EQ(vzGetPr(dc.array), vzGetData(dc.array));
+
+    const vzClassId others[] = {vzSINGLE_CLASS, vzINT32_CLASS, vzLOGICAL_CLASS, vzCHAR_CLASS};
+    for (vzClassId classId : others) {
+        ArrayHolder o(vzCreateNumericMatrix(2, 2, classId, vzREAL));
+        EXPECT_EQ(vzGetPr(o.array), nullptr) << "class " << classId;
+    }
+    const size_t emptyShapes[][2] = {{0, 0}, {0, 3}, {2, 0}};
+    for (const auto& shape : emptyShapes) {
+        ArrayHolder e(vzCreateDoubleMatrix(shape[0], shape[1], vzREAL));
+        EXPECT_EQ(vzGetPr(e.array), nullptr) << shape[0] << " x " << shape[1];
+    }
+    const size_t dims3[] = {2, 0, 4};
+    ArrayHolder e3(vzCreateNumericArray(3, dims3, vzDOUBLE_CLASS, vzREAL));
+    EXPECT_EQ(vzGetPr(e3.array), nullptr);
+}
+
+TEST(VzArrayScalar, FirstElementOfEveryClass) {
+    ArrayHolder d(vzCreateDoubleScalar(-2.75));
+    EXPECT_EQ(vzGetScalar(d.array), -2.75);
+    EXPECT_EQ(vzGetPr(d.array)[0], -2.75);
+
+    ArrayHolder s(vzCreateNumericMatrix(1, 2, vzSINGLE_CLASS, vzREAL));
+    static_cast<float*>(vzGetData(s.array))[0] = 0.1f;
+    static_cast<float*>(vzGetData(s.array))[1] = 7.0f;
+    EXPECT_EQ(vzGetScalar(s.array), static_cast<double>(0.1f));
+
+    ArrayHolder i(vzCreateNumericMatrix(1, 1, vzINT32_CLASS, vzREAL));
+    static_cast<int32_t*>(vzGetData(i.array))[0] = std::numeric_limits<int32_t>::min();
+    EXPECT_EQ(vzGetScalar(i.array), -2147483648.0);
+
+    ArrayHolder l(vzCreateNumericMatrix(1, 1, vzLOGICAL_CLASS, vzREAL));
+    EXPECT_EQ(vzGetScalar(l.array), 0.0);
+    static_cast<unsigned char*>(vzGetData(l.array))[0] = 1;
+    EXPECT_EQ(vzGetScalar(l.array), 1.0);
+
+    ArrayHolder c(vzCreateString("\xff"));
+    EXPECT_EQ(vzGetScalar(c.array), 255.0);
+
+    ArrayHolder z(vzCreateNumericMatrix(1, 1, vzDOUBLE_CLASS, vzCOMPLEX));
+    static_cast<double*>(vzGetData(z.array))[0] = 3.0;
+    static_cast<double*>(vzGetImagData(z.array))[0] = 4.0;
+    EXPECT_EQ(vzGetScalar(z.array), 3.0);  // the real part
+
+    ArrayHolder nan(vzCreateDoubleScalar(std::nan("")));
+    EXPECT_TRUE(std::isnan(vzGetScalar(nan.array)));
+    ArrayHolder negZero(vzCreateDoubleScalar(-0.0));
+    EXPECT_TRUE(std::signbit(vzGetScalar(negZero.array)));
+}
+
+TEST(VzArrayScalar, EmptyOfEveryClassIsNaN) {
+    const vzClassId classes[] = {vzDOUBLE_CLASS, vzSINGLE_CLASS, vzINT32_CLASS, vzLOGICAL_CLASS,
+                                 vzCHAR_CLASS};
+    for (vzClassId classId : classes) {
+        ArrayHolder e(vzCreateNumericMatrix(0, 3, classId, vzREAL));
+        EXPECT_TRUE(std::isnan(vzGetScalar(e.array))) << "class " << classId;
+        EXPECT_EQ(vzGetData(e.array), nullptr);
+    }
+}
+
+TEST(VzArrayDestroy, NullDoesNothing) {
+    vzDestroyArray(nullptr);
+}
+
+TEST(VzCalloc, ZeroedDistinctAndReleased) {
+    vzReleaseCallAllocations();
+    ASSERT_EQ(vzPendingCallAllocations(), 0u);
+
+    auto* bytes = static_cast<unsigned char*>(vzCalloc(1000, 3));
+    ASSERT_NE(bytes, nullptr);
+    for (size_t i = 0; i < 3000; ++i) {
+        ASSERT_EQ(bytes[i], 0u) << "byte " << i;
+    }
+    std::memset(bytes, 0xAB, 3000);  // the memory is writable over its whole extent
+
+    auto* doubles = static_cast<double*>(vzCalloc(5, sizeof(double)));
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(doubles) % alignof(std::max_align_t), 0u);
+    for (size_t i = 0; i < 5; ++i) {
+        EXPECT_EQ(doubles[i], 0.0);
+    }
+
+    void* zeroCount = vzCalloc(0, 8);
+    void* zeroSize = vzCalloc(8, 0);
+    void* zeroBoth = vzCalloc(0, 0);
+    EXPECT_NE(zeroCount, nullptr);
+    EXPECT_NE(zeroSize, nullptr);
+    EXPECT_NE(zeroBoth, nullptr);
+    EXPECT_NE(zeroCount, zeroSize);
+    EXPECT_NE(zeroSize, zeroBoth);
+    EXPECT_NE(zeroCount, zeroBoth);
+    EXPECT_EQ(vzPendingCallAllocations(), 5u);
+
+    vzReleaseCallAllocations();  // under LeakSanitizer, a missed block would fail the run
+    EXPECT_EQ(vzPendingCallAllocations(), 0u);
+    vzReleaseCallAllocations();  // releasing nothing is fine
+    EXPECT_EQ(vzPendingCallAllocations(), 0u);
+}
+
+TEST(VzCalloc, TrackingIsPerThread) {
+    vzReleaseCallAllocations();
+    (void)vzCalloc(1, 16);
+    size_t otherBefore = 0;
+    size_t otherAfter = 0;
+    size_t mainSeenByOther = 1;
+    std::thread other([&] {
+        mainSeenByOther = vzPendingCallAllocations();
+        (void)vzCalloc(2, 16);
+        (void)vzCalloc(3, 16);
+        otherBefore = vzPendingCallAllocations();
+        vzReleaseCallAllocations();
+        otherAfter = vzPendingCallAllocations();
+        (void)vzCalloc(4, 16);  // left for the thread's end to free
+    });
+    other.join();
+    EXPECT_EQ(mainSeenByOther, 0u);
+    EXPECT_EQ(otherBefore, 2u);
+    EXPECT_EQ(otherAfter, 0u);
+    EXPECT_EQ(vzPendingCallAllocations(), 1u);  // the other thread's release left ours alone
+    vzReleaseCallAllocations();
+    EXPECT_EQ(vzPendingCallAllocations(), 0u);
+}
+
+using VzCallocDeathTest = ::testing::Test;
+
+TEST_F(VzCallocDeathTest, OverflowAborts) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_DEATH(vzCalloc(std::numeric_limits<size_t>::max() / 2, 3), "vzCalloc");
+    EXPECT_DEATH(vzCalloc(std::numeric_limits<size_t>::max(), 1), "vzCalloc");
+}
+
+TEST_F(VzCallocDeathTest, ElementCountOverflowAborts) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    const size_t dims[] = {std::numeric_limits<size_t>::max() / 2, 3};
+    EXPECT_DEATH(vzCreateNumericArray(2, dims, vzDOUBLE_CLASS, vzREAL), "overflow");
+    // The column count alone overflows, though the rows make the element count 0.
+    const size_t wideDims[] = {0, std::numeric_limits<size_t>::max() / 2, 3};
+    EXPECT_DEATH(vzCreateNumericArray(3, wideDims, vzDOUBLE_CLASS, vzREAL), "overflow");
+}
+
+}  // namespace
