@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <optional>
 
-#include "entry/gxw_record_writer.h"
 #include "host/data_types.h"
+#include "host/record_pair.h"
 
 namespace kq::sim {
 namespace {
