@@ -19,7 +19,7 @@ text, one line per setting (name, value, type), the closing text.
 
 Options:
 )";
-} // namespace
+}  // namespace
 
 int runGxwCommand(const std::vector<std::string>& args) {
     SetupOptions options;
@@ -39,11 +39,11 @@ int runGxwCommand(const std::vector<std::string>& args) {
         options, options.channels.value_or(1), options.precision.value_or(Precision::Double));
     kq::sim::BlockLibrary library(options.blockPath);
     kq::sim::HostCaller caller(library.kvxFunction());
-    kq::sim::Simulation simulation(caller, setup);
+    kq::sim::Simulation simulation(caller, setup, hostOptionsFor(options.blockPath));
     simulation.initialize();
     std::cout << simulation.generateCode();
     simulation.terminate();
     return 0;
 }
 
-} // namespace kqhost
+}  // namespace kqhost

@@ -82,7 +82,7 @@ size_t readFully(SignalReader& reader, double* dst, size_t maxSteps) {
     return total;
 }
 
-} // namespace
+}  // namespace
 
 int runRunCommand(const std::vector<std::string>& args) {
     SetupOptions options;
@@ -123,9 +123,6 @@ int runRunCommand(const std::vector<std::string>& args) {
     }
     const std::string& inputPath = files[0];
     const std::string& outputPath = files[1];
-    if (inputPath == "-") {
-        throw KqhostError("run: INPUT must be a file");
-    }
     const SignalFormat inputFormat = signalFormatOf(inputPath);
     const SignalFormat outputFormat = signalFormatOf(outputPath);
     const Precision precision = options.precision.value_or(
@@ -138,7 +135,7 @@ int runRunCommand(const std::vector<std::string>& args) {
 
     kq::sim::BlockLibrary library(options.blockPath);
     kq::sim::HostCaller caller(library.kvxFunction(), trace ? &std::cerr : nullptr);
-    kq::sim::Simulation simulation(caller, setup);
+    kq::sim::Simulation simulation(caller, setup, hostOptionsFor(options.blockPath));
     simulation.initialize();
 
     std::unique_ptr<SignalWriter> writer =
@@ -204,4 +201,4 @@ int runRunCommand(const std::vector<std::string>& args) {
     return 0;
 }
 
-} // namespace kqhost
+}  // namespace kqhost

@@ -46,7 +46,7 @@ struct ArrayList {
     }
 };
 
-} // namespace
+}  // namespace
 
 int runSizesCommand(const std::vector<std::string>& args) {
     double tolerance = 3.141592653589793;
@@ -94,4 +94,4 @@ int runSizesCommand(const std::vector<std::string>& args) {
     return 0;
 }
 
-} // namespace kqhost
+}  // namespace kqhost

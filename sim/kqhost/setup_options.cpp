@@ -1,5 +1,7 @@
 #include "sim/kqhost/setup_options.h"
 
+#include <filesystem>
+
 #include "host/data_types.h"
 #include "sim/kqhost/kqhost_error.h"
 
@@ -8,7 +10,7 @@ namespace kqhost {
 namespace {
 // Larger ports than this would not fit the block's 32-bit sizes.
 constexpr size_t kMaxPortDimension = 1u << 24;
-} // namespace
+}  // namespace
 
 const char* const kSetupOptionsHelp =
     R"(  --tolerance X        the Tolerance dialog parameter; its magnitude is the cutoff
@@ -104,4 +106,10 @@ kq::sim::SimulationSetup toSimulationSetup(const SetupOptions& options, size_t c
     return setup;
 }
 
-} // namespace kqhost
+kq::sim::HostInstanceOptions hostOptionsFor(const std::string& blockPath) {
+    kq::sim::HostInstanceOptions options;
+    options.blockName = std::filesystem::path(blockPath).stem().string();
+    return options;
+}
+
+}  // namespace kqhost

@@ -15,7 +15,7 @@ namespace kqhost {
 struct SetupOptions {
     double tolerance = 3.141592653589793;
     double mode = 0.0;
-    std::optional<Precision> precision; // unset: from the input file
+    std::optional<Precision> precision;  // unset: from the input file
     std::optional<size_t> channels;
     size_t frameLen = 0;
     kq::sim::PortShape shape = kq::sim::PortShape::Row;
@@ -37,9 +37,13 @@ bool takeSetupOption(const std::string& word, OptionCursor& cursor, SetupOptions
 kq::sim::SimulationSetup toSimulationSetup(const SetupOptions& options, size_t channels,
                                            Precision precision);
 
+// The host's options for the block library at `blockPath`: the host names the block after its
+// library file, as the block's load-time name check expects.
+kq::sim::HostInstanceOptions hostOptionsFor(const std::string& blockPath);
+
 // Help text of the setup options, one per line.
 extern const char* const kSetupOptionsHelp;
 
-} // namespace kqhost
+}  // namespace kqhost
 
 #endif
