@@ -32,7 +32,7 @@ struct Chirp {
 constexpr Chirp kChirps[] = {{2.0, 4.0, 0.3}, {-3.0, 2.0, 1.2}};
 
 class SplitMix64 {
-public:
+  public:
     explicit SplitMix64(std::uint64_t seed) : state_(seed) {}
     std::uint64_t next() {
         std::uint64_t z = (state_ += 0x9e3779b97f4a7c15);
@@ -43,7 +43,7 @@ public:
     // Uniform in (0, 1]: 53 random bits, never 0 so that its logarithm is finite.
     double uniformOpenClosed() { return static_cast<double>((next() >> 11) + 1) * 0x1p-53; }
 
-private:
+  private:
     std::uint64_t state_;
 };
 

@@ -10,7 +10,7 @@ the block to the last bit. Plain Python on purpose: it shares no code with the b
 
 Input: one line per time step, comma-separated numbers; blank lines and lines starting with '#'
 are skipped. Output: the same shape, each value with 17 significant digits ('%.17g'), NaN as
-"nan", infinities as "inf" and "-inf", after one '#' line that says how it was made.
+"nan", infinities as "inf" and "-inf", after '#' lines that say how it was made.
 """
 
 import math
@@ -88,8 +88,10 @@ def main(argv):
     if len(argv) != 3:
         sys.exit("usage: reference_unwrap.py INPUT.csv OUTPUT.csv")
     source, target = argv[1], argv[2]
-    header = ("# %s unwrapped by examples/reference_unwrap.py (double precision, running, one "
-              "step per call, per element, cutoff pi)\n" % os.path.basename(source))
+    name = os.path.basename(source)
+    header = ("# %s unwrapped by examples/reference_unwrap.py: double precision, running, one step\n"
+              "# per call, each value on its own, cutoff pi (python3 reference_unwrap.py %s OUT.csv)\n"
+              % (name, name))
     with open(source, encoding="utf-8") as lines:
         if target == "-":
             sys.stdout.write(header)

@@ -26,7 +26,9 @@ void unwrapStatelessInPlaceSgl(float* buf, float cutoff, int32_t numChans, int32
 
 // Running per element: each of numElems values is a channel with one sample per call. prev and
 // cumsum hold numElems values; *firstStep (a one-byte boolean, non-zero = true) makes the call seed
-// prev from its own input and zero cumsum, and is cleared by every call.
+// prev from its own input and zero cumsum, and is cleared by every call. A call without samples has
+// nothing to seed from: it leaves prev and cumsum as they are. Outputs are S + x, so on a first
+// call every value comes out unchanged except that -0 becomes +0.
 void unwrapRunningSampleCopyDbl(const double* in, double* out, double* prev, double* cumsum,
                                 double cutoff, int32_t numElems, uint8_t* firstStep);
 void unwrapRunningSampleInPlaceDbl(double* buf, double* prev, double* cumsum, double cutoff,

@@ -102,16 +102,28 @@ void Simulation::initialize() {
 }
 
 void Simulation::step(const double* input, double* output) {
-    BlockInstance* block = host_.block();
-    const size_t rows = timeStepsPerStep();
+    writeInput(input);
+    runOutputStep();
+    readOutput(output);
+}
+
+void Simulation::writeInput(const double* input) {
+    void* port = host_.block()->inputPorts[0].data;
     if (setup_.typeId == kTypeIdSingle) {
-        toPort<float>(input, block->inputPorts[0].data, rows, setup_.channels);
-        caller_.call(host_, kFlagOutputs);
-        fromPort<float>(block->outputPorts[0].data, output, rows, setup_.channels);
+        toPort<float>(input, port, timeStepsPerStep(), setup_.channels);
     } else {
-        toPort<double>(input, block->inputPorts[0].data, rows, setup_.channels);
-        caller_.call(host_, kFlagOutputs);
-        fromPort<double>(block->outputPorts[0].data, output, rows, setup_.channels);
+        toPort<double>(input, port, timeStepsPerStep(), setup_.channels);
+    }
+}
+
+void Simulation::runOutputStep() { caller_.call(host_, kFlagOutputs); }
+
+void Simulation::readOutput(double* output) {
+    const void* port = host_.block()->outputPorts[0].data;
+    if (setup_.typeId == kTypeIdSingle) {
+        fromPort<float>(port, output, timeStepsPerStep(), setup_.channels);
+    } else {
+        fromPort<double>(port, output, timeStepsPerStep(), setup_.channels);
     }
 }
 

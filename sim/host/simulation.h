@@ -48,7 +48,17 @@ public:
 
     // One output step. `input` holds timeStepsPerStep() time steps of `channels` values each,
     // time-major, exactly representable in the port type; `output` receives the same shape.
+    // The same as writeInput, runOutputStep and readOutput in turn.
     void step(const double* input, double* output);
+
+    // The three parts of an output step, for a host that looks at the port buffers in between
+    // (host().block()->inputPorts[0].data and outputPorts[0].data, column-major).
+    // Stores time-major `input` in input port 0's buffer, as step does.
+    void writeInput(const double* input);
+    // Runs the block's output hook on what the port buffers hold now.
+    void runOutputStep();
+    // Reads output port 0's buffer into time-major `output`, as step does.
+    void readOutput(double* output);
 
     // The user changed Tolerance: set it, check the parameters, report the change to the block.
     void setTolerance(double tolerance);

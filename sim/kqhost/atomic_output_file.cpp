@@ -16,7 +16,8 @@ namespace {
 
 std::string temporaryTemplateFor(const std::string& path) {
     const std::size_t slash = path.rfind('/');
-    const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+    const std::string folder =
+        slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
     const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
     return folder + "." + name + ".XXXXXX";
 }
@@ -45,33 +46,45 @@ AtomicOutputFile::AtomicOutputFile(std::string path) : path_(std::move(path)) {
 }
 
 AtomicOutputFile::~AtomicOutputFile() {
-    if (!committed_) {
-        file_.close();
-        ::unlink(temporaryPath_.c_str());
-    }
+    discard();
 }
 
 void AtomicOutputFile::write(const char* data, std::size_t size) {
-    if (committed_) {
-        throw std::logic_error("AtomicOutputFile::write after commit");
+    if (!file_.isOpen()) {
+        throw std::logic_error("AtomicOutputFile::write after commit or failure");
     }
-    writeAll(file_.get(), data, size, path_);
+    try {
+        writeAll(file_.get(), data, size, path_);
+    } catch (const KqhostError&) {
+        discard();
+        throw;
+    }
 }
 
 void AtomicOutputFile::commit() {
-    if (committed_) {
-        throw std::logic_error("AtomicOutputFile::commit called twice");
+    if (!file_.isOpen()) {
+        throw std::logic_error("AtomicOutputFile::commit after commit or failure");
     }
-    if (::fchmod(file_.get(), newFileMode()) != 0) {
-        throw KqhostError(path_ + ": cannot write: " + errnoText(errno));
+    int error = ::fchmod(file_.get(), newFileMode()) == 0 ? 0 : errno;
+    if (error == 0) {
+        error = file_.close();
     }
-    if (const int error = file_.close(); error != 0) {
+    if (error == 0 && ::rename(temporaryPath_.c_str(), path_.c_str()) != 0) {
+        error = errno;
+    }
+    if (error != 0) {
+        discard();
         throw KqhostError(path_ + ": cannot write: " + errnoText(error));
     }
-    if (::rename(temporaryPath_.c_str(), path_.c_str()) != 0) {
-        throw KqhostError(path_ + ": cannot write: " + errnoText(errno));
+    temporaryPath_.clear();
+}
+
+void AtomicOutputFile::discard() {
+    file_.close();
+    if (!temporaryPath_.empty()) {
+        ::unlink(temporaryPath_.c_str());
+        temporaryPath_.clear();
     }
-    committed_ = true;
 }
 
 }  // namespace kqhost

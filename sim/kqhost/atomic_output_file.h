@@ -13,7 +13,7 @@
 namespace kqhost {
 
 class AtomicOutputFile {
-public:
+  public:
     // Creates the temporary file ".NAME.XXXXXX" beside `path`. Throws KqhostError
     // "PATH: cannot write: REASON" when the folder is missing or not writable.
     explicit AtomicOutputFile(std::string path);
@@ -23,22 +23,23 @@ public:
     AtomicOutputFile& operator=(const AtomicOutputFile&) = delete;
 
     // Appends the bytes (unbuffered: callers hand over large blocks). Throws KqhostError
-    // "PATH: cannot write: REASON".
+    // "PATH: cannot write: REASON", and then the temporary file is already gone.
     void write(const char* data, std::size_t size);
 
     // Closes the temporary file, gives it the permissions of a newly created file and renames it
-    // onto the path, replacing any file there. Throws KqhostError "PATH: cannot write: REASON".
-    // Nothing may be written after it.
+    // onto the path, replacing any file there. Throws KqhostError "PATH: cannot write: REASON",
+    // and then the temporary file is already gone. Nothing may be written after it.
     void commit();
 
     const std::string& path() const { return path_; }
-    const std::string& temporaryPath() const { return temporaryPath_; }
 
-private:
+  private:
+    // Closes and removes the temporary file, if there still is one.
+    void discard();
+
     std::string path_;
-    std::string temporaryPath_;
+    std::string temporaryPath_;  // empty once committed or discarded
     FileDescriptor file_;
-    bool committed_ = false;
 };
 
 }  // namespace kqhost

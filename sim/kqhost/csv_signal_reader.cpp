@@ -14,9 +14,13 @@ constexpr std::size_t kReadChunkBytes = std::size_t{1} << 20;
 constexpr std::size_t kMaxQuotedChars = 40;
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
-bool isBlank(char c) { return c == ' ' || c == '\t'; }
+bool isBlank(char c) {
+    return c == ' ' || c == '\t';
+}
 
-bool isBlankLine(std::string_view line) { return std::all_of(line.begin(), line.end(), isBlank); }
+bool isBlankLine(std::string_view line) {
+    return std::all_of(line.begin(), line.end(), isBlank);
+}
 
 bool isCommentLine(std::string_view line) {
     const std::size_t first = line.find_first_not_of(" \t");
@@ -25,7 +29,9 @@ bool isCommentLine(std::string_view line) {
 
 // A reported position follows only blanks and valid numbers on its line, all ASCII, so its byte
 // offset gives its character column.
-std::size_t columnOf(std::size_t byteOffset) { return byteOffset + 1; }
+std::size_t columnOf(std::size_t byteOffset) {
+    return byteOffset + 1;
+}
 
 std::size_t countFields(std::string_view text) {
     return 1 + static_cast<std::size_t>(std::count(text.begin(), text.end(), ','));
@@ -185,8 +191,7 @@ void CsvSignalReader::parseLine(std::string_view line, double* dst) const {
     }
 }
 
-void CsvSignalReader::throwAt(std::size_t byteOffset,
-                              const std::string& what) const {
+void CsvSignalReader::throwAt(std::size_t byteOffset, const std::string& what) const {
     throw KqhostError(name_ + ":" + std::to_string(lineNumber_) + ":" +
                       std::to_string(columnOf(byteOffset)) + ": " + what);
 }

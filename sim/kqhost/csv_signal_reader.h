@@ -15,7 +15,7 @@
 namespace kqhost {
 
 class CsvSignalReader final : public SignalReader {
-public:
+  public:
     // Reads up to the first data line, which fixes the channel count. `name` is the file's name
     // in messages.
     CsvSignalReader(FileDescriptor file, std::string name, std::optional<std::size_t> channels,
@@ -24,15 +24,14 @@ public:
     std::size_t channels() const override { return channels_; }
     std::size_t readSteps(double* dst, std::size_t maxSteps) override;
 
-private:
+  private:
     // The next line without its line break, or nullopt at the end of the file. The view lasts
     // until the next call.
     std::optional<std::string_view> nextLine();
     std::optional<std::string_view> nextDataLine();
     // Parses exactly channels_ values into dst, or throws naming the line and column.
     void parseLine(std::string_view line, double* dst) const;
-    [[noreturn]] void throwAt(std::size_t byteOffset,
-                              const std::string& what) const;
+    [[noreturn]] void throwAt(std::size_t byteOffset, const std::string& what) const;
 
     FileDescriptor file_;
     std::string name_;

@@ -22,7 +22,9 @@ FileDescriptor& FileDescriptor::operator=(FileDescriptor&& other) noexcept {
     return *this;
 }
 
-FileDescriptor::~FileDescriptor() { close(); }
+FileDescriptor::~FileDescriptor() {
+    close();
+}
 
 int FileDescriptor::close() {
     int error = 0;
@@ -34,7 +36,9 @@ int FileDescriptor::close() {
     return error;
 }
 
-std::string errnoText(int error) { return std::strerror(error); }
+std::string errnoText(int error) {
+    return std::strerror(error);
+}
 
 std::size_t readFully(int fd, char* data, std::size_t size, const std::string& name) {
     std::size_t done = 0;

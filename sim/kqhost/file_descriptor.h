@@ -11,7 +11,7 @@ namespace kqhost {
 // An open descriptor, closed at destruction when owned; a borrowed one (standard input or
 // output) is left open.
 class FileDescriptor {
-public:
+  public:
     FileDescriptor() = default;
     FileDescriptor(int fd, bool owned) : fd_(fd), owned_(owned) {}
     FileDescriptor(FileDescriptor&& other) noexcept;
@@ -27,7 +27,7 @@ public:
     // the first report of a failed write).
     int close();
 
-private:
+  private:
     int fd_ = -1;
     bool owned_ = false;
 };

@@ -13,7 +13,7 @@
 namespace kqhost {
 
 class RawSignalReader final : public SignalReader {
-public:
+  public:
     // `format` is F64 or F32. A regular file's size is checked here; the size of a pipe is
     // checked when its end is reached. `name` is the file's name in messages.
     RawSignalReader(FileDescriptor file, std::string name, SignalFormat format,
@@ -22,7 +22,7 @@ public:
     std::size_t channels() const override { return channels_; }
     std::size_t readSteps(double* dst, std::size_t maxSteps) override;
 
-private:
+  private:
     // Reads up to maxSteps whole steps of raw bytes into dst; returns the steps read.
     std::size_t readRawSteps(char* dst, std::size_t maxSteps);
     [[noreturn]] void throwSizeError(unsigned long long size) const;

@@ -32,8 +32,9 @@ float roundToSingle(double v) {
     // itself goes to infinity too, because the largest float has an odd significand).
     constexpr double kOverflowThreshold = 0x1.ffffffp127;
     if (std::fabs(v) > kFloatMax && std::isfinite(v)) {
-        const float big = std::fabs(v) >= kOverflowThreshold ? std::numeric_limits<float>::infinity()
-                                                            : std::numeric_limits<float>::max();
+        const float big = std::fabs(v) >= kOverflowThreshold
+                              ? std::numeric_limits<float>::infinity()
+                              : std::numeric_limits<float>::max();
         return std::signbit(v) ? -big : big;
     }
     return static_cast<float>(v);

@@ -14,7 +14,7 @@
 namespace kqhost {
 
 class SignalReader {
-public:
+  public:
     // Opens `path` ("-" is standard input, named "<stdin>" in messages). `channels` is required
     // for raw formats; for CSV it is taken from the first data line and a given value must match
     // it. Throws KqhostError with a one-line message, among them:

@@ -24,7 +24,7 @@ constexpr std::size_t kBufferBytes = std::size_t{1} << 20;
 
 // One writer for all formats: the formats differ only in how a step becomes bytes.
 class BufferedSignalWriter final : public SignalWriter {
-public:
+  public:
     BufferedSignalWriter(const std::string& path, SignalFormat format, std::size_t channels,
                          Precision precision)
         : format_(format), channels_(channels), precision_(precision) {
@@ -66,7 +66,7 @@ public:
         committed_ = true;
     }
 
-private:
+  private:
     void appendCsv(const double* values, std::size_t count) {
         constexpr std::size_t kRoomPerValue = kMaxNumberTextLength + 1;
         for (std::size_t i = 0; i < count; ++i) {

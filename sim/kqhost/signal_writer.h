@@ -13,7 +13,7 @@
 namespace kqhost {
 
 class SignalWriter {
-public:
+  public:
     // Starts writing `path`, or CSV to standard output for "-" (named "<stdout>" in messages;
     // written with write(2) on descriptor 1, bypassing stdio). CSV values get the digits that
     // read back as the same bits in the precision (17 significant digits for Double, 9 for

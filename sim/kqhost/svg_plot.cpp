@@ -27,8 +27,8 @@ constexpr int kTargetTicksY = 6;
 // the file small.
 constexpr double kPointsPerPixel = 2;
 
-constexpr const char* kChannelColours[PlotRecorder::kMaxPlottedChannels] = {
-    "#1f5fbf", "#d9480f", "#2b8a3e", "#7b3fbf"};
+constexpr const char* kChannelColours[PlotRecorder::kMaxPlottedChannels] = {"#1f5fbf", "#d9480f",
+                                                                            "#2b8a3e", "#7b3fbf"};
 
 void appendFormat(std::string& out, const char* format, ...) __attribute__((format(printf, 2, 3)));
 
@@ -71,8 +71,12 @@ struct PlotFrame {
     PlotAxis x;
     PlotAxis y;
 
-    double px(double time) const { return clampPixel(kPlotLeft + x.fraction(time) * (kPlotRight - kPlotLeft)); }
-    double py(double value) const { return clampPixel(kPlotBottom - y.fraction(value) * (kPlotBottom - kPlotTop)); }
+    double px(double time) const {
+        return clampPixel(kPlotLeft + x.fraction(time) * (kPlotRight - kPlotLeft));
+    }
+    double py(double value) const {
+        return clampPixel(kPlotBottom - y.fraction(value) * (kPlotBottom - kPlotTop));
+    }
 
     static double clampPixel(double p) { return std::isnan(p) ? 0.0 : std::clamp(p, -1e5, 1e5); }
 };
@@ -96,26 +100,87 @@ void appendAxes(std::string& svg, const PlotFrame& frame) {
     svg += "<g font-size=\"12\" fill=\"#333\">\n";
     for (std::size_t i = 0; i < frame.x.ticks.size(); ++i) {
         const double at = frame.px(frame.x.ticks[i]);
-        appendFormat(svg, "<line x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\" stroke=\"#333\"/>\n",
+        appendFormat(svg,
+                     "<line x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\" stroke=\"#333\"/>\n",
                      at, kPlotBottom, at, kPlotBottom + 5);
         appendFormat(svg, "<text x=\"%.1f\" y=\"%.1f\" text-anchor=\"middle\">%s</text>\n", at,
                      kPlotBottom + 19, frame.x.labels[i].c_str());
     }
     for (std::size_t i = 0; i < frame.y.ticks.size(); ++i) {
         const double at = frame.py(frame.y.ticks[i]);
-        appendFormat(svg, "<line x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\" stroke=\"#333\"/>\n",
+        appendFormat(svg,
+                     "<line x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\" stroke=\"#333\"/>\n",
                      kPlotLeft - 5, at, kPlotLeft, at);
         appendFormat(svg, "<text x=\"%.1f\" y=\"%.1f\" text-anchor=\"end\">%s</text>\n",
                      kPlotLeft - 8, at + 4, frame.y.labels[i].c_str());
     }
     svg += "</g>\n";
-    appendFormat(svg,
-                 "<text x=\"%.1f\" y=\"%.1f\" font-size=\"14\" text-anchor=\"middle\">time (s)</text>\n",
-                 (kPlotLeft + kPlotRight) / 2, kPlotBottom + 45);
+    appendFormat(
+        svg,
+        "<text x=\"%.1f\" y=\"%.1f\" font-size=\"14\" text-anchor=\"middle\">time (s)</text>\n",
+        (kPlotLeft + kPlotRight) / 2, kPlotBottom + 45);
     appendFormat(svg,
                  "<text transform=\"translate(%.1f %.1f) rotate(-90)\" font-size=\"14\" "
                  "text-anchor=\"middle\">phase (rad)</text>\n",
                  22.0, (kPlotTop + kPlotBottom) / 2);
+}
+
+const char* lineStyle(bool isInput) {
+    return isInput ? "stroke-width=\"1\" stroke-opacity=\"0.5\"" : "stroke-width=\"1.8\"";
+}
+
+// A series as one path: a vertical stroke over each column's range, joined to the next column,
+// with a gap wherever a column has no finite sample.
+void appendSeriesPath(std::string& svg, const PlotFrame& frame,
+                      const std::vector<PlotColumn>& columns, const char* colour, bool isInput) {
+    appendFormat(svg, "<path stroke=\"%s\" %s d=\"", colour, lineStyle(isInput));
+    bool penDown = false;
+    double lastY = 0.0;
+    for (const PlotColumn& column : columns) {
+        if (!(column.low <= column.high)) {
+            penDown = false;
+            continue;
+        }
+        const double x = frame.px(column.time);
+        double first = frame.py(column.low);
+        double second = frame.py(column.high);
+        // Visit the extreme nearer to the previous point first, so the line does not zig-zag
+        // across the column.
+        if (penDown && std::fabs(second - lastY) < std::fabs(first - lastY)) {
+            std::swap(first, second);
+        }
+        appendFormat(svg, "%c%.1f %.1f", penDown ? 'L' : 'M', x, first);
+        if (second != first) {
+            appendFormat(svg, "L%.1f %.1f", x, second);
+        }
+        svg += ' ';
+        penDown = true;
+        lastY = second;
+    }
+    svg += "\"/>\n";
+}
+
+void appendLegend(std::string& svg, std::size_t plottedChannels, std::size_t channels) {
+    svg += "<g font-size=\"13\" fill=\"#333\">\n";
+    double y = kPlotTop + 10;
+    for (std::size_t channel = 0; channel < plottedChannels; ++channel) {
+        for (const bool isInput : {true, false}) {
+            appendFormat(
+                svg, "<line x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\" stroke=\"%s\" %s/>\n",
+                kLegendLeft, y, kLegendLeft + 26, y, kChannelColours[channel], lineStyle(isInput));
+            appendFormat(svg, "<text x=\"%.1f\" y=\"%.1f\">ch %zu %s</text>\n", kLegendLeft + 34,
+                         y + 4, channel + 1, isInput ? "input" : "unwrapped");
+            y += 20;
+        }
+        y += 6;
+    }
+    if (channels > plottedChannels) {
+        appendFormat(
+            svg,
+            "<text x=\"%.1f\" y=\"%.1f\" font-size=\"11\">(first %zu of %zu channels)</text>\n",
+            kLegendLeft, y + 4, plottedChannels, channels);
+    }
+    svg += "</g>\n";
 }
 
 }  // namespace
@@ -174,31 +239,10 @@ void PlotRecorder::mergeBucketPairs() {
 }
 
 void PlotRecorder::writeSvg(const std::string& path, const std::string& title) const {
-    // Buckets are drawn in columns of `group` buckets, at most kPointsPerPixel per pixel.
-    const auto columnsWanted = static_cast<std::size_t>((kPlotRight - kPlotLeft) * kPointsPerPixel);
-    const std::size_t group = std::max<std::size_t>(1, (buckets_ + columnsWanted - 1) / columnsWanted);
-    const std::size_t columns = (buckets_ + group - 1) / group;
-
-    // Per series and column: the merged bucket, and the column's time at its middle step.
-    auto columnBucket = [&](std::size_t series, std::size_t column) {
-        Bucket merged{std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity()};
-        const std::size_t end = std::min(buckets_, (column + 1) * group);
-        for (std::size_t b = column * group; b < end; ++b) {
-            merged.low = std::min(merged.low, series_[series][b].low);
-            merged.high = std::max(merged.high, series_[series][b].high);
-        }
-        return merged;
-    };
-    auto columnTime = [&](std::size_t column) {
-        const std::size_t firstStep = column * group * stepsPerBucket_;
-        const std::size_t lastStep = std::min(steps_, (column + 1) * group * stepsPerBucket_) - 1;
-        return (static_cast<double>(firstStep) + static_cast<double>(lastStep)) / 2 * samplePeriod_;
-    };
-
     double low = std::numeric_limits<double>::infinity();
     double high = -low;
-    for (std::size_t series = 0; series < series_.size(); ++series) {
-        for (const Bucket& bucket : series_[series]) {
+    for (const std::vector<Bucket>& buckets : series_) {
+        for (const Bucket& bucket : buckets) {
             if (bucket.low <= bucket.high) {
                 low = std::min(low, bucket.low);
                 high = std::max(high, bucket.high);
@@ -206,9 +250,11 @@ void PlotRecorder::writeSvg(const std::string& path, const std::string& title) c
         }
     }
     PlotFrame frame;
-    const double lastTime = steps_ > 1 ? static_cast<double>(steps_ - 1) * samplePeriod_ : samplePeriod_;
-    frame.x = makePlotAxis(0.0, lastTime, kTargetTicksX);
-    frame.y = low <= high ? makePlotAxis(low, high, kTargetTicksY) : makePlotAxis(-1.0, 1.0, kTargetTicksY);
+    const double lastTime =
+        steps_ > 1 ? static_cast<double>(steps_ - 1) * samplePeriod_ : samplePeriod_;
+    frame.x = makePlotAxis(0.0, lastTime, kTargetTicksX, AxisEnds::OnTicks);
+    frame.y = low <= high ? makePlotAxis(low, high, kTargetTicksY, AxisEnds::Padded)
+                          : makePlotAxis(-1.0, 1.0, kTargetTicksY, AxisEnds::Padded);
 
     std::string svg;
     appendFormat(svg,
@@ -217,76 +263,53 @@ void PlotRecorder::writeSvg(const std::string& path, const std::string& title) c
                  "viewBox=\"0 0 %d %d\" font-family=\"sans-serif\">\n",
                  kWidth, kHeight, kWidth, kHeight);
     svg += "<rect width=\"100%\" height=\"100%\" fill=\"white\"/>\n";
-    svg += "<text x=\"" + std::to_string(static_cast<int>((kPlotLeft + kPlotRight) / 2)) +
-           "\" y=\"30\" font-size=\"16\" font-weight=\"bold\" text-anchor=\"middle\">" +
-           escapeXml(title) + "</text>\n";
+    appendFormat(svg,
+                 "<text x=\"%.1f\" y=\"30\" font-size=\"16\" font-weight=\"bold\" "
+                 "text-anchor=\"middle\">%s</text>\n",
+                 (kPlotLeft + kPlotRight) / 2, escapeXml(title).c_str());
     appendAxes(svg, frame);
     appendFormat(svg,
                  "<clipPath id=\"plot-area\"><rect x=\"%.1f\" y=\"%.1f\" width=\"%.1f\" "
                  "height=\"%.1f\"/></clipPath>\n",
                  kPlotLeft, kPlotTop, kPlotRight - kPlotLeft, kPlotBottom - kPlotTop);
-
     // Inputs first, so that every unwrapped output lies on top of them.
     svg += "<g clip-path=\"url(#plot-area)\" fill=\"none\" stroke-linejoin=\"round\">\n";
-    for (const int which : {0, 1}) {
+    for (const bool isInput : {true, false}) {
         for (std::size_t channel = 0; channel < plottedChannels_; ++channel) {
-            const std::size_t series = 2 * channel + static_cast<std::size_t>(which);
-            appendFormat(svg, "<path stroke=\"%s\" %s d=\"", kChannelColours[channel],
-                         which == 0 ? "stroke-width=\"1\" stroke-opacity=\"0.4\""
-                                    : "stroke-width=\"1.8\"");
-            bool penDown = false;
-            double lastY = 0.0;
-            for (std::size_t column = 0; column < columns; ++column) {
-                const Bucket bucket = columnBucket(series, column);
-                if (!(bucket.low <= bucket.high)) {
-                    penDown = false;  // no finite sample here: a gap
-                    continue;
-                }
-                const double x = frame.px(columnTime(column));
-                double first = frame.py(bucket.low);
-                double second = frame.py(bucket.high);
-                // Visit the extreme nearer to the previous point first, so the line does not
-                // zig-zag across the column.
-                if (penDown && std::fabs(second - lastY) < std::fabs(first - lastY)) {
-                    std::swap(first, second);
-                }
-                appendFormat(svg, "%c%.1f %.1f", penDown ? 'L' : 'M', x, first);
-                if (second != first) {
-                    appendFormat(svg, "L%.1f %.1f", x, second);
-                }
-                svg += ' ';
-                penDown = true;
-                lastY = second;
-            }
-            svg += "\"/>\n";
+            appendSeriesPath(svg, frame, columnsOf(2 * channel + (isInput ? 0 : 1)),
+                             kChannelColours[channel], isInput);
         }
     }
     svg += "</g>\n";
-
-    svg += "<g font-size=\"13\" fill=\"#333\">\n";
-    double y = kPlotTop + 10;
-    for (std::size_t channel = 0; channel < plottedChannels_; ++channel) {
-        for (const int which : {0, 1}) {
-            appendFormat(svg,
-                         "<line x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\" stroke=\"%s\" %s/>\n",
-                         kLegendLeft, y, kLegendLeft + 26, y, kChannelColours[channel],
-                         which == 0 ? "stroke-width=\"1\" stroke-opacity=\"0.4\""
-                                    : "stroke-width=\"1.8\"");
-            appendFormat(svg, "<text x=\"%.1f\" y=\"%.1f\">ch %zu %s</text>\n", kLegendLeft + 34,
-                         y + 4, channel + 1, which == 0 ? "input" : "unwrapped");
-            y += 20;
-        }
-        y += 6;
-    }
-    if (channels_ > plottedChannels_) {
-        appendFormat(svg, "<text x=\"%.1f\" y=\"%.1f\" font-size=\"11\">(first %zu of %zu channels)</text>\n",
-                     kLegendLeft, y + 4, plottedChannels_, channels_);
-    }
-    svg += "</g>\n</svg>\n";
+    appendLegend(svg, plottedChannels_, channels_);
+    svg += "</svg>\n";
 
     AtomicOutputFile file(path);
     file.write(svg.data(), svg.size());
     file.commit();
+}
+
+std::vector<PlotColumn> PlotRecorder::columnsOf(std::size_t series) const {
+    // Buckets are drawn in columns of `group` buckets, at most kPointsPerPixel per pixel.
+    const auto columnsWanted = static_cast<std::size_t>((kPlotRight - kPlotLeft) * kPointsPerPixel);
+    const std::size_t group =
+        std::max<std::size_t>(1, (buckets_ + columnsWanted - 1) / columnsWanted);
+    std::vector<PlotColumn> columns;
+    for (std::size_t first = 0; first < buckets_; first += group) {
+        const std::size_t end = std::min(buckets_, first + group);
+        // The column's time is that of its middle step.
+        const std::size_t firstStep = first * stepsPerBucket_;
+        const std::size_t lastStep = std::min(steps_, end * stepsPerBucket_) - 1;
+        PlotColumn column{
+            (static_cast<double>(firstStep) + static_cast<double>(lastStep)) / 2 * samplePeriod_,
+            std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity()};
+        for (std::size_t b = first; b < end; ++b) {
+            column.low = std::min(column.low, series_[series][b].low);
+            column.high = std::max(column.high, series_[series][b].high);
+        }
+        columns.push_back(column);
+    }
+    return columns;
 }
 
 }  // namespace kqhost

@@ -11,8 +11,16 @@
 
 namespace kqhost {
 
+// One drawn column of a plotted series: its time in seconds and the range of its finite samples
+// (low > high when it has none).
+struct PlotColumn {
+    double time;
+    double low;
+    double high;
+};
+
 class PlotRecorder {
-public:
+  public:
     // Channels beyond this are not plotted.
     static constexpr std::size_t kMaxPlottedChannels = 4;
     // Buckets kept per series; when they are full, neighbours merge pairwise.
@@ -36,7 +44,7 @@ public:
     std::size_t stepCount() const { return steps_; }
     std::size_t bucketCount() const { return buckets_; }
 
-private:
+  private:
     // The finite samples of one series that fell into one bucket; empty while low > high.
     struct Bucket {
         double low;
@@ -45,6 +53,8 @@ private:
 
     void startBucket();
     void mergeBucketPairs();
+    // The series (2c: input of channel c, 2c + 1: its output) grouped into drawn columns.
+    std::vector<PlotColumn> columnsOf(std::size_t series) const;
 
     std::size_t channels_;
     std::size_t plottedChannels_;

@@ -38,8 +38,8 @@ struct Layout {
 template <typename T>
 Layout randomLayout(HardSignalSource<T>& source, Shape shape) {
     const int32_t lengths[] = {0, 1, 2, 7, 32, 128, 1023};
-    const int32_t frameLen = source.intIn(0, 3) == 0 ? lengths[source.intIn(0, 6)]
-                                                     : source.intIn(1, 40);
+    const int32_t frameLen =
+        source.intIn(0, 3) == 0 ? lengths[source.intIn(0, 6)] : source.intIn(1, 40);
     if (shape == Shape::kRunningSample) {
         return {frameLen, 1};
     }
@@ -74,8 +74,8 @@ TYPED_TEST(KernelProperties, EveryKernelMatchesTheReference) {
     HardSignalSource<T> source(kSeed);
     for (const KernelInfo<T>& kernel : kqtest::kernelCatalogue<T>()) {
         for (int trial = 0; trial < kTrials; ++trial) {
-            SCOPED_TRACE(::testing::Message() << kernel.name << ", seed " << kSeed << ", trial "
-                                              << trial);
+            SCOPED_TRACE(::testing::Message()
+                         << kernel.name << ", seed " << kSeed << ", trial " << trial);
             Layout layout = randomLayout(source, kernel.shape);
             const size_t stateLen =
                 kqtest::stateLength(kernel.shape, layout.numChans, layout.frameLen);
@@ -100,8 +100,10 @@ TYPED_TEST(KernelProperties, EveryKernelMatchesTheReference) {
                 }
                 const std::vector<T> in = source.signal(sampleCount<T>(layout));
                 const T cutoff = source.cutoff();
-                const std::vector<T> expected = referenceCall(kernel.shape, model, in, cutoff, layout);
-                const std::vector<T> actual = runner.call(in, cutoff, layout.numChans, layout.frameLen);
+                const std::vector<T> expected =
+                    referenceCall(kernel.shape, model, in, cutoff, layout);
+                const std::vector<T> actual =
+                    runner.call(in, cutoff, layout.numChans, layout.frameLen);
                 ASSERT_TRUE(sameBits(actual, expected)) << "outputs";
                 if (kernel.shape != Shape::kStateless) {
                     ASSERT_TRUE(sameBits(runner.prev(), model.prev)) << "Prev";
@@ -134,8 +136,9 @@ TYPED_TEST(KernelProperties, CopyAndInPlaceAgree) {
                 SCOPED_TRACE(::testing::Message() << "call " << call);
                 const std::vector<T> in = source.signal(sampleCount<T>(layout));
                 const T cutoff = source.cutoff();
-                ASSERT_TRUE(sameBits(inPlaceRunner.call(in, cutoff, layout.numChans, layout.frameLen),
-                                     copyRunner.call(in, cutoff, layout.numChans, layout.frameLen)));
+                ASSERT_TRUE(
+                    sameBits(inPlaceRunner.call(in, cutoff, layout.numChans, layout.frameLen),
+                             copyRunner.call(in, cutoff, layout.numChans, layout.frameLen)));
                 ASSERT_TRUE(sameBits(inPlaceRunner.prev(), copyRunner.prev()));
                 ASSERT_TRUE(sameBits(inPlaceRunner.cumsum(), copyRunner.cumsum()));
             }
@@ -179,11 +182,11 @@ TYPED_TEST(KernelProperties, NaNStaysAtItsPosition) {
     HardSignalSource<T> source(kSeed);
     for (const KernelInfo<T>& kernel : kqtest::kernelCatalogue<T>()) {
         for (int trial = 0; trial < kTrials; ++trial) {
-            SCOPED_TRACE(::testing::Message() << kernel.name << ", seed " << kSeed << ", trial "
-                                              << trial);
+            SCOPED_TRACE(::testing::Message()
+                         << kernel.name << ", seed " << kSeed << ", trial " << trial);
             const Layout layout = randomLayout(source, kernel.shape);
-            KernelRunner<T> runner(kernel,
-                                   kqtest::stateLength(kernel.shape, layout.numChans, layout.frameLen));
+            KernelRunner<T> runner(
+                kernel, kqtest::stateLength(kernel.shape, layout.numChans, layout.frameLen));
             runner.initializeConditions();
             for (int call = 0; call < 3; ++call) {
                 SCOPED_TRACE(::testing::Message() << "call " << call);
@@ -193,8 +196,8 @@ TYPED_TEST(KernelProperties, NaNStaysAtItsPosition) {
                         value = std::numeric_limits<T>::quiet_NaN();
                     }
                 }
-                const std::vector<T> out = runner.call(in, source.cutoff(), layout.numChans,
-                                                       layout.frameLen);
+                const std::vector<T> out =
+                    runner.call(in, source.cutoff(), layout.numChans, layout.frameLen);
                 ASSERT_EQ(out.size(), in.size());
                 for (size_t i = 0; i < in.size(); ++i) {
                     ASSERT_EQ(std::isnan(out[i]), std::isnan(in[i])) << "position " << i;
@@ -214,8 +217,8 @@ TEST(DoubleFrameProperties, SplitIntoCallsEqualsOneCall) {
     for (bool inPlace : {false, true}) {
         const KernelInfo<T>& kernel = kqtest::findKernel<T>(Shape::kRunningFrame, inPlace);
         for (int trial = 0; trial < 4 * kTrials; ++trial) {
-            SCOPED_TRACE(::testing::Message() << kernel.name << ", seed " << kSeed << ", trial "
-                                              << trial);
+            SCOPED_TRACE(::testing::Message()
+                         << kernel.name << ", seed " << kSeed << ", trial " << trial);
             const int32_t numChans = source.intIn(1, 4);
             const int32_t total = source.intIn(1, 60);
             const std::vector<T> signal = source.signal(static_cast<size_t>(numChans) * total);

@@ -76,9 +76,9 @@ template <typename T>
     }
     for (size_t i = 0; i < actual.size(); ++i) {
         if (bitsOf(actual[i]) != bitsOf(expected[i])) {
-            return ::testing::AssertionFailure() << "first difference at index " << i << ": got "
-                                                 << describe(actual[i]) << ", expected "
-                                                 << describe(expected[i]);
+            return ::testing::AssertionFailure()
+                   << "first difference at index " << i << ": got " << describe(actual[i])
+                   << ", expected " << describe(expected[i]);
         }
     }
     return ::testing::AssertionSuccess();
@@ -116,7 +116,7 @@ inline uint8_t guardValue<uint8_t>() {
 // are poisoned while a kernel runs, so even a read of them stops the test.
 template <typename T>
 class GuardedBuffer {
-public:
+  public:
     static constexpr size_t kGuard = 16;
 
     GuardedBuffer(size_t size, T fill) : storage_(size + 2 * kGuard), size_(size) {
@@ -162,8 +162,10 @@ public:
 #endif
     }
 
-private:
-    void setBits(size_t i, T value) { std::memcpy(&storage_[i], &value, sizeof(T)); }
+  private:
+    void setBits(size_t i, T value) {
+        std::memcpy(&storage_[i], &value, sizeof(T));
+    }
     void copyIn(const std::vector<T>& values) {
         for (size_t i = 0; i < values.size(); ++i) {
             setBits(kGuard + i, values[i]);
@@ -279,7 +281,7 @@ const KernelInfo<T>& findKernel(Shape shape, bool inPlace) {
 // input alone, and that every output position was written.
 template <typename T>
 class KernelRunner {
-public:
+  public:
     // Before the first call Prev and Cumsum hold a marker, not zeros: a first call must set both.
     KernelRunner(const KernelInfo<T>& kernel, size_t stateLen)
         : kernel_(kernel),
@@ -299,26 +301,29 @@ public:
 
     std::vector<T> call(const std::vector<T>& in, T cutoff, int32_t numChans, int32_t frameLen) {
         GuardedBuffer<T> inBuf(in);
-        GuardedBuffer<T> outBuf = kernel_.inPlace ? GuardedBuffer<T>(in)
-                                                  : GuardedBuffer<T>(in.size(), unwrittenValue<T>());
+        GuardedBuffer<T> outBuf = kernel_.inPlace
+                                      ? GuardedBuffer<T>(in)
+                                      : GuardedBuffer<T>(in.size(), unwrittenValue<T>());
         const T* inPtr = kernel_.inPlace ? outBuf.data() : inBuf.data();
 
         poisonAll(inBuf, outBuf);
-        kernel_.call(inPtr, outBuf.data(), prev_.data(), cumsum_.data(), cutoff, numChans,
-                     frameLen, firstStep_.data());
+        kernel_.call(inPtr, outBuf.data(), prev_.data(), cumsum_.data(), cutoff, numChans, frameLen,
+                     firstStep_.data());
         unpoisonAll(inBuf, outBuf);
 
-        EXPECT_TRUE(inBuf.guardsIntact()) << kernel_.name << " wrote around its input";
         EXPECT_TRUE(outBuf.guardsIntact()) << kernel_.name << " wrote around its output";
         EXPECT_TRUE(prev_.guardsIntact()) << kernel_.name << " wrote around Prev";
         EXPECT_TRUE(cumsum_.guardsIntact()) << kernel_.name << " wrote around Cumsum";
         EXPECT_TRUE(firstStep_.guardsIntact()) << kernel_.name << " wrote around FirstStep";
-        EXPECT_TRUE(sameBits(inBuf.values(), in)) << kernel_.name << " changed its input";
         const std::vector<T> out = outBuf.values();
-        for (size_t i = 0; i < out.size(); ++i) {
-            if (bitsOf(out[i]) == bitsOf(unwrittenValue<T>())) {
-                ADD_FAILURE() << kernel_.name << " did not write output " << i;
-                break;
+        if (!kernel_.inPlace) {
+            EXPECT_TRUE(inBuf.guardsIntact()) << kernel_.name << " wrote around its input";
+            EXPECT_TRUE(sameBits(inBuf.values(), in)) << kernel_.name << " changed its input";
+            for (size_t i = 0; i < out.size(); ++i) {
+                if (bitsOf(out[i]) == bitsOf(unwrittenValue<T>())) {
+                    ADD_FAILURE() << kernel_.name << " did not write output " << i;
+                    break;
+                }
             }
         }
         return out;
@@ -328,7 +333,7 @@ public:
     std::vector<T> cumsum() const { return cumsum_.values(); }
     uint8_t firstStep() const { return firstStep_.values()[0]; }
 
-private:
+  private:
     void poisonAll(GuardedBuffer<T>& inBuf, GuardedBuffer<T>& outBuf) {
         inBuf.poisonGuards();
         outBuf.poisonGuards();
@@ -386,7 +391,7 @@ struct HardValues {
 // Draws from std::mt19937_64 with a given seed; tests print the seed on failure.
 template <typename T>
 class HardSignalSource {
-public:
+  public:
     explicit HardSignalSource(uint64_t seed) : rng_(seed) {}
 
     std::mt19937_64& rng() { return rng_; }
@@ -394,14 +399,17 @@ public:
     int32_t intIn(int32_t lo, int32_t hi) {
         return std::uniform_int_distribution<int32_t>(lo, hi)(rng_);
     }
-    double uniform(double lo, double hi) { return std::uniform_real_distribution<double>(lo, hi)(rng_); }
+    double uniform(double lo, double hi) {
+        return std::uniform_real_distribution<double>(lo, hi)(rng_);
+    }
 
     // A difference between successive samples that the step treats specially.
     T hardStep() {
         using H = HardValues<T>;
-        const T steps[] = {H::pi,          static_cast<T>(-H::pi), H::threePi, static_cast<T>(-H::threePi),
-                           H::insideWindow, H::beyondWindow,       H::belowPi(), static_cast<T>(-H::belowPi()),
-                           H::twoPi,       static_cast<T>(1e-17)};
+        const T steps[] = {
+            H::pi,           static_cast<T>(-H::pi), H::threePi,   static_cast<T>(-H::threePi),
+            H::insideWindow, H::beyondWindow,        H::belowPi(), static_cast<T>(-H::belowPi()),
+            H::twoPi,        static_cast<T>(1e-17)};
         return steps[intIn(0, static_cast<int32_t>(std::size(steps)) - 1)];
     }
 
@@ -473,7 +481,7 @@ public:
         return cutoffs[intIn(0, static_cast<int32_t>(std::size(cutoffs)) - 1)];
     }
 
-private:
+  private:
     std::mt19937_64 rng_;
 };
 

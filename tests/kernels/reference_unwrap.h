@@ -1,5 +1,5 @@
-// A deliberately naive model of the unwrap, kept apart from the kernels' own code: its constants are
-// spelled as exact decimals, the turn count goes through a 32-bit integer wherever that is
+// A deliberately naive model of the unwrap, kept apart from the kernels' own code: its constants
+// are spelled as exact decimals, the turn count goes through a 32-bit integer wherever that is
 // defined, and the signal is split into per-channel vectors before anything is computed. The
 // kernels must match it bit for bit.
 #ifndef KQ_TESTS_KERNELS_REFERENCE_UNWRAP_H
@@ -43,30 +43,33 @@ inline double referenceTurns(double tBiased) {
     return tBiased;  // also NaN
 }
 
-// One sample: the ten steps, one binary64 operation at a time.
+// One sample, one binary64 operation at a time.
 template <typename T>
 double referenceStep(double v, double x, double& S, double cutoff) {
     using C = ReferenceConstants<T>;
-    double d = x - v;                                  // 1
-    double u = d + C::pi;                              // 2
-    double t = u * C::invTwoPi;                        // 3
-    double tBiased = t;                                // 4
+    double d = x - v;
+    double u = d + C::pi;
+    double t = u * C::invTwoPi;
+    // Floor by truncation: a t that is not above 0 (or NaN) is pulled down by the bias first.
+    double tBiased = t;
     if (!(t > 0.0)) {
         tBiased = t - C::bias;
     }
-    double k = referenceTurns(tBiased);                // 5
-    double turns = k * C::twoPi;                       // 6
+    double k = referenceTurns(tBiased);
+    // The principal value, in three rounded operations.
+    double turns = k * C::twoPi;
     double reduced = u - turns;
     double p = reduced - C::pi;
-    if (p == -C::pi && d > 0.0) {                      // 7
+    // An upward step of exactly pi is +pi.
+    if (p == -C::pi && d > 0.0) {
         p = C::pi;
     }
-    double c = p - d;                                  // 8
+    double c = p - d;
     double magnitude = c < 0.0 ? -c : c;
-    if (cutoff < magnitude) {                          // 9
+    if (cutoff < magnitude) {
         S = S + c;
     }
-    return S + x;                                      // 10
+    return S + x;
 }
 
 template <typename T>

@@ -46,8 +46,8 @@ void checkRunningCase(const RunningCase<T>& c) {
         for (size_t i = 0; i < c.calls.size(); ++i) {
             SCOPED_TRACE(::testing::Message() << "call " << i);
             const RunningCall<T>& call = c.calls[i];
-            EXPECT_TRUE(sameBits(runner.call(call.in, call.cutoff, c.numChans, c.frameLen),
-                                 call.out));
+            EXPECT_TRUE(
+                sameBits(runner.call(call.in, call.cutoff, c.numChans, c.frameLen), call.out));
             EXPECT_TRUE(sameBits(runner.prev(), call.prev)) << "Prev";
             EXPECT_TRUE(sameBits(runner.cumsum(), call.cumsum)) << "Cumsum";
             EXPECT_EQ(runner.firstStep(), 0);
@@ -81,16 +81,13 @@ INSTANTIATE_TEST_SUITE_P(
                             2,
                             {{kPi, {0, 3}, {0, 3}, {3}, {0}},
                              {kPi, {-3, 0}, {3.2831853071795862, kTwoPi}, {0}, {kTwoPi}}}},
-        RunningCase<double>{"FrameTwoChannels",
-                            Shape::kRunningFrame,
-                            2,
-                            2,
-                            {{kPi, {0, 3, 1, 2}, {0, 3, 1, 2}, {3, 2}, {0, 0}},
-                             {kPi,
-                              {-3, 0, 5, 6},
-                              {3.2831853071795862, kTwoPi, 5, 6},
-                              {0, 6},
-                              {kTwoPi, 0}}}},
+        RunningCase<double>{
+            "FrameTwoChannels",
+            Shape::kRunningFrame,
+            2,
+            2,
+            {{kPi, {0, 3, 1, 2}, {0, 3, 1, 2}, {3, 2}, {0, 0}},
+             {kPi, {-3, 0, 5, 6}, {3.2831853071795862, kTwoPi, 5, 6}, {0, 6}, {kTwoPi, 0}}}},
         // A first call seeds Prev from its own samples: sample 0 of every channel is unchanged.
         RunningCase<double>{"FrameFirstCallPassesFirstSamples",
                             Shape::kRunningFrame,
@@ -98,8 +95,8 @@ INSTANTIATE_TEST_SUITE_P(
                             3,
                             {{kPi,
                               {10, 14, 18, -20, -16, 0},
-                              {10, 7.716814692820414, 5.4336293856408275, -20,
-                               -22.283185307179586, -25.132741228718345},
+                              {10, 7.716814692820414, 5.4336293856408275, -20, -22.283185307179586,
+                               -25.132741228718345},
                               {18, 0},
                               {-12.566370614359172, -25.132741228718345}}}},
         // A NaN at the end of a call stays in Prev; the next call's first step is skipped.
@@ -114,35 +111,35 @@ INSTANTIATE_TEST_SUITE_P(
                               {16},
                               {-18.84955592153876}}}},
         // A new cutoff applies to new corrections only; Cumsum keeps the earlier ones.
-        RunningCase<double>{"FrameCutoffChangeKeepsCumsum",
-                            Shape::kRunningFrame,
-                            1,
-                            2,
-                            {{kPi, {0, 4}, {0, -2.2831853071795862}, {4}, {-kTwoPi}},
-                             {7.0, {8, 12}, {1.7168146928204138, 5.716814692820414}, {12},
-                              {-kTwoPi}}}},
-        RunningCase<double>{"SampleThreeCalls",
-                            Shape::kRunningSample,
-                            2,
-                            1,
-                            {{kPi, {0, 1}, {0, 1}, {0, 1}, {0, 0}},
-                             {kPi,
-                              {4, -3},
-                              {-2.2831853071795862, 3.2831853071795862},
-                              {4, -3},
-                              {-kTwoPi, kTwoPi}},
-                             {kPi,
-                              {8, -6},
-                              {-4.5663706143591725, 0.28318530717958623},
-                              {8, -6},
-                              {-12.566370614359172, kTwoPi}}}},
+        RunningCase<double>{
+            "FrameCutoffChangeKeepsCumsum",
+            Shape::kRunningFrame,
+            1,
+            2,
+            {{kPi, {0, 4}, {0, -2.2831853071795862}, {4}, {-kTwoPi}},
+             {7.0, {8, 12}, {1.7168146928204138, 5.716814692820414}, {12}, {-kTwoPi}}}},
+        RunningCase<double>{
+            "SampleThreeCalls",
+            Shape::kRunningSample,
+            2,
+            1,
+            {{kPi, {0, 1}, {0, 1}, {0, 1}, {0, 0}},
+             {kPi, {4, -3}, {-2.2831853071795862, 3.2831853071795862}, {4, -3}, {-kTwoPi, kTwoPi}},
+             {kPi,
+              {8, -6},
+              {-4.5663706143591725, 0.28318530717958623},
+              {8, -6},
+              {-12.566370614359172, kTwoPi}}}},
         // The output is S + x with S = +0, so a -0 comes out as +0; Prev keeps the raw -0.
         RunningCase<double>{"SampleFirstCallPassesEveryValue",
                             Shape::kRunningSample,
                             4,
                             1,
-                            {{kPi, {1e300, -kInf, kNaN, -0.0}, {1e300, -kInf, kNaN, 0.0},
-                              {1e300, -kInf, kNaN, -0.0}, {0, 0, 0, 0}}}},
+                            {{kPi,
+                              {1e300, -kInf, kNaN, -0.0},
+                              {1e300, -kInf, kNaN, 0.0},
+                              {1e300, -kInf, kNaN, -0.0},
+                              {0, 0, 0, 0}}}},
         // The NaN of one call stays in Prev, so the next call's step is skipped too.
         RunningCase<double>{"SampleNaNStaysLocal",
                             Shape::kRunningSample,
@@ -216,16 +213,15 @@ TYPED_TEST(RunningKernels, EmptyCallsOnlyClearFirstStep) {
             continue;
         }
         for (const Layout layout : {Layout{0, 3}, Layout{3, 0}, Layout{0, 0}}) {
-            SCOPED_TRACE(::testing::Message() << kernel.name << ", " << layout.numChans << " x "
-                                              << layout.frameLen);
+            SCOPED_TRACE(::testing::Message()
+                         << kernel.name << ", " << layout.numChans << " x " << layout.frameLen);
             const size_t stateLen = kernel.shape == Shape::kRunningFrame
                                         ? static_cast<size_t>(layout.numChans)
                                         : size_t{0};
             KernelRunner<T> runner(kernel, stateLen);
             const std::vector<T> untouched = runner.prev();
             for (int call = 0; call < 2; ++call) {
-                EXPECT_TRUE(
-                    runner.call({}, T{0}, layout.numChans, layout.frameLen).empty());
+                EXPECT_TRUE(runner.call({}, T{0}, layout.numChans, layout.frameLen).empty());
                 EXPECT_EQ(runner.firstStep(), 0);
                 EXPECT_TRUE(sameBits(runner.prev(), untouched)) << "Prev";
                 EXPECT_TRUE(sameBits(runner.cumsum(), untouched)) << "Cumsum";

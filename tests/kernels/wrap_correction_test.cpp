@@ -70,8 +70,8 @@ INSTANTIATE_TEST_SUITE_P(
         StepCase<double>{"DownFourFromZero", 0.0, -4.0, kPi, 0.0, kTwoPi, 2.2831853071795862},
         // The cutoff comparison is strict: a cutoff equal to the correction keeps it out.
         StepCase<double>{"CutoffEqualToCorrection", 0.0, 4.0, kTwoPi, 0.0, 0.0, 4.0},
-        StepCase<double>{"CutoffJustBelowCorrection", 0.0, 4.0, 6.2831853071795853, 0.0,
-                         -kTwoPi, -2.2831853071795862},
+        StepCase<double>{"CutoffJustBelowCorrection", 0.0, 4.0, 6.2831853071795853, 0.0, -kTwoPi,
+                         -2.2831853071795862},
         // An upward step of exactly pi is +pi through the tie-break; downward it is -pi.
         StepCase<double>{"UpExactlyPi", 0.0, kPi, 0.0, 0.0, 0.0, kPi},
         StepCase<double>{"DownExactlyPi", kPi, 0.0, 0.0, 0.0, 0.0, 0.0},
@@ -86,8 +86,8 @@ INSTANTIATE_TEST_SUITE_P(
                          2.220446049250313e-16, 1.234567890123457},
         StepCase<double>{"ResidueBelowCutoff", 0.0, 1.2345678901234567, 1e-15, 0.0, 0.0,
                          1.2345678901234567},
-        StepCase<double>{"LargestBelowPi", 0.0, 3.1415926535897927, 0.0, 0.0,
-                         4.440892098500626e-16, kPi},
+        StepCase<double>{"LargestBelowPi", 0.0, 3.1415926535897927, 0.0, 0.0, 4.440892098500626e-16,
+                         kPi},
         StepCase<double>{"DifferenceLostInPi", 0.0, 1e-17, 0.0, 0.0, -1e-17, 0.0},
         StepCase<double>{"AddsToEarlierCorrection", 4.0, 0.0, kPi, kTwoPi, 12.566370614359172,
                          12.566370614359172},
@@ -132,8 +132,7 @@ INSTANTIATE_TEST_SUITE_P(
         StepCase<float>{"UpThreePi", 0.0f, kThreePiF, 0.0f, 0.0, -kTwoPiF, 3.141592502593994},
         // The single bias leaves a window of ~6.29e-5 below -pi.
         StepCase<float>{"InsideBiasWindow", 3.1416027545928955f, 0.0f, 0.0f, 0.0, 0.0, 0.0},
-        StepCase<float>{"BeyondBiasWindow", 3.141692638397217f, 0.0f, 0.0f, 0.0, kTwoPiF,
-                        kTwoPiF},
+        StepCase<float>{"BeyondBiasWindow", 3.141692638397217f, 0.0f, 0.0f, 0.0, kTwoPiF, kTwoPiF},
         StepCase<float>{"CutoffEqualToCorrection", 0.0f, 4.0f, 6.2831855f, 0.0, 0.0, 4.0},
         // S is binary64 and is not rounded to binary32 by the step.
         StepCase<float>{"AddsToEarlierCorrection", 4.0f, 0.0f, kPiF, 0.1, 6.383185482025146,
@@ -189,8 +188,8 @@ TYPED_TEST(LargeDifference, CorrectsByWholeTurns) {
 TYPED_TEST(LargeDifference, NonFiniteDifferencesLeaveCorrectionAlone) {
     using T = TypeParam;
     using L = std::numeric_limits<T>;
-    const T values[] = {T{0}, T{5}, static_cast<T>(-1e30), L::max(), -L::max(),
-                        L::infinity(), -L::infinity(), L::quiet_NaN()};
+    const T values[] = {T{0},      T{5},          static_cast<T>(-1e30), L::max(),
+                        -L::max(), L::infinity(), -L::infinity(),        L::quiet_NaN()};
     for (T v : values) {
         for (T x : values) {
             const double d = static_cast<double>(x) - static_cast<double>(v);
@@ -225,12 +224,12 @@ TYPED_TEST(StepAgainstReference, MatchesOnHardValues) {
         const T cutoff = source.cutoff();
         const double y = wrapCorrection<T>(samples[i - 1], samples[i], S, cutoff);
         const double refY = kqtest::referenceStep<T>(samples[i - 1], samples[i], refS, cutoff);
-        const bool same = kqtest::bitsOf(y) == kqtest::bitsOf(refY) &&
-                          kqtest::bitsOf(S) == kqtest::bitsOf(refS);
+        const bool same =
+            kqtest::bitsOf(y) == kqtest::bitsOf(refY) && kqtest::bitsOf(S) == kqtest::bitsOf(refS);
         if (!same) {
             ++failures;
-            ADD_FAILURE() << "seed " << kSeed << ", sample " << i << ": v = "
-                          << kqtest::describe(samples[i - 1])
+            ADD_FAILURE() << "seed " << kSeed << ", sample " << i
+                          << ": v = " << kqtest::describe(samples[i - 1])
                           << ", x = " << kqtest::describe(samples[i])
                           << ", cutoff = " << kqtest::describe(cutoff) << "\n  y "
                           << sameBits(y, refY).message() << "\n  S " << sameBits(S, refS).message();

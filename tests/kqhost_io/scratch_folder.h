@@ -14,9 +14,10 @@
 namespace kqhost::test {
 
 class ScratchFolder {
-public:
+  public:
     ScratchFolder() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "kqhost_io.XXXXXX").string();
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "kqhost_io.XXXXXX").string();
         if (::mkdtemp(pattern.data()) == nullptr) {
             throw std::runtime_error("cannot create a scratch folder");
         }
@@ -50,7 +51,7 @@ public:
         return names;
     }
 
-private:
+  private:
     std::filesystem::path path_;
 };
 

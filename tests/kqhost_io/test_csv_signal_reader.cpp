@@ -27,7 +27,11 @@ TEST(CsvSignalReader, ReadsTheLinesItShouldAndSkipsTheRest) {
         {"blanks, plus signs", " +1 ,\t-2.5e1 \n+.5,3.\n", 2, {1, -25, 0.5, 3}},
         {"specials", "nan,inf,-inf\n", 3, {NAN, INFINITY, -INFINITY}},
         {"CRLF and no final line break", "1,2\r\n3,4", 2, {1, 2, 3, 4}},
-        {"byte order mark", "\xEF\xBB\xBF" "5\n6\n", 1, {5, 6}},
+        {"byte order mark",
+         "\xEF\xBB\xBF"
+         "5\n6\n",
+         1,
+         {5, 6}},
     };
     ScratchFolder folder;
     for (const auto& c : cases) {
@@ -64,7 +68,9 @@ TEST(CsvSignalReader, ReportsEachFaultWithFileLineAndColumn) {
         {"1,  ,2\n", std::nullopt, ":1:3: not a number: ''"},
         {"# c\n\n1\n\n2\n+-3\n", std::nullopt, ":6:1: not a number: '+-3'"},
         {"1,2\n3,4 5\n", std::nullopt, ":2:3: not a number: '4 5'"},
-        {"1\n\x01\x7F\n", std::nullopt, ":2:1: not a number: '?" "?'"},
+        {"1\n\x01\x7F\n", std::nullopt,
+         ":2:1: not a number: '?"
+         "?'"},
         {"1\n" + std::string(50, 'z') + "\n", std::nullopt,
          ":2:1: not a number: 'zzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzz...'"},
         {"1\n", std::size_t{0}, ": the channel count must be at least 1"},
@@ -72,8 +78,9 @@ TEST(CsvSignalReader, ReportsEachFaultWithFileLineAndColumn) {
     ScratchFolder folder;
     for (const auto& c : cases) {
         const std::string path = folder.write("in.csv", c.text);
-        EXPECT_EQ(errorOf([&] { readSignal(path, SignalFormat::Csv, c.channels, Precision::Double); }),
-                  path + c.message)
+        EXPECT_EQ(
+            errorOf([&] { readSignal(path, SignalFormat::Csv, c.channels, Precision::Double); }),
+            path + c.message)
             << c.text;
     }
 }
@@ -81,8 +88,9 @@ TEST(CsvSignalReader, ReportsEachFaultWithFileLineAndColumn) {
 TEST(CsvSignalReader, ReportsFilesThatCannotBeOpened) {
     ScratchFolder folder;
     const std::string missing = folder.file("missing.csv");
-    EXPECT_EQ(errorOf([&] { SignalReader::open(missing, SignalFormat::Csv, {}, Precision::Double); }),
-              missing + ": cannot open: No such file or directory");
+    EXPECT_EQ(
+        errorOf([&] { SignalReader::open(missing, SignalFormat::Csv, {}, Precision::Double); }),
+        missing + ": cannot open: No such file or directory");
     const std::string here = folder.file("");
     EXPECT_EQ(errorOf([&] { SignalReader::open(here, SignalFormat::Csv, {}, Precision::Double); }),
               here + ": cannot open: Is a directory");
@@ -100,8 +108,8 @@ TEST(CsvSignalReader, ReadsAnyLineLengthInAnyChunkSize) {
                     (i + 1 < wideChannels ? "," : "\n");
         }
     }
-    const auto wideData = readSignal(folder.write("wide.csv", wide), SignalFormat::Csv, {},
-                                     Precision::Double, 1);
+    const auto wideData =
+        readSignal(folder.write("wide.csv", wide), SignalFormat::Csv, {}, Precision::Double, 1);
     ASSERT_EQ(wideData.channels, wideChannels);
     ASSERT_EQ(wideData.values.size(), 2 * wideChannels);
     EXPECT_EQ(wideData.values[wideChannels - 1], static_cast<double>(wideChannels - 1) + 0.25);

@@ -49,9 +49,18 @@ TEST(ParseNumber, AcceptsDecimalsSignsAndSpecials) {
         const char* text;
         double value;
     } cases[] = {
-        {"1", 1.0},     {"+1.5", 1.5},   {"-2.5e-3", -2.5e-3}, {".5", 0.5},
-        {"5.", 5.0},    {"inf", INFINITY}, {"-inf", -INFINITY}, {"+inf", INFINITY},
-        {"Infinity", INFINITY}, {"1e400", INFINITY}, {"-1e400", -INFINITY}, {"1e-400", 0.0},
+        {"1", 1.0},
+        {"+1.5", 1.5},
+        {"-2.5e-3", -2.5e-3},
+        {".5", 0.5},
+        {"5.", 5.0},
+        {"inf", INFINITY},
+        {"-inf", -INFINITY},
+        {"+inf", INFINITY},
+        {"Infinity", INFINITY},
+        {"1e400", INFINITY},
+        {"-1e400", -INFINITY},
+        {"1e-400", 0.0},
         {"4.9406564584124654e-324", 0x1p-1074},
     };
     for (const auto& c : cases) {
@@ -66,8 +75,8 @@ TEST(ParseNumber, AcceptsDecimalsSignsAndSpecials) {
 }
 
 TEST(ParseNumber, RefusesWhatIsNotOneNumber) {
-    for (const char* text : {"", "+", "-", "++1", "+-1", "1e", "0x10", "1,2", "1 2", "abc",
-                             " 1", "1 ", "1..2", "--1", "nanx"}) {
+    for (const char* text : {"", "+", "-", "++1", "+-1", "1e", "0x10", "1,2", "1 2", "abc", " 1",
+                             "1 ", "1..2", "--1", "nanx"}) {
         EXPECT_FALSE(parseNumber(text, Precision::Double).has_value()) << "'" << text << "'";
         EXPECT_FALSE(parseNumber(text, Precision::Single).has_value()) << "'" << text << "'";
     }

@@ -55,8 +55,8 @@ TEST(RawSignalReader, RoundsToThePortPrecision) {
     const auto asDouble = readSignal(folder.write("d.f64", rawBytes(doubles)), SignalFormat::F64,
                                      std::size_t{2}, Precision::Double);
     EXPECT_EQ(asDouble.values, doubles);
-    const auto asSingle = readSignal(folder.file("d.f64"), SignalFormat::F64, std::size_t{2},
-                                     Precision::Single);
+    const auto asSingle =
+        readSignal(folder.file("d.f64"), SignalFormat::F64, std::size_t{2}, Precision::Single);
     EXPECT_EQ(asSingle.values, (std::vector<double>{0.1f, -INFINITY, 1.0, 0.0}));
 
     // binary32 widens exactly at both precisions.
@@ -86,12 +86,14 @@ TEST(RawSignalReader, ChecksAPipeAtItsEnd) {
         ::close(ends[1]);
         const std::string path = "/proc/self/fd/" + std::to_string(ends[0]);
         const std::string error = errorOf([&] {
-            const auto data = readSignal(path, SignalFormat::F32, std::size_t{4}, Precision::Single);
+            const auto data =
+                readSignal(path, SignalFormat::F32, std::size_t{4}, Precision::Single);
             EXPECT_EQ(data.values.size(), c.steps * 4);
         });
         ::close(ends[0]);
         if (c.steps == 0) {
-            EXPECT_NE(error.find(c.bytes == 0 ? ": no data" : ": size of 36 bytes"), std::string::npos)
+            EXPECT_NE(error.find(c.bytes == 0 ? ": no data" : ": size of 36 bytes"),
+                      std::string::npos)
                 << error;
         } else {
             EXPECT_EQ(error, "(no error)");

@@ -22,7 +22,9 @@ using test::ScratchFolder;
 
 const std::string kExamples = KQ_EXAMPLES_DIR;
 
-bool havePython() { return std::system("python3 -c 'import math' > /dev/null 2>&1") == 0; }
+bool havePython() {
+    return std::system("python3 -c 'import math' > /dev/null 2>&1") == 0;
+}
 
 // Runs the reference on `input` and returns the values it wrote, or throws.
 test::SignalData runReference(const std::string& input, const std::string& output) {
@@ -44,16 +46,18 @@ TEST(ReferenceUnwrap, RunsEachColumnOnAsItsOwnSequence) {
         std::vector<double> expected;
     } cases[] = {
         {"ramp of 4", "0\n4\n8\n", {0, -2.2831853071795862, -4.5663706143591725}},
-        {"two columns", "0,1\n4,-3\n8,-6\n",
-         {0, 1, -2.2831853071795862, 3.2831853071795862, -4.5663706143591725,
-          0.28318530717958623}},
+        {"two columns",
+         "0,1\n4,-3\n8,-6\n",
+         {0, 1, -2.2831853071795862, 3.2831853071795862, -4.5663706143591725, 0.28318530717958623}},
         {"steps below pi kept", "0\n3\n-3\n0\n", {0, 3, 3.2831853071795862, 6.283185307179586}},
         {"upward step of exactly pi", "0\n3.141592653589793\n", {0, 3.141592653589793}},
-        {"just below -pi, inside the floor window", "0\n-3.141592653909793\n",
+        {"just below -pi, inside the floor window",
+         "0\n-3.141592653909793\n",
          {0, -3.141592653909793}},
         {"further below -pi", "0\n-3.1415926548897932\n", {0, 3.141592652289793}},
         {"difference of 10", "0\n10\n", {0, -2.5663706143591725}},
-        {"NaN passes, correction kept", "0\n4\nnan\n8\n",
+        {"NaN passes, correction kept",
+         "0\n4\nnan\n8\n",
          {0, -2.2831853071795862, NAN, 1.7168146928204138}},
         {"negative zero first: 0 + -0", "-0\n", {0.0}},
     };

@@ -16,8 +16,10 @@ TEST(SignalFormatOf, TakesTheFormatFromTheExtension) {
     const struct {
         const char* path;
         SignalFormat format;
-    } cases[] = {{"in.csv", SignalFormat::Csv},     {"-", SignalFormat::Csv},
-                 {"a/b.c/x.f64", SignalFormat::F64}, {"x.f32", SignalFormat::F32},
+    } cases[] = {{"in.csv", SignalFormat::Csv},
+                 {"-", SignalFormat::Csv},
+                 {"a/b.c/x.f64", SignalFormat::F64},
+                 {"x.f32", SignalFormat::F32},
                  {".csv", SignalFormat::Csv}};
     for (const auto& c : cases) {
         EXPECT_EQ(signalFormatOf(c.path), c.format) << c.path;
@@ -45,19 +47,20 @@ TEST(RoundToSingle, RoundsToNearestEvenAndOverflowsLikeIeee) {
         double in;
         float out;
     } cases[] = {
-        {1.0 + 0x1p-24, 1.0f},                    // tie: to even
+        {1.0 + 0x1p-24, 1.0f},                       // tie: to even
         {1.0 + 0x1p-24 + 0x1p-52, 1.0f + 0x1p-23f},  // just above the tie
-        {0x1.ffffffp127, kInf},                   // the tie above the largest float
+        {0x1.ffffffp127, kInf},                      // the tie above the largest float
         {-0x1.ffffffp127, -kInf},
-        {0x1.fffffefffffffp127, kMax},            // just below that tie
+        {0x1.fffffefffffffp127, kMax},  // just below that tie
         {1e300, kInf},
         {-1e300, -kInf},
-        {0x1p-149, 0x1p-149f},                    // smallest subnormal
-        {0x1p-150, 0.0f},                         // half of it: tie to even zero
+        {0x1p-149, 0x1p-149f},  // smallest subnormal
+        {0x1p-150, 0.0f},       // half of it: tie to even zero
         {-0.0, -0.0f},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(std::bit_cast<std::uint32_t>(roundToSingle(c.in)), std::bit_cast<std::uint32_t>(c.out))
+        EXPECT_EQ(std::bit_cast<std::uint32_t>(roundToSingle(c.in)),
+                  std::bit_cast<std::uint32_t>(c.out))
             << c.in;
     }
     EXPECT_TRUE(std::isnan(roundToSingle(std::numeric_limits<double>::quiet_NaN())));

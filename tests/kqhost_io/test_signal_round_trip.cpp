@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <ostream>
+#include <string>
 #include <vector>
 
 #include "scratch_folder.h"
@@ -22,14 +24,25 @@ struct RoundTripCase {
     const char* file;
 };
 
+std::string caseName(const RoundTripCase& c) {
+    const char* format = c.format == SignalFormat::Csv   ? "Csv"
+                         : c.format == SignalFormat::F64 ? "F64"
+                                                         : "F32";
+    return std::string(format) + (c.precision == Precision::Double ? "Double" : "Single");
+}
+
+void PrintTo(const RoundTripCase& c, std::ostream* out) {
+    *out << caseName(c);
+}
+
 class SignalRoundTrip : public testing::TestWithParam<RoundTripCase> {};
 
 // Special values first, then random bit patterns of the precision (so NaNs, subnormals and
 // infinities turn up among them too).
 std::vector<double> valuesToStore(Precision precision, std::size_t count) {
     using Limits = std::numeric_limits<double>;
-    std::vector<double> values = {0.0, -0.0, Limits::infinity(), -Limits::infinity(),
-                                  Limits::quiet_NaN(), 0.1, -1.0 / 3.0};
+    std::vector<double> values = {
+        0.0, -0.0, Limits::infinity(), -Limits::infinity(), Limits::quiet_NaN(), 0.1, -1.0 / 3.0};
     if (precision == Precision::Double) {
         values.insert(values.end(), {Limits::denorm_min(), -Limits::min(), Limits::max(),
                                      0x1.fffffffffffffp-1023, 1e-310});
@@ -47,9 +60,9 @@ std::vector<double> valuesToStore(Precision precision, std::size_t count) {
         z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9;
         z = (z ^ (z >> 27)) * 0x94d049bb133111eb;
         z ^= z >> 31;
-        values.push_back(precision == Precision::Double
-                             ? std::bit_cast<double>(z)
-                             : static_cast<double>(std::bit_cast<float>(static_cast<std::uint32_t>(z))));
+        values.push_back(precision == Precision::Double ? std::bit_cast<double>(z)
+                                                        : static_cast<double>(std::bit_cast<float>(
+                                                              static_cast<std::uint32_t>(z))));
     }
     return values;
 }
@@ -60,13 +73,14 @@ TEST_P(SignalRoundTrip, ReadsBackTheBitsItWrote) {
     const SignalData written{kChannels, valuesToStore(c.precision, kChannels * 50000)};
     ScratchFolder folder;
     test::writeSignal(folder.file(c.file), c.format, written, c.precision, 7);
-    const SignalData read = test::readSignal(folder.file(c.file), c.format, kChannels, c.precision, 5);
+    const SignalData read =
+        test::readSignal(folder.file(c.file), c.format, kChannels, c.precision, 5);
 
     ASSERT_EQ(read.channels, kChannels);
     ASSERT_EQ(read.values.size(), written.values.size());
-    const bool textKeepsNanBits = c.format != SignalFormat::Csv;
+    const bool keepsNanBits = c.format != SignalFormat::Csv;  // text writes every NaN as "nan"
     for (std::size_t i = 0; i < written.values.size(); ++i) {
-        if (std::isnan(written.values[i]) && !textKeepsNanBits) {
+        if (std::isnan(written.values[i]) && !keepsNanBits) {
             ASSERT_TRUE(std::isnan(read.values[i])) << "value " << i;
         } else {
             ASSERT_EQ(std::bit_cast<std::uint64_t>(read.values[i]),
@@ -82,12 +96,7 @@ INSTANTIATE_TEST_SUITE_P(
                     RoundTripCase{SignalFormat::Csv, Precision::Single, "s.csv"},
                     RoundTripCase{SignalFormat::F64, Precision::Double, "s.f64"},
                     RoundTripCase{SignalFormat::F32, Precision::Single, "s.f32"}),
-    [](const testing::TestParamInfo<RoundTripCase>& info) {
-        const char* format = info.param.format == SignalFormat::Csv   ? "Csv"
-                             : info.param.format == SignalFormat::F64 ? "F64"
-                                                                      : "F32";
-        return std::string(format) + (info.param.precision == Precision::Double ? "Double" : "Single");
-    });
+    [](const testing::TestParamInfo<RoundTripCase>& info) { return caseName(info.param); });
 
 }  // namespace
 }  // namespace kqhost

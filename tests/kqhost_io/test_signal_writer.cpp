@@ -31,7 +31,8 @@ TEST(SignalWriter, WritesCsvWithTheDigitsOfThePrecision) {
     };
     ScratchFolder folder;
     for (const auto& c : cases) {
-        const auto writer = SignalWriter::open(folder.file("out.csv"), SignalFormat::Csv, 2, c.precision);
+        const auto writer =
+            SignalWriter::open(folder.file("out.csv"), SignalFormat::Csv, 2, c.precision);
         writer->writeSteps(values.data(), 1);
         writer->writeSteps(values.data() + 2, 2);
         writer->commit();
@@ -44,8 +45,8 @@ TEST(SignalWriter, ShowsTheFileOnlyAtCommit) {
     folder.write("out.csv", "old\n");
     const double values[] = {1.0, 2.0};
     {
-        const auto writer = SignalWriter::open(folder.file("out.csv"), SignalFormat::Csv, 2,
-                                               Precision::Double);
+        const auto writer =
+            SignalWriter::open(folder.file("out.csv"), SignalFormat::Csv, 2, Precision::Double);
         writer->writeSteps(values, 1);
         const std::set<std::string> during = folder.listing();
         ASSERT_EQ(during.size(), 2u);
@@ -55,8 +56,8 @@ TEST(SignalWriter, ShowsTheFileOnlyAtCommit) {
     EXPECT_EQ(folder.listing(), std::set<std::string>{"out.csv"});
     EXPECT_EQ(folder.read("out.csv"), "old\n");
 
-    const auto writer = SignalWriter::open(folder.file("out.csv"), SignalFormat::Csv, 2,
-                                           Precision::Double);
+    const auto writer =
+        SignalWriter::open(folder.file("out.csv"), SignalFormat::Csv, 2, Precision::Double);
     writer->writeSteps(values, 1);
     writer->commit();
     EXPECT_EQ(folder.listing(), std::set<std::string>{"out.csv"});
@@ -82,7 +83,8 @@ TEST(SignalWriter, RefusesOutputsItCannotWriteAndLeavesNothing) {
     } cases[] = {
         {noFolder, SignalFormat::F64, Precision::Double, 1,
          noFolder + ": cannot write: No such file or directory"},
-        {inFile, SignalFormat::Csv, Precision::Double, 1, inFile + ": cannot write: Not a directory"},
+        {inFile, SignalFormat::Csv, Precision::Double, 1,
+         inFile + ": cannot write: Not a directory"},
         {folder.file("o.f64"), SignalFormat::F64, Precision::Single, 1,
          folder.file("o.f64") +
              ": .f64 output holds double precision, but the values are single precision; use .f32 "
@@ -103,8 +105,8 @@ TEST(SignalWriter, RefusesOutputsItCannotWriteAndLeavesNothing) {
 
     // A folder in the way shows at commit.
     std::filesystem::create_directory(folder.file("taken.csv"));
-    const auto writer = SignalWriter::open(folder.file("taken.csv"), SignalFormat::Csv, 1,
-                                           Precision::Double);
+    const auto writer =
+        SignalWriter::open(folder.file("taken.csv"), SignalFormat::Csv, 1, Precision::Double);
     EXPECT_EQ(errorOf([&] { writer->commit(); }),
               folder.file("taken.csv") + ": cannot write: Is a directory");
     EXPECT_EQ(folder.listing(), (std::set<std::string>{"file", "taken.csv"}));

@@ -1,0 +1,98 @@
+// The output hook allocates nothing: every allocation route the block's code could take is
+// counted while output steps run, after a start that did allocate.
+#include <gtest/gtest.h>
+
+#include <cstddef>
+
+#include "block_test_support.h"
+
+namespace {
+thread_local bool tCounting = false;
+thread_local long tAllocations = 0;
+
+void noteAllocation() {
+    if (tCounting) {
+        ++tAllocations;
+    }
+}
+} // namespace
+
+// Linked with --wrap for each of these, so the calls made by the block's objects (linked into this
+// program) come here first.
+extern "C" {
+void* __real_malloc(size_t size);
+void* __real_calloc(size_t count, size_t size);
+void* __real_realloc(void* p, size_t size);
+void* __real_tqCalloc(BlockInstance* instance, size_t count, size_t size);
+void* __real_vzCalloc(size_t count, size_t size);
+void* __real__Znwm(size_t size); // operator new(size_t)
+void* __real__Znam(size_t size); // operator new[](size_t)
+
+void* __wrap_malloc(size_t size) {
+    noteAllocation();
+    return __real_malloc(size);
+}
+void* __wrap_calloc(size_t count, size_t size) {
+    noteAllocation();
+    return __real_calloc(count, size);
+}
+void* __wrap_realloc(void* p, size_t size) {
+    noteAllocation();
+    return __real_realloc(p, size);
+}
+void* __wrap_tqCalloc(BlockInstance* instance, size_t count, size_t size) {
+    noteAllocation();
+    return __real_tqCalloc(instance, count, size);
+}
+void* __wrap_vzCalloc(size_t count, size_t size) {
+    noteAllocation();
+    return __real_vzCalloc(count, size);
+}
+void* __wrap__Znwm(size_t size) {
+    noteAllocation();
+    return __real__Znwm(size);
+}
+void* __wrap__Znam(size_t size) {
+    noteAllocation();
+    return __real__Znam(size);
+}
+}
+
+namespace {
+
+class OutputAllocation : public ::testing::TestWithParam<kqtest::InstanceShape> {};
+
+TEST_P(OutputAllocation, OutputStepsAllocateNothingAfterStart) {
+    kq::sim::HostInstance host;
+    tAllocations = 0;
+    tCounting = true;
+    const std::string started = kqtest::startInstance(host, GetParam());
+    tCounting = false;
+    ASSERT_EQ(started, "");
+    EXPECT_GT(tAllocations, 0); // start took its record, so the counting does see the block
+
+    // The host's flag array is made before counting: only the block's work is counted.
+    vzArray* flag = vzCreateDoubleScalar(kFlagOutputs);
+    vzArray* leftArgs[2] = {nullptr, reinterpret_cast<vzArray*>(host.block())};
+    const vzArray* rightArgs[4] = {nullptr, nullptr, nullptr, flag};
+    tAllocations = 0;
+    tCounting = true;
+    for (int i = 0; i < 1000; ++i) {
+        kvxFunction(-1, leftArgs, 4, rightArgs);
+    }
+    tCounting = false;
+    vzDestroyArray(flag);
+    EXPECT_EQ(tAllocations, 0);
+    EXPECT_EQ(host.takeErrorStatus(), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EveryKernelFamily, OutputAllocation,
+    ::testing::Values(kqtest::InstanceShape{{1, 1}, 0, 0, 0.0, false},
+                      kqtest::InstanceShape{{2, 3}, 0, 1, 0.0, true},
+                      kqtest::InstanceShape{{64, 4}, 1, 0, 0.0, false},
+                      kqtest::InstanceShape{{64, 4}, 1, 1, 1.0, true},
+                      kqtest::InstanceShape{{1, 8}, 0, 0, 1.0, false},
+                      kqtest::InstanceShape{{16}, 0, 1, 0.0, false}));
+
+} // namespace
