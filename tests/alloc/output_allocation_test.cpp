@@ -64,6 +64,7 @@ class OutputAllocation : public ::testing::TestWithParam<kqtest::InstanceShape> 
 
 TEST_P(OutputAllocation, OutputStepsAllocateNothingAfterStart) {
     kq::sim::HostInstance host;
+    kqtest::TerminateAtEnd terminate(host);
     tAllocations = 0;
     tCounting = true;
     const std::string started = kqtest::startInstance(host, GetParam());

@@ -143,6 +143,19 @@ inline std::string startInstance(kq::sim::HostInstance& host, const InstanceShap
     return message;
 }
 
+// Terminates the block when a test ends, as a host does before it drops an instance, so that the
+// block's run-time record is released.
+class TerminateAtEnd {
+public:
+    explicit TerminateAtEnd(kq::sim::HostInstance& host) : host_(host) {}
+    TerminateAtEnd(const TerminateAtEnd&) = delete;
+    TerminateAtEnd& operator=(const TerminateAtEnd&) = delete;
+    ~TerminateAtEnd() { hostCall(host_, kFlagTerminate); }
+
+private:
+    kq::sim::HostInstance& host_;
+};
+
 } // namespace kqtest
 
 #endif

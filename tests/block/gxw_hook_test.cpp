@@ -12,6 +12,7 @@ using kq::sim::HostInstance;
 
 TEST(GxwHook, DoubleCutoffAndRunningSwitch) {
     HostInstance host;
+    kqtest::TerminateAtEnd terminate(host);
     ASSERT_EQ(kqtest::startInstance(host, {.dims = {1, 1}, .secondParam = 0.0, .tolerance = -0.25}),
               "");
     ASSERT_EQ(kqtest::hostCall(host, kFlagGXW), "");
@@ -21,6 +22,7 @@ TEST(GxwHook, DoubleCutoffAndRunningSwitch) {
 
 TEST(GxwHook, SingleCutoffStateless) {
     HostInstance host;
+    kqtest::TerminateAtEnd terminate(host);
     ASSERT_EQ(kqtest::startInstance(host, {.dims = {1, 1}, .typeId = 1, .secondParam = 1.0,
                                            .tolerance = 0.1}),
               "");
@@ -32,6 +34,7 @@ TEST(GxwHook, SingleCutoffStateless) {
 TEST(GxwHook, ExportsWhatTheWorkVectorHolds) {
     // In mode 3 the block does not load the cutoff itself: the record shows the host's value.
     HostInstance host(kq::sim::HostInstanceOptions{.simMode = 3});
+    kqtest::TerminateAtEnd terminate(host);
     ASSERT_EQ(kqtest::startInstance(host, {.dims = {1, 1}, .tolerance = 2.0}), "");
     *static_cast<double*>(host.block()->workVectors[0].data) = 1.5;
     ASSERT_EQ(kqtest::hostCall(host, kFlagGXW), "");
@@ -40,6 +43,7 @@ TEST(GxwHook, ExportsWhatTheWorkVectorHolds) {
 
 TEST(GxwHook, WriterFailureIsReportedAndStopsTheRecord) {
     HostInstance host;
+    kqtest::TerminateAtEnd terminate(host);
     ASSERT_EQ(kqtest::startInstance(host, {.dims = {1, 1}}), "");
     host.recordWriter().failCall(2, 0); // the first pair
     kqtest::hostCall(host, kFlagGXW);

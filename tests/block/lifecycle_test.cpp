@@ -28,6 +28,7 @@ double stepOne(HostInstance& host, double x) {
 
 TEST(Lifecycle, ContinuousSampleTimeIsRefusedAtStart) {
     HostInstance host;
+    kqtest::TerminateAtEnd terminate(host);
     ASSERT_EQ(kqtest::prepareInstance(host, {.dims = {1, 1}, .samplePeriod = 0.0}), "");
     EXPECT_EQ(kqtest::hostCall(host, kFlagStart), "Input to block must have a discrete sample time");
     EXPECT_EQ(host.block()->userData, nullptr);
@@ -38,6 +39,7 @@ TEST(Lifecycle, ContinuousSampleTimeIsRefusedAtStart) {
 TEST(Lifecycle, DiscreteSampleTimesStart) {
     for (double period : {0.1, -1.0, std::numeric_limits<double>::quiet_NaN()}) {
         HostInstance host;
+        kqtest::TerminateAtEnd terminate(host);
         ASSERT_EQ(kqtest::startInstance(host, {.dims = {1, 1}, .samplePeriod = period}), "");
         EXPECT_NE(host.block()->userData, nullptr);
     }
@@ -45,6 +47,7 @@ TEST(Lifecycle, DiscreteSampleTimesStart) {
 
 TEST(Lifecycle, RunningUnwrapCarriesOnAndAResetRestartsIt) {
     HostInstance host;
+    kqtest::TerminateAtEnd terminate(host);
     ASSERT_EQ(kqtest::startInstance(host, {.dims = {1, 1}}), "");
     EXPECT_EQ(stepOne(host, 0.0), 0.0);
     EXPECT_EQ(stepOne(host, 4.0), -2.2831853071795862);
@@ -56,6 +59,7 @@ TEST(Lifecycle, RunningUnwrapCarriesOnAndAResetRestartsIt) {
 
 TEST(Lifecycle, ToleranceChangeTakesEffectAtTheNextCall) {
     HostInstance host;
+    kqtest::TerminateAtEnd terminate(host);
     ASSERT_EQ(kqtest::startInstance(host, {.dims = {1, 1}}), "");
     EXPECT_EQ(stepOne(host, 0.0), 0.0);
     EXPECT_EQ(stepOne(host, 4.0), -2.2831853071795862);
@@ -68,6 +72,7 @@ TEST(Lifecycle, ToleranceChangeTakesEffectAtTheNextCall) {
 
 TEST(Lifecycle, InPlaceOutputSharesTheInputBuffer) {
     HostInstance host;
+    kqtest::TerminateAtEnd terminate(host);
     ASSERT_EQ(kqtest::startInstance(host, {.dims = {3, 1}, .frameMode = 1, .inPlace = true}), "");
     ASSERT_EQ(host.block()->inputPorts[0].data, host.block()->outputPorts[0].data);
     double* buffer = inputOf(host);
@@ -79,6 +84,7 @@ TEST(Lifecycle, InPlaceOutputSharesTheInputBuffer) {
 
 TEST(Lifecycle, TerminateReleasesTheRecordAndASecondStartKeepsNoOldOne) {
     HostInstance host;
+    kqtest::TerminateAtEnd terminate(host);
     ASSERT_EQ(kqtest::startInstance(host, {.dims = {1, 1}}), "");
     ASSERT_EQ(kqtest::hostCall(host, kFlagStart), ""); // the first record is released, not leaked
     EXPECT_NE(host.block()->userData, nullptr);
@@ -90,6 +96,7 @@ TEST(Lifecycle, TerminateReleasesTheRecordAndASecondStartKeepsNoOldOne) {
 TEST(Lifecycle, StartWithoutTheStateVectorsFails) {
     // Stateless when the widths were set, running by start: the state vectors do not exist.
     HostInstance host;
+    kqtest::TerminateAtEnd terminate(host);
     ASSERT_EQ(kqtest::prepareInstance(host, {.dims = {1, 2}, .secondParam = 1.0}), "");
     host.replaceDialogParam(1, vzCreateDoubleScalar(0.0));
     EXPECT_NE(kqtest::hostCall(host, kFlagStart), "");
@@ -101,6 +108,7 @@ class ResetWithoutTypeSize : public ::testing::TestWithParam<int32_t> {};
 TEST_P(ResetWithoutTypeSize, ClearsExactlyTheCumsumWidth) {
     const int32_t typeId = GetParam();
     HostInstance host(HostInstanceOptions{.offerTypeSizeService = false});
+    kqtest::TerminateAtEnd terminate(host);
     ASSERT_EQ(kqtest::prepareInstance(host, {.dims = {3, 2}, .typeId = typeId}), "");
     WorkVectorRecord& cumsum = host.block()->workVectors[2];
     const size_t elementSize = typeId == 1 ? 4 : 8;
@@ -120,6 +128,7 @@ INSTANTIATE_TEST_SUITE_P(BothPrecisions, ResetWithoutTypeSize, ::testing::Values
 
 TEST(Lifecycle, StatelessSampleBasedResetTouchesNoState) {
     HostInstance host;
+    kqtest::TerminateAtEnd terminate(host);
     ASSERT_EQ(kqtest::prepareInstance(host, {.dims = {1, 2}, .secondParam = 1.0}), "");
     ASSERT_EQ(host.numWorkVectors(), 1);
     EXPECT_EQ(kqtest::hostCall(host, kFlagInitializeConditions), "");
