@@ -2,6 +2,11 @@
 
 #include "host/sig_blk_common.h"
 
+bool hasPortZero(const BlockInstance* instance) {
+    return instance->inputPorts != nullptr && instance->outputPorts != nullptr &&
+           instance->sizes[kSizesNumInputPorts] >= 1 && instance->sizes[kSizesNumOutputPorts] >= 1;
+}
+
 int32_t inputFrameMode(const BlockInstance* instance) {
     const uint32_t attributes = instance->inputPorts[0].attributes;
     if ((attributes & kInputFrameModeHighBit) != 0) {

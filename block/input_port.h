@@ -6,6 +6,11 @@
 
 #include "host/block_instance.h"
 
+// True when the host holds input port 0 and output port 0: every hook that reads a port checks
+// this first, so a host that calls hooks out of order (after a failed size hook, say) gets no
+// effect rather than a crash.
+bool hasPortZero(const BlockInstance* instance);
+
 // Frame mode of input port 0: -1 (inherited) when bit 4 of its attribute word is set, else bit 3
 // (0 sample based, 1 frame based).
 int32_t inputFrameMode(const BlockInstance* instance);

@@ -75,7 +75,8 @@ void hookInitializeSizes(BlockInstance* instance) {
     }
 
     const HostInfo* host = instance->hostInfo;
-    if (instance->setNumInputPorts(instance->setNumInputPortsContext, 1) == 0) {
+    if (instance->setNumInputPorts == nullptr ||
+        instance->setNumInputPorts(instance->setNumInputPortsContext, 1) == 0) {
         return;
     }
     if (host->setInputPortDims != nullptr &&
@@ -84,7 +85,8 @@ void hookInitializeSizes(BlockInstance* instance) {
     }
     declareInputPort(instance->inputPorts[0]);
 
-    if (instance->setNumOutputPorts(instance->setNumOutputPortsContext, 1) == 0) {
+    if (instance->setNumOutputPorts == nullptr ||
+        instance->setNumOutputPorts(instance->setNumOutputPortsContext, 1) == 0) {
         return;
     }
     if (host->setOutputPortDims != nullptr &&
@@ -104,11 +106,17 @@ void hookInitializeSizes(BlockInstance* instance) {
 
 void hookInitializeSampleTimes(BlockInstance* instance) {
     // One sample time, inherited from the source.
+    if (instance->samplePeriod == nullptr || instance->sampleOffset == nullptr) {
+        return;
+    }
     instance->samplePeriod[0] = -1.0;
     instance->sampleOffset[0] = 0.0;
 }
 
 void hookSetWorkWidths(BlockInstance* instance) {
+    if (!hasPortZero(instance)) {
+        return;
+    }
     const int32_t frameMode = inputFrameMode(instance);
     const bool running = isRunning(instance);
     const int32_t channels = inputChannelCount(instance);
@@ -121,6 +129,9 @@ void hookSetWorkWidths(BlockInstance* instance) {
         return;
     }
     WorkVectorRecord* records = instance->workVectors;
+    if (records == nullptr) {
+        return;
+    }
     declareWorkVector(records[kWorkCutoff], kWorkCutoff, 1, typeId);
     if (!needsState) {
         return;

@@ -16,7 +16,7 @@ namespace {
 
 constexpr const char* kNeedsDiscreteSampleTime = "Input to block must have a discrete sample time";
 constexpr const char* kMissingWorkVectors =
-    "Work vectors of the block are missing: the host must allocate them before start";
+    "Ports or work vectors of the block are missing: the host must set them up before start";
 
 // The running state is bound (and reset) for a frame-based input, or whenever the block runs on
 // across calls; a stateless sample-based block has no state vectors.
@@ -47,13 +47,13 @@ size_t ownElementSize(int32_t typeId) {
 } // namespace
 
 void hookStart(BlockInstance* instance) {
-    if (instance->samplePeriod[0] == 0.0) {
+    if (instance->samplePeriod == nullptr || instance->samplePeriod[0] == 0.0) {
         setErrorStatus(instance, kNeedsDiscreteSampleTime);
         return;
     }
     // The kernels dereference these on every call: a start without them would fail later, inside
     // an output step, so it fails here instead.
-    if (workVectorData(instance, kWorkCutoff) == nullptr ||
+    if (!hasPortZero(instance) || workVectorData(instance, kWorkCutoff) == nullptr ||
         (usesState(instance) && !stateVectorsPresent(instance))) {
         setErrorStatus(instance, kMissingWorkVectors);
         return;
@@ -102,7 +102,7 @@ void selectUnwrapKernel(const BlockInstance* instance, UnwrapArgs* args) {
 }
 
 void hookInitializeConditions(BlockInstance* instance) {
-    if (usesState(instance) && stateVectorsPresent(instance)) {
+    if (hasPortZero(instance) && usesState(instance) && stateVectorsPresent(instance)) {
         const WorkVectorRecord& cumsum = instance->workVectors[kWorkCumsum];
         // The host's type size when it offers one; otherwise the vector's own element size, so
         // that exactly its width is cleared and never more.

@@ -136,3 +136,21 @@ TEST(Lifecycle, StatelessSampleBasedResetTouchesNoState) {
 }
 
 } // namespace
+
+namespace {
+
+// A host that calls hooks out of order, after a size hook that failed on the parameter count:
+// the block has no ports, and every hook leaves the instance alone instead of crashing.
+TEST(Lifecycle, HooksOutOfOrderWithoutPortsDoNothing) {
+    kq::sim::HostInstance host;
+    host.setDialogParams({vzCreateDoubleScalar(1.0)}); // one parameter: registration fails
+    EXPECT_EQ(kqtest::loadBlock(host), "Block expects 2 dialog parameters");
+    for (int32_t code : {kFlagSetWorkWidths, kFlagInitializeConditions, kFlagProcessParameters,
+                         kFlagOutputs, kFlagGXW, kFlagTerminate}) {
+        EXPECT_EQ(kqtest::hostCall(host, code), "") << code;
+    }
+    EXPECT_NE(kqtest::hostCall(host, kFlagStart), "");
+    EXPECT_EQ(host.block()->userData, nullptr);
+}
+
+} // namespace
