@@ -116,7 +116,9 @@ void Simulation::writeInput(const double* input) {
     }
 }
 
-void Simulation::runOutputStep() { caller_.call(host_, kFlagOutputs); }
+void Simulation::runOutputStep() {
+    caller_.call(host_, kFlagOutputs);
+}
 
 void Simulation::readOutput(double* output) {
     const void* port = host_.block()->outputPorts[0].data;

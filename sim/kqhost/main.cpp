@@ -21,6 +21,8 @@ Commands:
   run INPUT OUTPUT   run one simulation of the block on a signal file and write the result
   gxw                set the block up and print its code-generation record
   sizes              make a command-line sizes query and print the 38 sizes entries
+  validate           check the block against the protocol and the reference kernels with
+                     seeded random simulations (the seed is printed, for a replay)
 
 Run 'kqhost COMMAND --help' for the options of a command.
 Every command takes --block PATH (default: kqphasefix2.so beside kqhost).
@@ -35,6 +37,9 @@ int dispatch(std::string_view command, const std::vector<std::string>& args) {
     }
     if (command == "sizes") {
         return kqhost::runSizesCommand(args);
+    }
+    if (command == "validate") {
+        return kqhost::runValidateCommand(args);
     }
     throw kqhost::KqhostError("unknown command '" + std::string(command) +
                               "' (try 'kqhost --help')");

@@ -1,0 +1,139 @@
+// Deliberately broken blocks for the tests of kqhost validate. Each forwards every call of its
+// kvxFunction to the real block library (loaded from KQ_REAL_BLOCK_PATH) and answers everything
+// exactly as the real block does, except for one fault in its output steps, chosen by KQ_BREAKAGE:
+//   1  flips the lowest bit of one output value per output step;
+//   2  leaves one output value per output step as it was before the step (never written);
+//   3  flips the lowest bit of one input value per copying output step (the input is not the
+//      block's to change).
+// The value spoiled moves on by one element from each output step to the next.
+#include <dlfcn.h>
+
+#include <cstdint>
+#include <cstring>
+#include <optional>
+
+#include "host/block_instance.h"
+#include "host/data_types.h"
+#include "host/kvx_error.h"
+#include "host/kvx_function.h"
+#include "host/vz_array.h"
+
+namespace {
+
+enum class Breakage { FlipOutputBit = 1, LeaveOutputUnwritten = 2, ChangeInput = 3 };
+constexpr Breakage kBreakage = static_cast<Breakage>(KQ_BREAKAGE);
+
+class RealBlock {
+  public:
+    RealBlock() : handle_(dlopen(KQ_REAL_BLOCK_PATH, RTLD_NOW | RTLD_LOCAL)) {
+        if (handle_ != nullptr) {
+            entry_ = reinterpret_cast<KvxFunctionFn>(dlsym(handle_, "kvxFunction"));
+        }
+    }
+    RealBlock(const RealBlock&) = delete;
+    RealBlock& operator=(const RealBlock&) = delete;
+    ~RealBlock() {
+        if (handle_ != nullptr) {
+            dlclose(handle_);
+        }
+    }
+    KvxFunctionFn entry() const { return entry_; }
+
+  private:
+    void* handle_;
+    KvxFunctionFn entry_ = nullptr;
+};
+
+RealBlock& realBlock() {
+    static RealBlock block;
+    return block;
+}
+
+// One element of a port buffer of doubles or singles, read and written as raw bits.
+class PortElement {
+  public:
+    PortElement(void* data, int32_t typeId, size_t index)
+        : size_(typeId == kTypeIdSingle ? sizeof(float) : sizeof(double)),
+          at_(static_cast<unsigned char*>(data) + index * size_) {}
+
+    uint64_t load() const {
+        uint64_t bits = 0;
+        std::memcpy(&bits, at_, size_);
+        return bits;
+    }
+    void store(uint64_t bits) { std::memcpy(at_, &bits, size_); }
+
+  private:
+    size_t size_;
+    unsigned char* at_;
+};
+
+// Spoils one element around the real block's output step.
+class OutputStepFault {
+  public:
+    explicit OutputStepFault(BlockInstance* instance) {
+        static size_t outputSteps = 0;
+        if (instance->inputPorts == nullptr || instance->outputPorts == nullptr) {
+            return;
+        }
+        const InputPortRecord& in = instance->inputPorts[0];
+        const OutputPortRecord& out = instance->outputPorts[0];
+        if (in.data == nullptr || out.data == nullptr || out.width <= 0) {
+            return;
+        }
+        const size_t index = outputSteps++ % static_cast<size_t>(out.width);
+        switch (kBreakage) {
+            case Breakage::FlipOutputBit:
+                target_.emplace(out.data, out.typeId, index);
+                break;
+            case Breakage::LeaveOutputUnwritten:
+                target_.emplace(out.data, out.typeId, index);
+                before_ = target_->load();
+                break;
+            case Breakage::ChangeInput:
+                if (in.data != out.data) {
+                    target_.emplace(in.data, in.typeId, index);
+                }
+                break;
+        }
+    }
+
+    void afterOutputStep() {
+        if (!target_) {
+            return;
+        }
+        target_->store(kBreakage == Breakage::LeaveOutputUnwritten ? before_
+                                                                   : target_->load() ^ 1u);
+    }
+
+  private:
+    std::optional<PortElement> target_;
+    uint64_t before_ = 0;
+};
+
+bool isOutputCall(int32_t numLeft, const vzArray* rightArgs[]) {
+    return numLeft < 0 && rightArgs != nullptr && rightArgs[3] != nullptr &&
+           vzGetScalar(rightArgs[3]) == static_cast<double>(kFlagOutputs);
+}
+
+}  // namespace
+
+extern "C" __attribute__((visibility("default"))) void kvxFunction(int32_t numLeft,
+                                                                   vzArray* leftArgs[],
+                                                                   int32_t numRight,
+                                                                   const vzArray* rightArgs[]) {
+    const KvxFunctionFn real = realBlock().entry();
+    if (real == nullptr) {
+        if (numLeft >= 0) {
+            kvxErrMsgTxt("the broken test block cannot load the real block " KQ_REAL_BLOCK_PATH);
+        }
+        return;
+    }
+    if (!isOutputCall(numLeft, rightArgs)) {
+        real(numLeft, leftArgs, numRight, rightArgs);
+        return;
+    }
+    OutputStepFault fault(reinterpret_cast<BlockInstance*>(leftArgs[1]));
+    real(numLeft, leftArgs, numRight, rightArgs);
+    fault.afterOutputStep();
+}
