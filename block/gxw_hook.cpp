@@ -19,7 +19,12 @@ void hookGXW(BlockInstance* instance) {
     float cutoffSingle = 0.0f;
     const void* cutoffValue = nullptr;
     int32_t cutoffType = kTypeIdDouble;
-    if (isInputSingle(instance, 0)) {
+    // The copy is read in the vector's declared type, which is the input's.
+    const int32_t declaredType = workVectorType(instance, kWorkCutoff);
+    if (declaredType != (isInputSingle(instance, 0) ? kTypeIdSingle : kTypeIdDouble)) {
+        return; // the host changed the input's type after the work vectors: nothing consistent
+    }
+    if (declaredType == kTypeIdSingle) {
         cutoffSingle = *static_cast<const float*>(cutoff);
         cutoffValue = &cutoffSingle;
         cutoffType = kTypeIdSingle;

@@ -27,3 +27,8 @@ int32_t inputRowCount(const BlockInstance* instance) {
     const InputPortRecord& port = instance->inputPorts[0];
     return (port.dims != nullptr && port.numDims >= 1) ? port.dims[0] : 0;
 }
+
+int32_t stateWidth(const BlockInstance* instance) {
+    const int32_t perChannel = isInputFrameDataOn(instance, 0) ? 1 : inputRowCount(instance);
+    return static_cast<int32_t>(int64_t{inputChannelCount(instance)} * perChannel);
+}

@@ -21,4 +21,8 @@ int32_t inputChannelCount(const BlockInstance* instance);
 // Rows of input port 0 (its first dimension); 0 when the host gave no dimension list.
 int32_t inputRowCount(const BlockInstance* instance);
 
+// Elements of state ("Prev", "Cumsum") the current input needs: one per channel when frame based,
+// one per input element when sample based.
+int32_t stateWidth(const BlockInstance* instance);
+
 #endif

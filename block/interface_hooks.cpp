@@ -21,6 +21,9 @@ constexpr uint32_t kBlockOptions = 0x21080022u;
 constexpr uint32_t kParamAttributeSet = 1u << 0;
 constexpr uint32_t kParamAttributeCleared = (1u << 1) | (1u << 2);
 
+constexpr const char* kTypeNotSettled =
+    "Data type of the input must be double or single before the work vectors are set";
+
 constexpr uint32_t kInputReuseOptionOne = 1u << kInputReuseOptionShift;
 constexpr uint32_t kOutputReuseOptionOne = 1u << kOutputReuseOptionShift;
 
@@ -119,8 +122,13 @@ void hookSetWorkWidths(BlockInstance* instance) {
     }
     const int32_t frameMode = inputFrameMode(instance);
     const bool running = isRunning(instance);
-    const int32_t channels = inputChannelCount(instance);
     const int32_t typeId = instance->inputPorts[0].typeId;
+    // The vectors take the input's type, so it must be settled first: a vector of an unset type
+    // would get no memory from the host.
+    if (typeId != kTypeIdDouble && typeId != kTypeIdSingle) {
+        setErrorStatus(instance, kTypeNotSettled);
+        return;
+    }
 
     // A frame mode still inherited (-1) counts as not sample based.
     const bool needsState = frameMode != kFrameModeSample || running;
@@ -136,9 +144,7 @@ void hookSetWorkWidths(BlockInstance* instance) {
     if (!needsState) {
         return;
     }
-    // One state element per channel when frame based, one per input element when sample based.
-    const int32_t perChannel = isInputFrameDataOn(instance, 0) ? 1 : inputRowCount(instance);
-    const auto width = static_cast<int32_t>(int64_t{channels} * perChannel);
+    const int32_t width = stateWidth(instance);
     declareWorkVector(records[kWorkPrev], kWorkPrev, width, typeId);
     declareWorkVector(records[kWorkCumsum], kWorkCumsum, width, typeId);
     declareWorkVector(records[kWorkFirstStep], kWorkFirstStep, 1, kTypeIdBoolean);

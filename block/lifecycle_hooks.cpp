@@ -16,12 +16,33 @@ namespace {
 
 constexpr const char* kNeedsDiscreteSampleTime = "Input to block must have a discrete sample time";
 constexpr const char* kMissingWorkVectors =
-    "Ports or work vectors of the block are missing: the host must set them up before start";
+    "Ports or work vectors of the block are missing or do not fit its input: the host must set "
+    "them up again before start";
 
 // The running state is bound (and reset) for a frame-based input, or whenever the block runs on
 // across calls; a stateless sample-based block has no state vectors.
 bool usesState(const BlockInstance* instance) {
     return inputFrameMode(instance) == kFrameModeFrame || isRunning(instance);
+}
+
+// The declared vectors still fit the input: of its type (double or single) and, for the state, as
+// wide as the input needs. A host that changed the input after the work widths must declare them
+// again before start.
+bool workVectorsFitInput(const BlockInstance* instance) {
+    const int32_t typeId = instance->inputPorts[0].typeId;
+    if ((typeId != kTypeIdDouble && typeId != kTypeIdSingle) ||
+        workVectorType(instance, kWorkCutoff) != typeId) {
+        return false;
+    }
+    if (!usesState(instance)) {
+        return true;
+    }
+    const int32_t width = stateWidth(instance);
+    const WorkVectorRecord* records = instance->workVectors;
+    return workVectorType(instance, kWorkPrev) == typeId &&
+           workVectorType(instance, kWorkCumsum) == typeId && records[kWorkPrev].width == width &&
+           records[kWorkCumsum].width == width &&
+           workVectorType(instance, kWorkFirstStep) == kTypeIdBoolean;
 }
 
 bool stateVectorsPresent(const BlockInstance* instance) {
@@ -54,7 +75,7 @@ void hookStart(BlockInstance* instance) {
     // The kernels dereference these on every call: a start without them would fail later, inside
     // an output step, so it fails here instead.
     if (!hasPortZero(instance) || workVectorData(instance, kWorkCutoff) == nullptr ||
-        (usesState(instance) && !stateVectorsPresent(instance))) {
+        (usesState(instance) && !stateVectorsPresent(instance)) || !workVectorsFitInput(instance)) {
         setErrorStatus(instance, kMissingWorkVectors);
         return;
     }

@@ -2,6 +2,7 @@
 #include "block/block_hooks.h"
 #include "block/dialog_params.h"
 #include "block/work_vectors.h"
+#include "host/data_types.h"
 #include "host/sig_blk_common.h"
 
 namespace {
@@ -38,9 +39,14 @@ void hookProcessParameters(BlockInstance* instance) {
     // The value itself when above zero, else its negation: +0 becomes -0, -0 becomes +0 and a NaN
     // stays a NaN.
     const double magnitude = value > 0.0 ? value : -value;
-    if (isInputSingle(instance, 0)) {
+    // Stored in the input's precision. The vector was declared in that type; should the two ever
+    // differ (a host that changed the type afterwards), nothing is written rather than a value
+    // of the wrong size.
+    const int32_t cutoffType = workVectorType(instance, kWorkCutoff);
+    const bool single = isInputSingle(instance, 0);
+    if (single && cutoffType == kTypeIdSingle) {
         *static_cast<float*>(cutoff) = static_cast<float>(magnitude);
-    } else {
+    } else if (!single && cutoffType == kTypeIdDouble) {
         *static_cast<double*>(cutoff) = magnitude;
     }
 }

@@ -22,4 +22,7 @@ inline constexpr const char* kWorkVectorNames[kNumWorkVectorsRunning] = {"Cutoff
 // declared, or the memory is not allocated yet).
 void* workVectorData(const BlockInstance* instance, int32_t index);
 
+// Declared typeId of work vector `index`, or kTypeIdUnset when it does not exist.
+int32_t workVectorType(const BlockInstance* instance, int32_t index);
+
 #endif

@@ -10,7 +10,7 @@
 namespace kqhost {
 namespace {
 
-constexpr std::size_t kReadChunkBytes = std::size_t{1} << 20;
+constexpr std::size_t kReadChunkBytes = std::size_t{1} << 16;
 constexpr std::size_t kMaxQuotedChars = 40;
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 

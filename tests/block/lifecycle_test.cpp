@@ -8,6 +8,7 @@
 #include "block/block_hooks.h"
 #include "block/unwrap_args.h"
 #include "block_test_support.h"
+#include "host/data_types.h"
 
 namespace {
 
@@ -151,6 +152,52 @@ TEST(Lifecycle, HooksOutOfOrderWithoutPortsDoNothing) {
     }
     EXPECT_NE(kqtest::hostCall(host, kFlagStart), "");
     EXPECT_EQ(host.block()->userData, nullptr);
+}
+
+} // namespace
+
+namespace {
+
+// A host that changes the input after the work vectors were declared: the vectors no longer fit,
+// and nothing reads or writes them in the wrong size.
+TEST(Lifecycle, InputChangedAfterTheWorkWidthsIsRefusedAtStart) {
+    for (int change = 0; change < 2; ++change) {
+        kq::sim::HostInstance host;
+        kqtest::TerminateAtEnd terminate(host);
+        ASSERT_EQ(kqtest::prepareInstance(host, {.dims = {1, 2}, .typeId = kTypeIdSingle}), "");
+        if (change == 0) {
+            host.hostInfo().portValue = kTypeIdDouble; // single vectors, double input
+            ASSERT_EQ(kqtest::hostCall(host, kFlagSetInputPortDataType), "");
+        } else {
+            host.propagateInputShape({1, 5}, 0); // state for 2 elements, input of 5
+        }
+        EXPECT_NE(kqtest::hostCall(host, kFlagStart), "");
+        EXPECT_EQ(host.block()->userData, nullptr);
+        EXPECT_EQ(kqtest::hostCall(host, kFlagOutputs), "");
+    }
+}
+
+TEST(Lifecycle, CutoffIsOnlyWrittenAndExportedInItsDeclaredType) {
+    kq::sim::HostInstance host;
+    ASSERT_EQ(kqtest::prepareInstance(host, {.dims = {1, 1}, .typeId = kTypeIdSingle}), "");
+    host.hostInfo().portValue = kTypeIdDouble;
+    ASSERT_EQ(kqtest::hostCall(host, kFlagSetInputPortDataType), "");
+    auto* cutoff = static_cast<float*>(host.block()->workVectors[0].data);
+    *cutoff = 5.0f;
+    EXPECT_EQ(kqtest::hostCall(host, kFlagProcessParameters), "");
+    EXPECT_EQ(*cutoff, 5.0f); // a double would not fit in the single vector
+    EXPECT_EQ(kqtest::hostCall(host, kFlagGXW), "");
+    EXPECT_EQ(host.recordWriter().record(), "");
+}
+
+TEST(Lifecycle, WorkWidthsBeforeTheDataTypeAreRefused) {
+    kq::sim::HostInstance host;
+    host.setDialogParams({vzCreateDoubleScalar(1.0), vzCreateDoubleScalar(0.0)});
+    ASSERT_EQ(kqtest::loadBlock(host), "");
+    host.propagateInputShape({1, 2}, 0);
+    EXPECT_EQ(kqtest::hostCall(host, kFlagSetWorkWidths),
+              "Data type of the input must be double or single before the work vectors are set");
+    EXPECT_EQ(host.numWorkVectors(), -1);
 }
 
 } // namespace
