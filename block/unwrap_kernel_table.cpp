@@ -1,5 +1,6 @@
 #include "block/unwrap_kernel_table.h"
 
+#include "kernels/simd/unwrap_kernels_simd.h"
 #include "kernels/unwrap_kernels.h"
 
 namespace {
@@ -47,17 +48,48 @@ void runningFrameInPlace(const UnwrapArgs* a) {
 
 } // namespace
 
+// The twelve entries over one family of kernels with the scalar kernels' names: the global ones,
+// or those of a vector level's namespace.
+#define KQ_UNWRAP_KERNEL_ENTRIES(family)                                    \
+    statelessCopy<double, family unwrapStatelessCopyDbl>,                   \
+        statelessInPlace<double, family unwrapStatelessInPlaceDbl>,         \
+        runningSampleCopy<double, family unwrapRunningSampleCopyDbl>,       \
+        runningSampleInPlace<double, family unwrapRunningSampleInPlaceDbl>, \
+        runningFrameCopy<double, family unwrapRunningFrameCopyDbl>,         \
+        runningFrameInPlace<double, family unwrapRunningFrameInPlaceDbl>,   \
+        statelessCopy<float, family unwrapStatelessCopySgl>,                \
+        statelessInPlace<float, family unwrapStatelessInPlaceSgl>,          \
+        runningSampleCopy<float, family unwrapRunningSampleCopySgl>,        \
+        runningSampleInPlace<float, family unwrapRunningSampleInPlaceSgl>,  \
+        runningFrameCopy<float, family unwrapRunningFrameCopySgl>,          \
+        runningFrameInPlace<float, family unwrapRunningFrameInPlaceSgl>
+
 const std::array<UnwrapKernelEntry, kNumUnwrapKernels> UnwrapKernelTable = {
-    statelessCopy<double, unwrapStatelessCopyDbl>,
-    statelessInPlace<double, unwrapStatelessInPlaceDbl>,
-    runningSampleCopy<double, unwrapRunningSampleCopyDbl>,
-    runningSampleInPlace<double, unwrapRunningSampleInPlaceDbl>,
-    runningFrameCopy<double, unwrapRunningFrameCopyDbl>,
-    runningFrameInPlace<double, unwrapRunningFrameInPlaceDbl>,
-    statelessCopy<float, unwrapStatelessCopySgl>,
-    statelessInPlace<float, unwrapStatelessInPlaceSgl>,
-    runningSampleCopy<float, unwrapRunningSampleCopySgl>,
-    runningSampleInPlace<float, unwrapRunningSampleInPlaceSgl>,
-    runningFrameCopy<float, unwrapRunningFrameCopySgl>,
-    runningFrameInPlace<float, unwrapRunningFrameInPlaceSgl>,
-};
+    KQ_UNWRAP_KERNEL_ENTRIES(::)};
+
+namespace {
+#if defined(__x86_64__)
+const std::array<UnwrapKernelEntry, kNumUnwrapKernels> kAvx2Table = {
+    KQ_UNWRAP_KERNEL_ENTRIES(avx2::)};
+const std::array<UnwrapKernelEntry, kNumUnwrapKernels> kAvx512Table = {
+    KQ_UNWRAP_KERNEL_ENTRIES(avx512::)};
+#endif
+}  // namespace
+
+#undef KQ_UNWRAP_KERNEL_ENTRIES
+
+const std::array<UnwrapKernelEntry, kNumUnwrapKernels>& unwrapKernelTableFor(VectorLevel level) {
+#if defined(__x86_64__)
+    switch (level) {
+        case VectorLevel::Scalar:
+            break;
+        case VectorLevel::Avx2:
+            return kAvx2Table;
+        case VectorLevel::Avx512:
+            return kAvx512Table;
+    }
+#else
+    (void)level;
+#endif
+    return UnwrapKernelTable;
+}

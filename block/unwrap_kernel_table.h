@@ -6,13 +6,20 @@
 #include <array>
 
 #include "block/unwrap_args.h"
+#include "kernels/vector_level.h"
 
 inline constexpr int kNumUnwrapKernels = 12;
 
 // Entry i runs kernel i in this order: stateless copy, stateless in place, running per-element
 // copy, running per-element in place, running per-channel copy, running per-channel in place;
 // double for 0 to 5, single for 6 to 11.
+// These entries run the scalar kernels of kernels/unwrap_kernels.h, the reference of every level.
 extern const std::array<UnwrapKernelEntry, kNumUnwrapKernels> UnwrapKernelTable;
+
+// The same twelve entries running the kernels of one vector level (kernelsFor(level)); the scalar
+// level's table is UnwrapKernelTable itself. The block stores the entry of the level it detects
+// at start, so an output call is still one indirect call.
+const std::array<UnwrapKernelEntry, kNumUnwrapKernels>& unwrapKernelTableFor(VectorLevel level);
 
 // Index of the entry for a choice of layout, precision and buffer sharing.
 constexpr int unwrapKernelIndex(bool inPlace, bool single, bool running, bool perChannel) {

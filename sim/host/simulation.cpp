@@ -1,5 +1,6 @@
 #include "sim/host/simulation.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 #include "sim/host/block_error.h"
@@ -14,6 +15,12 @@ namespace {
 template <typename T>
 void toPort(const double* values, void* port, size_t rows, size_t channels) {
     auto* elements = static_cast<T*>(port);
+    if (rows == 1 || channels == 1) {
+        // One time step or one channel: both orders are the same, and the copy is one pass.
+        std::transform(values, values + rows * channels, elements,
+                       [](double v) { return static_cast<T>(v); });
+        return;
+    }
     for (size_t t = 0; t < rows; ++t) {
         for (size_t c = 0; c < channels; ++c) {
             elements[t + c * rows] = static_cast<T>(values[t * channels + c]);
@@ -24,6 +31,10 @@ void toPort(const double* values, void* port, size_t rows, size_t channels) {
 template <typename T>
 void fromPort(const void* port, double* values, size_t rows, size_t channels) {
     const auto* elements = static_cast<const T*>(port);
+    if (rows == 1 || channels == 1) {
+        std::copy(elements, elements + rows * channels, values);
+        return;
+    }
     for (size_t t = 0; t < rows; ++t) {
         for (size_t c = 0; c < channels; ++c) {
             values[t * channels + c] = elements[t + c * rows];

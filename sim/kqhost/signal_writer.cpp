@@ -21,6 +21,7 @@ static_assert(std::endian::native == std::endian::little,
               "raw signal files hold little-endian values, written here without conversion");
 
 constexpr std::size_t kBufferBytes = std::size_t{1} << 20;
+constexpr std::size_t kDirectBytes = std::size_t{64} << 10;
 
 // One writer for all formats: the formats differ only in how a step becomes bytes.
 class BufferedSignalWriter final : public SignalWriter {
@@ -92,6 +93,12 @@ class BufferedSignalWriter final : public SignalWriter {
     }
 
     void appendBytes(const char* bytes, std::size_t size) {
+        // A large block with nothing buffered goes out as it is: copying it first would only add a
+        // pass over memory.
+        if (buffer_.empty() && size >= kDirectBytes) {
+            emit(bytes, size);
+            return;
+        }
         if (buffer_.size() + size <= buffer_.capacity()) {
             buffer_.insert(buffer_.end(), bytes, bytes + size);
             return;

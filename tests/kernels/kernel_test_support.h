@@ -9,6 +9,7 @@
 #include <array>
 #include <bit>
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -113,26 +114,35 @@ inline uint8_t guardValue<uint8_t>() {
 }
 
 // size values with kGuard guard values before and after. In an AddressSanitizer build the guards
-// are poisoned while a kernel runs, so even a read of them stops the test.
+// are poisoned while a kernel runs, so even a read of them stops the test. The values start
+// `misalign` elements past a 64-byte boundary, so vector code meets both aligned and unaligned
+// buffers.
 template <typename T>
 class GuardedBuffer {
   public:
     static constexpr size_t kGuard = 16;
+    static constexpr size_t kAlign = 64;
 
-    GuardedBuffer(size_t size, T fill) : storage_(size + 2 * kGuard), size_(size) {
-        for (size_t i = 0; i < storage_.size(); ++i) {
+    GuardedBuffer(size_t size, T fill, size_t misalign = 0)
+        : storage_(size + 2 * kGuard + 2 * kAlign / sizeof(T)), size_(size) {
+        const auto address = reinterpret_cast<uintptr_t>(storage_.data() + kGuard);
+        const size_t toBoundary = (kAlign - address % kAlign) % kAlign / sizeof(T);
+        start_ = toBoundary + misalign % (kAlign / sizeof(T));
+        for (size_t i = 0; i < 2 * kGuard + size; ++i) {
             setBits(i, (i < kGuard || i >= kGuard + size) ? guardValue<T>() : fill);
         }
     }
-    explicit GuardedBuffer(const std::vector<T>& values) : GuardedBuffer(values.size(), T{}) {
+    explicit GuardedBuffer(const std::vector<T>& values, size_t misalign = 0)
+        : GuardedBuffer(values.size(), T{}, misalign) {
         copyIn(values);
     }
 
-    T* data() { return storage_.data() + kGuard; }
+    T* data() { return storage_.data() + start_ + kGuard; }
     size_t size() const { return size_; }
 
     std::vector<T> values() const {
-        return std::vector<T>(storage_.begin() + kGuard, storage_.begin() + kGuard + size_);
+        const auto first = storage_.begin() + static_cast<std::ptrdiff_t>(start_ + kGuard);
+        return std::vector<T>(first, first + static_cast<std::ptrdiff_t>(size_));
     }
     void assign(const std::vector<T>& values) {
         ASSERT_EQ(values.size(), size_);
@@ -142,8 +152,8 @@ class GuardedBuffer {
     bool guardsIntact() const {
         const T guard = guardValue<T>();
         for (size_t i = 0; i < kGuard; ++i) {
-            if (std::memcmp(&storage_[i], &guard, sizeof(T)) != 0 ||
-                std::memcmp(&storage_[kGuard + size_ + i], &guard, sizeof(T)) != 0) {
+            if (std::memcmp(&storage_[start_ + i], &guard, sizeof(T)) != 0 ||
+                std::memcmp(&storage_[start_ + kGuard + size_ + i], &guard, sizeof(T)) != 0) {
                 return false;
             }
         }
@@ -152,8 +162,8 @@ class GuardedBuffer {
 
     void poisonGuards() {
 #if defined(KQ_TEST_ASAN)
-        ASAN_POISON_MEMORY_REGION(storage_.data(), kGuard * sizeof(T));
-        ASAN_POISON_MEMORY_REGION(storage_.data() + kGuard + size_, kGuard * sizeof(T));
+        ASAN_POISON_MEMORY_REGION(storage_.data() + start_, kGuard * sizeof(T));
+        ASAN_POISON_MEMORY_REGION(storage_.data() + start_ + kGuard + size_, kGuard * sizeof(T));
 #endif
     }
     void unpoisonGuards() {
@@ -163,8 +173,9 @@ class GuardedBuffer {
     }
 
   private:
+    // i counts from the first guard value.
     void setBits(size_t i, T value) {
-        std::memcpy(&storage_[i], &value, sizeof(T));
+        std::memcpy(&storage_[start_ + i], &value, sizeof(T));
     }
     void copyIn(const std::vector<T>& values) {
         for (size_t i = 0; i < values.size(); ++i) {
@@ -174,6 +185,7 @@ class GuardedBuffer {
 
     std::vector<T> storage_;
     size_t size_;
+    size_t start_ = 0;  // index of the first guard value in storage_
 };
 
 // ---------------------------------------------------------------------------------------------
@@ -283,10 +295,12 @@ template <typename T>
 class KernelRunner {
   public:
     // Before the first call Prev and Cumsum hold a marker, not zeros: a first call must set both.
-    KernelRunner(const KernelInfo<T>& kernel, size_t stateLen)
+    // Every buffer starts `misalign` elements past a 64-byte boundary.
+    KernelRunner(const KernelInfo<T>& kernel, size_t stateLen, size_t misalign = 0)
         : kernel_(kernel),
-          prev_(stateLen, unwrittenValue<T>()),
-          cumsum_(stateLen, unwrittenValue<T>()),
+          misalign_(misalign),
+          prev_(stateLen, unwrittenValue<T>(), misalign),
+          cumsum_(stateLen, unwrittenValue<T>(), misalign),
           firstStep_(1, uint8_t{1}) {}
 
     const KernelInfo<T>& kernel() const { return kernel_; }
@@ -300,10 +314,10 @@ class KernelRunner {
     void armFirstStep() { *firstStep_.data() = 1; }
 
     std::vector<T> call(const std::vector<T>& in, T cutoff, int32_t numChans, int32_t frameLen) {
-        GuardedBuffer<T> inBuf(in);
+        GuardedBuffer<T> inBuf(in, misalign_);
         GuardedBuffer<T> outBuf = kernel_.inPlace
-                                      ? GuardedBuffer<T>(in)
-                                      : GuardedBuffer<T>(in.size(), unwrittenValue<T>());
+                                      ? GuardedBuffer<T>(in, misalign_)
+                                      : GuardedBuffer<T>(in.size(), unwrittenValue<T>(), misalign_);
         const T* inPtr = kernel_.inPlace ? outBuf.data() : inBuf.data();
 
         poisonAll(inBuf, outBuf);
@@ -350,6 +364,7 @@ class KernelRunner {
     }
 
     const KernelInfo<T>& kernel_;
+    size_t misalign_;
     GuardedBuffer<T> prev_;
     GuardedBuffer<T> cumsum_;
     GuardedBuffer<uint8_t> firstStep_;

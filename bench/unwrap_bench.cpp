@@ -1,0 +1,672 @@
+// The unwrap kernels measured against the scalar reference, memcpy of the same bytes and numpy's
+// unwrap, and one output step through kvxFunction against a direct call of the chosen table entry.
+// Google Benchmark takes the measurements; the program prints one summary table at the end.
+//
+//   unwrap_bench [--reps N] [--min-time S] [--no-numpy] [--python PATH] [--block PATH]
+//                [--filter SUBSTRING] [--cpu-time] [benchmark flags]
+//
+// Data: wrapped phase, atan2(sin, cos) of a ramp of 0.3 rad per sample plus Gaussian noise of
+// standard deviation 0.05 rad (typical), 0.05 rad per sample (rare wraps) or 2.5 rad per sample
+// (dense wraps), from a fixed seed. Each figure is the median over the repetitions of the wall
+// time per sample (with --cpu-time, of the thread's processor time: steadier on a busy machine,
+// but blind to time spent waiting).
+#include <benchmark/benchmark.h>
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "block/unwrap_args.h"
+#include "host/data_types.h"
+#include "host/kvx_function.h"
+#include "kernels/vector_level.h"
+#include "sim/host/block_library.h"
+#include "sim/host/host_caller.h"
+#include "sim/host/simulation.h"
+#include "sim/libvz/vz_host.h"
+
+namespace {
+
+constexpr uint64_t kSeed = 0x0b5e'55ed'2024ull;
+constexpr int32_t kLong = 1 << 20;   // samples of the long stateless signals
+constexpr int32_t kFrameLen = 1024;  // samples per channel of a running frame
+constexpr int32_t kFrameChans = 8;
+constexpr int32_t kElems = 1024;  // elements of a running per-element call
+constexpr double kTypicalStep = 0.3;
+constexpr double kRareStep = 0.05;
+constexpr double kDenseStep = 2.5;
+constexpr double kNoise = 0.05;
+
+// ---------------------------------------------------------------------------------------------
+// Buffers and data
+
+// 64-byte aligned storage, as a host's allocator of large arrays gives.
+template <typename T>
+class AlignedBuffer {
+  public:
+    explicit AlignedBuffer(size_t count)
+        : data_(static_cast<T*>(std::aligned_alloc(64, roundUp(count * sizeof(T))))),
+          count_(count) {
+        if (data_ == nullptr) {
+            std::fprintf(stderr, "unwrap_bench: out of memory\n");
+            std::exit(1);
+        }
+        std::memset(static_cast<void*>(data_), 0, count * sizeof(T));
+    }
+    AlignedBuffer(const AlignedBuffer&) = delete;
+    AlignedBuffer& operator=(const AlignedBuffer&) = delete;
+    AlignedBuffer(AlignedBuffer&& other) noexcept : data_(other.data_), count_(other.count_) {
+        other.data_ = nullptr;
+    }
+    ~AlignedBuffer() { std::free(data_); }
+
+    T* data() { return data_; }
+    const T* data() const { return data_; }
+    size_t size() const { return count_; }
+
+  private:
+    static size_t roundUp(size_t bytes) { return (bytes + 63) / 64 * 64 + 64; }
+    T* data_;
+    size_t count_;
+};
+
+// Wrapped phase of `tracks` independent ramps of `length` samples each, track after track.
+std::vector<double> wrappedPhase(size_t tracks, size_t length, double step, uint64_t seed) {
+    std::mt19937_64 rng(seed);
+    std::normal_distribution<double> noise(0.0, kNoise);
+    std::uniform_real_distribution<double> start(-3.0, 3.0);
+    std::vector<double> out(tracks * length);
+    for (size_t t = 0; t < tracks; ++t) {
+        double phase = start(rng);
+        for (size_t n = 0; n < length; ++n) {
+            phase += step + noise(rng);
+            out[t * length + n] = std::atan2(std::sin(phase), std::cos(phase));
+        }
+    }
+    return out;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Workloads
+
+enum class Shape { Stateless, RunningFrame, RunningSample };
+
+struct Workload {
+    std::string label;
+    Shape shape;
+    bool single;
+    bool inPlace;
+    double step;
+    int32_t ring;  // calls per pass, each on its own buffer
+    // Which targets the row is held to: the full set (speed-up, memcpy, numpy) or, for rare and
+    // dense wraps, the speed-up floor only.
+    bool fullTargets;
+
+    int32_t numChans() const {
+        return shape == Shape::Stateless ? 1 : shape == Shape::RunningFrame ? kFrameChans : 1;
+    }
+    int32_t frameLen() const {
+        return shape == Shape::Stateless ? kLong : shape == Shape::RunningFrame ? kFrameLen : 1;
+    }
+    size_t samplesPerCall() const {
+        return shape == Shape::RunningSample ? kElems
+                                             : static_cast<size_t>(numChans()) * frameLen();
+    }
+    size_t stateLen() const {
+        return shape == Shape::RunningSample ? kElems : static_cast<size_t>(numChans());
+    }
+};
+
+// The ring of one workload: every call's raw input, and where its output goes.
+template <typename T>
+struct Ring {
+    std::vector<AlignedBuffer<T>> raw;   // never written after set-up
+    std::vector<AlignedBuffer<T>> work;  // the output of a copy call, the buffer of an in-place one
+    AlignedBuffer<T> prev;
+    AlignedBuffer<T> cumsum;
+    uint8_t firstStep = 1;
+
+    Ring(const Workload& w, uint64_t seed) : prev(w.stateLen()), cumsum(w.stateLen()) {
+        const size_t perCall = w.samplesPerCall();
+        // Stateless: one long channel. Per channel: every channel a ramp, split into consecutive
+        // frames. Per element: every element a ramp, one sample per call.
+        const size_t tracks = w.shape == Shape::Stateless      ? 1
+                              : w.shape == Shape::RunningFrame ? kFrameChans
+                                                               : kElems;
+        const size_t length = perCall * w.ring / tracks;
+        const std::vector<double> phase = wrappedPhase(tracks, length, w.step, seed);
+        for (int32_t k = 0; k < w.ring; ++k) {
+            AlignedBuffer<T> buffer(perCall);
+            for (size_t i = 0; i < perCall; ++i) {
+                size_t track = 0;
+                size_t n = 0;
+                if (w.shape == Shape::RunningFrame) {
+                    track = i / kFrameLen;
+                    n = static_cast<size_t>(k) * kFrameLen + i % kFrameLen;
+                } else if (w.shape == Shape::RunningSample) {
+                    track = i;
+                    n = static_cast<size_t>(k);
+                } else {
+                    n = i;
+                }
+                buffer.data()[i] = static_cast<T>(phase[track * length + n]);
+            }
+            raw.push_back(std::move(buffer));
+            work.emplace_back(perCall);
+            std::memcpy(work.back().data(), raw.back().data(), perCall * sizeof(T));
+        }
+    }
+
+    void restore() {
+        for (size_t k = 0; k < raw.size(); ++k) {
+            std::memcpy(work[k].data(), raw[k].data(), raw[k].size() * sizeof(T));
+        }
+    }
+};
+
+// One call of the workload's kernel from `set` on ring buffer k.
+template <typename T>
+struct KernelOf;
+
+template <>
+struct KernelOf<double> {
+    static void call(const KernelSet& s, const Workload& w, Ring<double>& r, size_t k) {
+        constexpr double cut = 3.141592653589793;
+        double* out = r.work[k].data();
+        const double* in = w.inPlace ? out : r.raw[k].data();
+        switch (w.shape) {
+            case Shape::Stateless:
+                w.inPlace ? s.statelessInPlaceDbl(out, cut, w.numChans(), w.frameLen())
+                          : s.statelessCopyDbl(in, out, cut, w.numChans(), w.frameLen());
+                break;
+            case Shape::RunningFrame:
+                w.inPlace ? s.runningFrameInPlaceDbl(out, r.prev.data(), r.cumsum.data(), cut,
+                                                     w.numChans(), w.frameLen(), &r.firstStep)
+                          : s.runningFrameCopyDbl(in, out, r.prev.data(), r.cumsum.data(), cut,
+                                                  w.numChans(), w.frameLen(), &r.firstStep);
+                break;
+            case Shape::RunningSample:
+                w.inPlace ? s.runningSampleInPlaceDbl(out, r.prev.data(), r.cumsum.data(), cut,
+                                                      kElems, &r.firstStep)
+                          : s.runningSampleCopyDbl(in, out, r.prev.data(), r.cumsum.data(), cut,
+                                                   kElems, &r.firstStep);
+                break;
+        }
+    }
+};
+
+template <>
+struct KernelOf<float> {
+    static void call(const KernelSet& s, const Workload& w, Ring<float>& r, size_t k) {
+        constexpr float cut = 3.1415927f;
+        float* out = r.work[k].data();
+        const float* in = w.inPlace ? out : r.raw[k].data();
+        switch (w.shape) {
+            case Shape::Stateless:
+                w.inPlace ? s.statelessInPlaceSgl(out, cut, w.numChans(), w.frameLen())
+                          : s.statelessCopySgl(in, out, cut, w.numChans(), w.frameLen());
+                break;
+            case Shape::RunningFrame:
+                w.inPlace ? s.runningFrameInPlaceSgl(out, r.prev.data(), r.cumsum.data(), cut,
+                                                     w.numChans(), w.frameLen(), &r.firstStep)
+                          : s.runningFrameCopySgl(in, out, r.prev.data(), r.cumsum.data(), cut,
+                                                  w.numChans(), w.frameLen(), &r.firstStep);
+                break;
+            case Shape::RunningSample:
+                w.inPlace ? s.runningSampleInPlaceSgl(out, r.prev.data(), r.cumsum.data(), cut,
+                                                      kElems, &r.firstStep)
+                          : s.runningSampleCopySgl(in, out, r.prev.data(), r.cumsum.data(), cut,
+                                                   kElems, &r.firstStep);
+                break;
+        }
+    }
+};
+
+// A column of the table: a vector level's kernels, or memcpy of the same buffers.
+struct Column {
+    std::string name;
+    bool isMemcpy;
+    VectorLevel level;
+};
+
+// One pass over the ring per iteration. In-place buffers are restored to their raw input after
+// every pass with the timer stopped, so every pass unwraps wrapped data.
+template <typename T>
+void runPasses(benchmark::State& state, const Workload& w, const Column& column) {
+    Ring<T> ring(w, kSeed);
+    const KernelSet& set = kernelsFor(column.level);
+    for (auto _ : state) {
+        for (size_t k = 0; k < ring.raw.size(); ++k) {
+            if (column.isMemcpy) {
+                std::memcpy(ring.work[k].data(), ring.raw[k].data(),
+                            ring.raw[k].size() * sizeof(T));
+            } else {
+                KernelOf<T>::call(set, w, ring, k);
+            }
+        }
+        benchmark::ClobberMemory();
+        if (w.inPlace && !column.isMemcpy) {
+            state.PauseTiming();
+            ring.restore();
+            state.ResumeTiming();
+        }
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// One output step through kvxFunction
+
+// A started block instance with a one-element, sample-based, running double input, as a host
+// runs it.
+class OneElementBlock {
+  public:
+    explicit OneElementBlock(const std::string& blockPath)
+        : library_(blockPath), caller_(library_.kvxFunction()), simulation_(caller_, setup()) {
+        simulation_.initialize();
+        block_ = simulation_.host().block();
+        flag_ = vzCreateDoubleScalar(kFlagOutputs);
+        leftArgs_[1] = reinterpret_cast<vzArray*>(block_);
+        rightArgs_[3] = flag_;
+        static_cast<double*>(block_->inputPorts[0].data)[0] = 0.5;
+    }
+    OneElementBlock(const OneElementBlock&) = delete;
+    OneElementBlock& operator=(const OneElementBlock&) = delete;
+    ~OneElementBlock() { vzDestroyArray(flag_); }
+
+    // The host's call of an output step.
+    void hostOutputStep() { library_.kvxFunction()(-1, leftArgs_, 4, rightArgs_); }
+    // The table entry the block chose, called directly on its record.
+    void directEntry() {
+        const auto* args = static_cast<const UnwrapArgs*>(block_->userData);
+        args->kernel(args);
+    }
+
+  private:
+    static kq::sim::SimulationSetup setup() {
+        kq::sim::SimulationSetup s;
+        s.channels = 1;
+        return s;
+    }
+
+    kq::sim::BlockLibrary library_;
+    kq::sim::HostCaller caller_;
+    kq::sim::Simulation simulation_;
+    BlockInstance* block_ = nullptr;
+    vzArray* flag_ = nullptr;
+    vzArray* leftArgs_[2] = {nullptr, nullptr};
+    const vzArray* rightArgs_[4] = {nullptr, nullptr, nullptr, nullptr};
+};
+
+// ---------------------------------------------------------------------------------------------
+// Collecting the figures
+
+// Median wall time per item (ns) of every benchmark, over its repetitions.
+class SummaryReporter : public benchmark::BenchmarkReporter {
+  public:
+    explicit SummaryReporter(bool cpuTime) : cpuTime_(cpuTime) {}
+
+    bool ReportContext(const Context&) override { return true; }
+    void ReportRuns(const std::vector<Run>& runs) override {
+        for (const Run& run : runs) {
+            if (run.run_type != Run::RT_Iteration || run.error_occurred || run.iterations == 0) {
+                continue;
+            }
+            const std::string& name = run.run_name.function_name;
+            const auto items = itemsPerIteration_.find(name);
+            const double seconds = cpuTime_ ? run.cpu_accumulated_time : run.real_accumulated_time;
+            samples_[name].push_back(1e9 * seconds / static_cast<double>(run.iterations) /
+                                     (items == itemsPerIteration_.end() ? 1.0 : items->second));
+            std::fputc('.', stderr);
+        }
+    }
+
+    // Samples (or calls) that one iteration of benchmark `name` handles.
+    void setItemsPerIteration(const std::string& name, double items) {
+        itemsPerIteration_[name] = items;
+    }
+
+    // NaN when the benchmark did not run.
+    double median(const std::string& name) const {
+        const auto it = samples_.find(name);
+        if (it == samples_.end() || it->second.empty()) {
+            return std::nan("");
+        }
+        std::vector<double> v = it->second;
+        std::sort(v.begin(), v.end());
+        const size_t n = v.size();
+        return n % 2 == 1 ? v[n / 2] : 0.5 * (v[n / 2 - 1] + v[n / 2]);
+    }
+
+  private:
+    bool cpuTime_;
+    std::map<std::string, double> itemsPerIteration_;
+    std::map<std::string, std::vector<double>> samples_;
+};
+
+// ---------------------------------------------------------------------------------------------
+// numpy
+
+struct NumpyFigures {
+    double dbl = std::nan("");
+    double sgl = std::nan("");
+    std::string note;
+};
+
+// Writes the typical long signal in both precisions and times numpy.unwrap on them with
+// numpy_unwrap.py, in a child process without the OpenBLAS tuning variables (they slow numpy).
+NumpyFigures timeNumpy(const std::string& python) {
+    NumpyFigures figures;
+    const std::vector<double> phase = wrappedPhase(1, kLong, kTypicalStep, kSeed);
+    char dir[] = "/tmp/unwrap_bench_XXXXXX";
+    if (mkdtemp(dir) == nullptr) {
+        figures.note = "no temporary folder";
+        return figures;
+    }
+    const std::string f64 = std::string(dir) + "/typical.f64";
+    const std::string f32 = std::string(dir) + "/typical.f32";
+    std::vector<float> singles(phase.begin(), phase.end());
+    FILE* a = std::fopen(f64.c_str(), "wb");
+    FILE* b = std::fopen(f32.c_str(), "wb");
+    const bool written =
+        a != nullptr && b != nullptr &&
+        std::fwrite(phase.data(), sizeof(double), phase.size(), a) == phase.size() &&
+        std::fwrite(singles.data(), sizeof(float), singles.size(), b) == singles.size();
+    if (a != nullptr)
+        std::fclose(a);
+    if (b != nullptr)
+        std::fclose(b);
+    if (written) {
+        const std::string command = "env -u OPENBLAS_CORETYPE -u OPENBLAS_L2_SIZE '" + python +
+                                    "' '" KQ_NUMPY_SCRIPT "' --machine '" + f64 + "' '" + f32 +
+                                    "' 2>&1";
+        FILE* child = popen(command.c_str(), "r");
+        if (child != nullptr) {
+            char line[512];
+            while (std::fgets(line, sizeof line, child) != nullptr) {
+                double value = 0.0;
+                if (std::sscanf(line, "double %lf", &value) == 1) {
+                    figures.dbl = value;
+                } else if (std::sscanf(line, "single %lf", &value) == 1) {
+                    figures.sgl = value;
+                } else if (figures.note.empty()) {
+                    figures.note = line;
+                    while (!figures.note.empty() && figures.note.back() == '\n') {
+                        figures.note.pop_back();
+                    }
+                }
+            }
+            pclose(child);
+        }
+    } else {
+        figures.note = "could not write the data files";
+    }
+    std::remove(f64.c_str());
+    std::remove(f32.c_str());
+    rmdir(dir);
+    return figures;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Table
+
+std::string figure(double value, int precision = 3) {
+    if (std::isnan(value)) {
+        return "-";
+    }
+    char text[32];
+    std::snprintf(text, sizeof text, "%.*f", precision, value);
+    return text;
+}
+
+std::string ratio(double value) {
+    if (std::isnan(value)) {
+        return "-";
+    }
+    char text[32];
+    std::snprintf(text, sizeof text, value >= 100 ? "%.0fx" : "%.1fx", value);
+    return text;
+}
+
+struct Options {
+    int reps = 5;
+    double minTime = 0.2;
+    bool numpy = true;
+    bool cpuTime = false;
+    std::string python = "/usr/bin/python3";
+    std::string blockPath = KQ_BLOCK_MODULE_PATH;
+    std::string filter;
+};
+
+bool takeValue(int& i, int argc, char** argv, const char* name, std::string& value) {
+    const std::string arg = argv[i];
+    const std::string prefix = std::string(name) + "=";
+    if (arg == name && i + 1 < argc) {
+        value = argv[++i];
+        return true;
+    }
+    if (arg.rfind(prefix, 0) == 0) {
+        value = arg.substr(prefix.size());
+        return true;
+    }
+    return false;
+}
+
+Options parseOptions(int argc, char** argv) {
+    Options o;
+    for (int i = 1; i < argc; ++i) {
+        std::string value;
+        if (std::strcmp(argv[i], "--no-numpy") == 0) {
+            o.numpy = false;
+        } else if (std::strcmp(argv[i], "--cpu-time") == 0) {
+            o.cpuTime = true;
+        } else if (takeValue(i, argc, argv, "--reps", value)) {
+            o.reps = std::max(1, std::atoi(value.c_str()));
+        } else if (takeValue(i, argc, argv, "--min-time", value)) {
+            o.minTime = std::atof(value.c_str());
+        } else if (takeValue(i, argc, argv, "--python", value)) {
+            o.python = value;
+        } else if (takeValue(i, argc, argv, "--block", value)) {
+            o.blockPath = value;
+        } else if (takeValue(i, argc, argv, "--filter", value)) {
+            o.filter = value;
+        } else {
+            std::fprintf(stderr,
+                         "usage: unwrap_bench [--reps N] [--min-time S] [--no-numpy] "
+                         "[--python PATH] [--block PATH] [--filter SUBSTRING] [--cpu-time]\n");
+            std::exit(2);
+        }
+    }
+    return o;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // Google Benchmark's own flags first; what it leaves is ours.
+    benchmark::Initialize(&argc, argv);
+    const Options options = parseOptions(argc, argv);
+
+    const std::vector<Workload> workloads = {
+        {"stateless copy, double, 2^20", Shape::Stateless, false, false, kTypicalStep, 1, true},
+        {"stateless copy, single, 2^20", Shape::Stateless, true, false, kTypicalStep, 1, true},
+        {"stateless in place, double, 2^20", Shape::Stateless, false, true, kTypicalStep, 1, true},
+        {"stateless in place, single, 2^20", Shape::Stateless, true, true, kTypicalStep, 1, true},
+        {"per channel copy, double, 8x1024", Shape::RunningFrame, false, false, kTypicalStep, 2,
+         true},
+        {"per channel copy, single, 8x1024", Shape::RunningFrame, true, false, kTypicalStep, 2,
+         true},
+        {"per channel in place, double, 8x1024", Shape::RunningFrame, false, true, kTypicalStep, 2,
+         true},
+        {"per channel in place, single, 8x1024", Shape::RunningFrame, true, true, kTypicalStep, 2,
+         true},
+        {"per element copy, double, 1024", Shape::RunningSample, false, false, kTypicalStep, 16,
+         true},
+        {"per element copy, single, 1024", Shape::RunningSample, true, false, kTypicalStep, 16,
+         true},
+        {"per element in place, double, 1024", Shape::RunningSample, false, true, kTypicalStep, 16,
+         true},
+        {"per element in place, single, 1024", Shape::RunningSample, true, true, kTypicalStep, 16,
+         true},
+        {"rare wraps: stateless copy, double", Shape::Stateless, false, false, kRareStep, 1, false},
+        {"rare wraps: per channel copy, double", Shape::RunningFrame, false, false, kRareStep, 2,
+         false},
+        {"dense wraps: stateless copy, double", Shape::Stateless, false, false, kDenseStep, 1,
+         false},
+        {"dense wraps: stateless copy, single", Shape::Stateless, true, false, kDenseStep, 1,
+         false},
+        {"dense wraps: per channel copy, double", Shape::RunningFrame, false, false, kDenseStep, 2,
+         false},
+        {"dense wraps: per element copy, double", Shape::RunningSample, false, false, kDenseStep,
+         16, false},
+    };
+    std::vector<Column> columns = {{"scalar", false, VectorLevel::Scalar}};
+    for (VectorLevel level : {VectorLevel::Avx2, VectorLevel::Avx512}) {
+        if (vectorLevelAvailable(level)) {
+            columns.push_back({vectorLevelName(level), false, level});
+        }
+    }
+    columns.push_back({"memcpy", true, VectorLevel::Scalar});
+    const VectorLevel best = bestVectorLevel();
+
+    SummaryReporter reporter(options.cpuTime);
+    const auto keep = [&](const std::string& label) {
+        return options.filter.empty() || label.find(options.filter) != std::string::npos;
+    };
+    for (const Workload& w : workloads) {
+        if (!keep(w.label)) {
+            continue;
+        }
+        for (const Column& column : columns) {
+            const std::string name = w.label + " | " + column.name;
+            reporter.setItemsPerIteration(
+                name, static_cast<double>(w.ring) * static_cast<double>(w.samplesPerCall()));
+            benchmark::RegisterBenchmark(name.c_str(),
+                                         [w, column](benchmark::State& state) {
+                                             if (w.single) {
+                                                 runPasses<float>(state, w, column);
+                                             } else {
+                                                 runPasses<double>(state, w, column);
+                                             }
+                                         })
+                ->UseRealTime()
+                ->Repetitions(options.reps)
+                ->MinTime(options.minTime);
+        }
+    }
+
+    std::unique_ptr<OneElementBlock> block;
+    if (keep("kvxFunction")) {
+        block = std::make_unique<OneElementBlock>(options.blockPath);
+        OneElementBlock* b = block.get();
+        benchmark::RegisterBenchmark("kvxFunction output step",
+                                     [b](benchmark::State& state) {
+                                         for (auto _ : state) {
+                                             b->hostOutputStep();
+                                         }
+                                     })
+            ->UseRealTime()
+            ->Repetitions(options.reps)
+            ->MinTime(options.minTime);
+        benchmark::RegisterBenchmark("kvxFunction direct entry",
+                                     [b](benchmark::State& state) {
+                                         for (auto _ : state) {
+                                             b->directEntry();
+                                         }
+                                     })
+            ->UseRealTime()
+            ->Repetitions(options.reps)
+            ->MinTime(options.minTime);
+    }
+
+    NumpyFigures numpy;
+    if (options.numpy) {
+        numpy = timeNumpy(options.python);
+    } else {
+        numpy.note = "not measured (--no-numpy)";
+    }
+
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    std::fputc('\n', stderr);
+    benchmark::Shutdown();
+
+    // The table.
+    std::printf(
+        "unwrap_bench: ns per sample (%s), median of %d repetitions; fast = %s, the level "
+        "the block chooses on this processor\n",
+        options.cpuTime ? "processor time" : "wall time", options.reps, vectorLevelName(best));
+    std::printf("numpy.unwrap on the typical 2^20 signal: double %s ns, single %s ns%s%s\n\n",
+                figure(numpy.dbl, 2).c_str(), figure(numpy.sgl, 2).c_str(),
+                numpy.note.empty() ? "" : "; ", numpy.note.c_str());
+    std::printf("| workload | scalar |");
+    for (size_t c = 1; c + 1 < columns.size(); ++c) {
+        std::printf(" %s |", columns[c].name.c_str());
+    }
+    std::printf(" memcpy | fast vs scalar | fast / memcpy | numpy / fast |\n|---|---:|");
+    for (size_t c = 1; c + 1 < columns.size(); ++c) {
+        std::printf("---:|");
+    }
+    std::printf("---:|---:|---:|---:|\n");
+
+    std::vector<std::string> misses;
+    for (const Workload& w : workloads) {
+        if (!keep(w.label)) {
+            continue;
+        }
+        std::map<std::string, double> ns;
+        for (const Column& column : columns) {
+            ns[column.name] = reporter.median(w.label + " | " + column.name);
+        }
+        const double scalar = ns["scalar"];
+        const double fast = ns[vectorLevelName(best)];
+        const double copy = ns["memcpy"];
+        const double np = w.fullTargets ? (w.single ? numpy.sgl : numpy.dbl) : std::nan("");
+        std::printf("| %s | %s |", w.label.c_str(), figure(scalar).c_str());
+        for (size_t c = 1; c + 1 < columns.size(); ++c) {
+            std::printf(" %s |", figure(ns[columns[c].name]).c_str());
+        }
+        std::printf(" %s | %s | %s | %s |\n", figure(copy).c_str(), ratio(scalar / fast).c_str(),
+                    ratio(fast / copy).c_str(), ratio(np / fast).c_str());
+
+        const double floor = w.fullTargets ? 6.0 : 2.5;
+        if (!(scalar / fast >= floor)) {
+            misses.push_back(w.label + ": fast vs scalar " + ratio(scalar / fast) + " (target " +
+                             ratio(floor) + ")");
+        }
+        if (w.fullTargets && !(fast / copy <= 2.0)) {
+            misses.push_back(w.label + ": fast / memcpy " + ratio(fast / copy) +
+                             " (target at most 2.0x)");
+        }
+        if (w.fullTargets && !std::isnan(np) && !(np / fast >= 40.0)) {
+            misses.push_back(w.label + ": numpy / fast " + ratio(np / fast) +
+                             " (target at least 40x)");
+        }
+    }
+
+    if (block) {
+        const double host = reporter.median("kvxFunction output step");
+        const double direct = reporter.median("kvxFunction direct entry");
+        std::printf(
+            "\none output step of a one-element sample-based input: kvxFunction (flag 104) "
+            "%s ns, direct call of the chosen entry %s ns, ratio %s (target at most "
+            "3.0x)\n",
+            figure(host, 1).c_str(), figure(direct, 1).c_str(), ratio(host / direct).c_str());
+        if (!(host / direct <= 3.0)) {
+            misses.push_back("kvxFunction vs direct entry " + ratio(host / direct));
+        }
+    }
+    std::printf("\ntargets: %s\n", misses.empty() ? "all met" : "missed:");
+    for (const std::string& miss : misses) {
+        std::printf("  %s\n", miss.c_str());
+    }
+    return 0;
+}

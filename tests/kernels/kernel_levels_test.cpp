@@ -1,0 +1,508 @@
+// The vector levels against the scalar kernels, bit for bit: every one of the twelve kernels at
+// every level this processor has, on guarded buffers (see KernelRunner) that start on and one
+// element off a 64-byte boundary, over the lengths around each vector width, with the hard values
+// and hard steps placed first, in the middle and last, on phase ramps with rare, typical and dense
+// wraps, over several calls split at random points. Outputs, Prev, Cumsum and FirstStep must all
+// have the same bits as the scalar kernel's. Seeds and trials of a failure are printed.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdint>
+#include <fstream>
+#include <limits>
+#include <ostream>
+#include <random>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "kernel_test_support.h"
+#include "kernels/vector_level.h"
+
+// Test names and messages show a level by its name.
+void PrintTo(VectorLevel level, std::ostream* os) {
+    *os << vectorLevelName(level);
+}
+
+namespace {
+
+using kqtest::fromBits;
+using kqtest::GuardedBuffer;
+using kqtest::HardSignalSource;
+using kqtest::HardValues;
+using kqtest::KernelInfo;
+using kqtest::KernelRunner;
+using kqtest::sameBits;
+using kqtest::Shape;
+
+// ---------------------------------------------------------------------------------------------
+// A level's kernels behind the catalogue's calling form
+
+// The KernelSet members of one precision, in catalogue order.
+template <typename T>
+struct SetMembers;
+
+template <>
+struct SetMembers<double> {
+    static constexpr auto statelessCopy = &KernelSet::statelessCopyDbl;
+    static constexpr auto statelessInPlace = &KernelSet::statelessInPlaceDbl;
+    static constexpr auto sampleCopy = &KernelSet::runningSampleCopyDbl;
+    static constexpr auto sampleInPlace = &KernelSet::runningSampleInPlaceDbl;
+    static constexpr auto frameCopy = &KernelSet::runningFrameCopyDbl;
+    static constexpr auto frameInPlace = &KernelSet::runningFrameInPlaceDbl;
+};
+
+template <>
+struct SetMembers<float> {
+    static constexpr auto statelessCopy = &KernelSet::statelessCopySgl;
+    static constexpr auto statelessInPlace = &KernelSet::statelessInPlaceSgl;
+    static constexpr auto sampleCopy = &KernelSet::runningSampleCopySgl;
+    static constexpr auto sampleInPlace = &KernelSet::runningSampleInPlaceSgl;
+    static constexpr auto frameCopy = &KernelSet::runningFrameCopySgl;
+    static constexpr auto frameInPlace = &KernelSet::runningFrameInPlaceSgl;
+};
+
+template <VectorLevel Level, typename T>
+const std::array<KernelInfo<T>, 6>& levelCatalogue() {
+    using M = SetMembers<T>;
+    static const std::array<KernelInfo<T>, 6> catalogue{{
+        {"stateless copy", Shape::kStateless, false,
+         [](const T* in, T* out, T*, T*, T cut, int32_t nc, int32_t fl, uint8_t*) {
+             (kernelsFor(Level).*M::statelessCopy)(in, out, cut, nc, fl);
+         }},
+        {"stateless in place", Shape::kStateless, true,
+         [](const T*, T* out, T*, T*, T cut, int32_t nc, int32_t fl, uint8_t*) {
+             (kernelsFor(Level).*M::statelessInPlace)(out, cut, nc, fl);
+         }},
+        {"running per-element copy", Shape::kRunningSample, false,
+         [](const T* in, T* out, T* prev, T* cs, T cut, int32_t nc, int32_t fl, uint8_t* fs) {
+             (kernelsFor(Level).*M::sampleCopy)(in, out, prev, cs, cut, nc * fl, fs);
+         }},
+        {"running per-element in place", Shape::kRunningSample, true,
+         [](const T*, T* out, T* prev, T* cs, T cut, int32_t nc, int32_t fl, uint8_t* fs) {
+             (kernelsFor(Level).*M::sampleInPlace)(out, prev, cs, cut, nc * fl, fs);
+         }},
+        {"running per-channel copy", Shape::kRunningFrame, false,
+         [](const T* in, T* out, T* prev, T* cs, T cut, int32_t nc, int32_t fl, uint8_t* fs) {
+             (kernelsFor(Level).*M::frameCopy)(in, out, prev, cs, cut, nc, fl, fs);
+         }},
+        {"running per-channel in place", Shape::kRunningFrame, true,
+         [](const T*, T* out, T* prev, T* cs, T cut, int32_t nc, int32_t fl, uint8_t* fs) {
+             (kernelsFor(Level).*M::frameInPlace)(out, prev, cs, cut, nc, fl, fs);
+         }},
+    }};
+    return catalogue;
+}
+
+template <typename T>
+const std::array<KernelInfo<T>, 6>& catalogueFor(VectorLevel level) {
+    switch (level) {
+        case VectorLevel::Scalar:
+            break;
+        case VectorLevel::Avx2:
+            return levelCatalogue<VectorLevel::Avx2, T>();
+        case VectorLevel::Avx512:
+            return levelCatalogue<VectorLevel::Avx512, T>();
+    }
+    return levelCatalogue<VectorLevel::Scalar, T>();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Signals
+
+// Hard values, each placed alone, and hard steps, each a pair (a zero, then the step) so that the
+// difference is exactly the step.
+template <typename T>
+std::vector<std::vector<T>> hardPieces() {
+    using L = std::numeric_limits<T>;
+    using H = HardValues<T>;
+    // NaNs with payloads, negative, and signalling (not the markers of the test support).
+    const auto nan = [](uint64_t doubleBits, uint32_t singleBits) {
+        if constexpr (sizeof(T) == 8) {
+            return fromBits<T>(doubleBits);
+        } else {
+            return fromBits<T>(singleBits);
+        }
+    };
+    const T payloadNaN = nan(0x7FF8'0000'0001'2345ull, 0x7FC1'2345u);
+    const T negativeNaN = nan(0xFFF8'0000'0000'0ABCull, 0xFFC0'0ABCu);
+    const T signallingNaN = nan(0x7FF0'0000'0000'0777ull, 0x7F80'0777u);
+    std::vector<std::vector<T>> pieces = {
+        {T{0}},           {-T{0}},        {L::denorm_min()}, {-L::denorm_min()},
+        {L::min() / 2},   {H::belowPi()}, {-H::belowPi()},   {static_cast<T>(1e15)},
+        {H::huge},        {-H::huge},     {L::max()},        {L::lowest()},
+        {payloadNaN},     {negativeNaN},  {signallingNaN},   {L::infinity()},
+        {-L::infinity()},
+    };
+    const T steps[] = {H::pi,
+                       static_cast<T>(-H::pi),
+                       H::threePi,
+                       static_cast<T>(-H::threePi),
+                       H::insideWindow,
+                       H::beyondWindow,
+                       H::belowPi(),
+                       static_cast<T>(-H::belowPi()),
+                       H::twoPi,
+                       static_cast<T>(-H::twoPi),
+                       static_cast<T>(1e-17)};
+    for (T step : steps) {
+        pieces.push_back({T{0}, step});
+        pieces.push_back({-T{0}, step});
+    }
+    return pieces;
+}
+
+// The cutoffs of the trials: the usual one, the boundaries of a turn, ones that no correction
+// passes and ones that every correction passes, rounding residues included.
+template <typename T>
+std::vector<T> trialCutoffs() {
+    using L = std::numeric_limits<T>;
+    using H = HardValues<T>;
+    return {H::pi, T{0},          static_cast<T>(1e-15), H::twoPi, std::nextafter(H::twoPi, T{0}),
+            T{1},  L::infinity(), L::quiet_NaN(),        T{-1},    -T{0}};
+}
+
+// Wrapped phase: a ramp of `step` rad per sample with Gaussian noise, through atan2.
+template <typename T>
+std::vector<T> phaseRamp(std::mt19937_64& rng, size_t n, double step, double noise) {
+    std::normal_distribution<double> gauss(0.0, noise);
+    double phase = std::uniform_real_distribution<double>(-3.0, 3.0)(rng);
+    std::vector<T> out(n);
+    for (T& value : out) {
+        phase += step + gauss(rng);
+        value = static_cast<T>(std::atan2(std::sin(phase), std::cos(phase)));
+    }
+    return out;
+}
+
+// A signal of n samples for one trial: a base that rotates through random hard signals and
+// ramps with rare, typical and dense wraps, with one hard piece placed first, one in the middle
+// and one last (rotating with the trial).
+template <typename T>
+std::vector<T> trialSignal(HardSignalSource<T>& source, size_t n, int trial) {
+    std::vector<T> signal;
+    switch (trial % 5) {
+        case 0:
+            signal = source.signal(n);
+            break;
+        case 1:
+            signal = phaseRamp<T>(source.rng(), n, 0.3, 0.05);
+            break;
+        case 2:
+            signal = phaseRamp<T>(source.rng(), n, 0.05, 0.05);
+            break;
+        case 3:
+            signal = phaseRamp<T>(source.rng(), n, 2.5, 0.05);
+            break;
+        default:
+            signal = phaseRamp<T>(source.rng(), n, -2.5, 0.05);
+            break;
+    }
+    static const std::vector<std::vector<T>> pieces = hardPieces<T>();
+    const size_t middle = n / 2;
+    const size_t positions[] = {0, middle, n == 0 ? 0 : n - 1};
+    for (size_t p = 0; p < 3 && n > 0; ++p) {
+        const std::vector<T>& piece = pieces[(static_cast<size_t>(trial) + 7 * p) % pieces.size()];
+        if (piece.size() <= n) {
+            // A pair that does not fit after the last position ends there instead.
+            const size_t at = std::min(positions[p], n - piece.size());
+            std::copy(piece.begin(), piece.end(), signal.begin() + static_cast<std::ptrdiff_t>(at));
+        }
+    }
+    return signal;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Comparison
+
+// One call of the scalar kernel and of the level's kernel on the same input: the same bits in
+// the outputs and the state.
+template <typename T>
+::testing::AssertionResult sameCall(KernelRunner<T>& scalar, KernelRunner<T>& fast,
+                                    const std::vector<T>& in, T cutoff, int32_t numChans,
+                                    int32_t frameLen) {
+    const std::vector<T> expected = scalar.call(in, cutoff, numChans, frameLen);
+    const std::vector<T> actual = fast.call(in, cutoff, numChans, frameLen);
+    if (auto r = sameBits(actual, expected); !r) {
+        return r << " (outputs)";
+    }
+    if (auto r = sameBits(fast.prev(), scalar.prev()); !r) {
+        return r << " (Prev)";
+    }
+    if (auto r = sameBits(fast.cumsum(), scalar.cumsum()); !r) {
+        return r << " (Cumsum)";
+    }
+    if (fast.firstStep() != scalar.firstStep()) {
+        return ::testing::AssertionFailure()
+               << "FirstStep " << int{fast.firstStep()} << ", expected " << int{scalar.firstStep()};
+    }
+    return ::testing::AssertionSuccess();
+}
+
+class KernelLevels : public ::testing::TestWithParam<VectorLevel> {
+  protected:
+    void SetUp() override {
+        if (!vectorLevelAvailable(GetParam())) {
+            GTEST_SKIP() << "this processor lacks " << vectorLevelName(GetParam());
+        }
+    }
+};
+
+constexpr int32_t kLengths[] = {0, 1, 2, 3, 7, 8, 9, 15, 16, 17, 31, 32, 33, 127, 1023, 131071};
+
+// Every kernel, length, alignment and channel count, with hard values in every position over
+// the trials; running kernels make three calls (the first seeds the state).
+template <typename T>
+void checkLengthsAlignmentsAndHardValues(VectorLevel level, uint64_t seed) {
+    HardSignalSource<T> source(seed);
+    const std::vector<T> cutoffs = trialCutoffs<T>();
+    const size_t pieceCount = hardPieces<T>().size();
+    for (size_t k = 0; k < 6; ++k) {
+        const KernelInfo<T>& scalarKernel = kqtest::kernelCatalogue<T>()[k];
+        const KernelInfo<T>& fastKernel = catalogueFor<T>(level)[k];
+        for (size_t misalign : {0, 1}) {
+            for (int32_t length : kLengths) {
+                const bool longOne = length > 100000;
+                for (int32_t numChans : {1, 3}) {
+                    if (numChans > 1 && (longOne || scalarKernel.shape == Shape::kRunningSample)) {
+                        continue;  // per-element kernels see length elements, whatever numChans
+                    }
+                    const int trials = longOne ? 5 : static_cast<int>(pieceCount);
+                    for (int trial = 0; trial < trials; ++trial) {
+                        SCOPED_TRACE(::testing::Message()
+                                     << scalarKernel.name << " at " << vectorLevelName(level)
+                                     << ", " << numChans << " x " << length << ", misalign "
+                                     << misalign << ", seed " << seed << ", trial " << trial);
+                        const size_t stateLen =
+                            kqtest::stateLength(scalarKernel.shape, numChans, length);
+                        KernelRunner<T> scalar(scalarKernel, stateLen, misalign);
+                        KernelRunner<T> fast(fastKernel, stateLen, misalign);
+                        const int calls = scalarKernel.shape == Shape::kStateless ? 1 : 3;
+                        for (int call = 0; call < calls; ++call) {
+                            SCOPED_TRACE(::testing::Message() << "call " << call);
+                            const T cutoff =
+                                cutoffs[static_cast<size_t>(trial + call) % cutoffs.size()];
+                            const std::vector<T> in = trialSignal(
+                                source, static_cast<size_t>(numChans) * length, trial + call);
+                            ASSERT_TRUE(sameCall(scalar, fast, in, cutoff, numChans, length));
+                        }
+                    }
+                }
+            }
+        }
+    }
+}
+
+TEST_P(KernelLevels, DoubleKernelsMatchOverLengthsAlignmentsAndHardValues) {
+    checkLengthsAlignmentsAndHardValues<double>(GetParam(), 0x1e7e'0000'0001ull);
+}
+
+TEST_P(KernelLevels, SingleKernelsMatchOverLengthsAlignmentsAndHardValues) {
+    checkLengthsAlignmentsAndHardValues<float>(GetParam(), 0x1e7e'0000'0002ull);
+}
+
+// The running kernels over many calls: per channel, each channel's signal split at random points
+// (calls of any length, none included, once the state is seeded), with the state reset or only
+// FirstStep raised now and then; per element, a fixed set of elements over many calls.
+template <typename T>
+void checkRandomSplits(VectorLevel level, uint64_t seed) {
+    HardSignalSource<T> source(seed);
+    const std::vector<T> cutoffs = trialCutoffs<T>();
+    for (size_t k = 2; k < 6; ++k) {
+        const KernelInfo<T>& scalarKernel = kqtest::kernelCatalogue<T>()[k];
+        const KernelInfo<T>& fastKernel = catalogueFor<T>(level)[k];
+        for (int trial = 0; trial < 30; ++trial) {
+            SCOPED_TRACE(::testing::Message()
+                         << scalarKernel.name << " at " << vectorLevelName(level) << ", seed "
+                         << seed << ", trial " << trial);
+            const bool perChannel = scalarKernel.shape == Shape::kRunningFrame;
+            const int32_t numChans = perChannel ? source.intIn(1, 6) : source.intIn(1, 80);
+            const size_t misalign = static_cast<size_t>(source.intIn(0, 7));
+            KernelRunner<T> scalar(scalarKernel, static_cast<size_t>(numChans), misalign);
+            KernelRunner<T> fast(fastKernel, static_cast<size_t>(numChans), misalign);
+            const T cutoff = cutoffs[static_cast<size_t>(trial) % cutoffs.size()];
+            bool seeded = false;
+            for (int call = 0; call < 25; ++call) {
+                SCOPED_TRACE(::testing::Message() << "call " << call);
+                if (call > 0 && source.intIn(0, 9) == 0) {
+                    scalar.initializeConditions();
+                    fast.initializeConditions();
+                    seeded = false;
+                } else if (call > 0 && source.intIn(0, 9) == 0) {
+                    scalar.armFirstStep();
+                    fast.armFirstStep();
+                    seeded = false;
+                }
+                // A first call without samples would leave Prev unseeded in both.
+                const int32_t frameLen = perChannel ? source.intIn(seeded ? 0 : 1, 70) : 1;
+                const std::vector<T> in =
+                    trialSignal(source, static_cast<size_t>(numChans) * frameLen, trial + call);
+                ASSERT_TRUE(sameCall(scalar, fast, in, cutoff, numChans, frameLen));
+                seeded = true;
+            }
+        }
+    }
+}
+
+TEST_P(KernelLevels, DoubleRunningKernelsMatchOverRandomSplits) {
+    checkRandomSplits<double>(GetParam(), 0x1e7e'0000'0003ull);
+}
+
+TEST_P(KernelLevels, SingleRunningKernelsMatchOverRandomSplits) {
+    checkRandomSplits<float>(GetParam(), 0x1e7e'0000'0004ull);
+}
+
+// A copy kernel handed one buffer as input and output gives what the scalar in-place kernel
+// leaves in it: every raw sample is read before its position is written.
+template <typename T>
+void checkCopyOntoItself(VectorLevel level, uint64_t seed) {
+    HardSignalSource<T> source(seed);
+    const std::vector<T> cutoffs = trialCutoffs<T>();
+    for (size_t k : {size_t{0}, size_t{2}, size_t{4}}) {
+        const KernelInfo<T>& fastCopy = catalogueFor<T>(level)[k];
+        const KernelInfo<T>& scalarInPlace = kqtest::kernelCatalogue<T>()[k + 1];
+        for (int32_t length : kLengths) {
+            if (length > 100000) {
+                continue;
+            }
+            for (int trial = 0; trial < 10; ++trial) {
+                SCOPED_TRACE(::testing::Message()
+                             << fastCopy.name << " at " << vectorLevelName(level) << ", length "
+                             << length << ", seed " << seed << ", trial " << trial);
+                const int32_t numChans = fastCopy.shape == Shape::kRunningSample ? 1 : 2;
+                const size_t stateLen = kqtest::stateLength(fastCopy.shape, numChans, length);
+                KernelRunner<T> scalar(scalarInPlace, stateLen, 1);
+                for (int call = 0; call < 2; ++call) {
+                    const std::vector<T> in =
+                        trialSignal(source, static_cast<size_t>(numChans) * length, trial + call);
+                    const T cutoff = cutoffs[static_cast<size_t>(trial) % cutoffs.size()];
+                    const std::vector<T> stateBefore = scalar.prev();
+                    const std::vector<T> cumsumBefore = scalar.cumsum();
+                    const uint8_t firstBefore = call == 0 ? 1 : 0;
+                    const std::vector<T> expected = scalar.call(in, cutoff, numChans, length);
+
+                    GuardedBuffer<T> buffer(in, 1);
+                    GuardedBuffer<T> prev(stateBefore, 1);
+                    GuardedBuffer<T> cumsum(cumsumBefore, 1);
+                    uint8_t firstStep = firstBefore;
+                    fastCopy.call(buffer.data(), buffer.data(), prev.data(), cumsum.data(), cutoff,
+                                  numChans, length, &firstStep);
+                    ASSERT_TRUE(buffer.guardsIntact());
+                    ASSERT_TRUE(sameBits(buffer.values(), expected)) << "call " << call;
+                    if (fastCopy.shape != Shape::kStateless) {
+                        ASSERT_TRUE(sameBits(prev.values(), scalar.prev())) << "Prev";
+                        ASSERT_TRUE(sameBits(cumsum.values(), scalar.cumsum())) << "Cumsum";
+                        ASSERT_EQ(firstStep, scalar.firstStep());
+                    }
+                }
+            }
+        }
+    }
+}
+
+TEST_P(KernelLevels, DoubleCopyKernelsAcceptOneBufferAsInputAndOutput) {
+    checkCopyOntoItself<double>(GetParam(), 0x1e7e'0000'0005ull);
+}
+
+TEST_P(KernelLevels, SingleCopyKernelsAcceptOneBufferAsInputAndOutput) {
+    checkCopyOntoItself<float>(GetParam(), 0x1e7e'0000'0006ull);
+}
+
+INSTANTIATE_TEST_SUITE_P(VectorLevels, KernelLevels,
+                         ::testing::Values(VectorLevel::Avx2, VectorLevel::Avx512),
+                         [](const auto& info) { return std::string(vectorLevelName(info.param)); });
+
+// ---------------------------------------------------------------------------------------------
+// The sets and the choice of a level
+
+TEST(KernelSets, ScalarSetIsTheReferenceKernels) {
+    const KernelSet& s = kernelsFor(VectorLevel::Scalar);
+    EXPECT_EQ(s.statelessCopyDbl, &unwrapStatelessCopyDbl);
+    EXPECT_EQ(s.statelessInPlaceDbl, &unwrapStatelessInPlaceDbl);
+    EXPECT_EQ(s.runningSampleCopyDbl, &unwrapRunningSampleCopyDbl);
+    EXPECT_EQ(s.runningSampleInPlaceDbl, &unwrapRunningSampleInPlaceDbl);
+    EXPECT_EQ(s.runningFrameCopyDbl, &unwrapRunningFrameCopyDbl);
+    EXPECT_EQ(s.runningFrameInPlaceDbl, &unwrapRunningFrameInPlaceDbl);
+    EXPECT_EQ(s.statelessCopySgl, &unwrapStatelessCopySgl);
+    EXPECT_EQ(s.statelessInPlaceSgl, &unwrapStatelessInPlaceSgl);
+    EXPECT_EQ(s.runningSampleCopySgl, &unwrapRunningSampleCopySgl);
+    EXPECT_EQ(s.runningSampleInPlaceSgl, &unwrapRunningSampleInPlaceSgl);
+    EXPECT_EQ(s.runningFrameCopySgl, &unwrapRunningFrameCopySgl);
+    EXPECT_EQ(s.runningFrameInPlaceSgl, &unwrapRunningFrameInPlaceSgl);
+}
+
+// The twelve entries of a set as addresses, in catalogue order.
+std::vector<const void*> entriesOf(const KernelSet& s) {
+    return {reinterpret_cast<const void*>(s.statelessCopyDbl),
+            reinterpret_cast<const void*>(s.statelessInPlaceDbl),
+            reinterpret_cast<const void*>(s.runningSampleCopyDbl),
+            reinterpret_cast<const void*>(s.runningSampleInPlaceDbl),
+            reinterpret_cast<const void*>(s.runningFrameCopyDbl),
+            reinterpret_cast<const void*>(s.runningFrameInPlaceDbl),
+            reinterpret_cast<const void*>(s.statelessCopySgl),
+            reinterpret_cast<const void*>(s.statelessInPlaceSgl),
+            reinterpret_cast<const void*>(s.runningSampleCopySgl),
+            reinterpret_cast<const void*>(s.runningSampleInPlaceSgl),
+            reinterpret_cast<const void*>(s.runningFrameCopySgl),
+            reinterpret_cast<const void*>(s.runningFrameInPlaceSgl)};
+}
+
+// Each available level has twelve kernels of its own: none is missing, shared with another
+// level or with another entry.
+TEST(KernelSets, EveryAvailableLevelHasKernelsOfItsOwn) {
+    std::set<const void*> seen;
+    size_t expected = 0;
+    for (VectorLevel level : kAllVectorLevels) {
+        if (!vectorLevelAvailable(level)) {
+            continue;
+        }
+        SCOPED_TRACE(vectorLevelName(level));
+        for (const void* entry : entriesOf(kernelsFor(level))) {
+            EXPECT_NE(entry, nullptr);
+            seen.insert(entry);
+        }
+        expected += entriesOf(kernelsFor(level)).size();
+    }
+    EXPECT_EQ(seen.size(), expected);
+}
+
+TEST(KernelSets, BestLevelIsTheHighestAvailable) {
+    EXPECT_TRUE(vectorLevelAvailable(VectorLevel::Scalar));
+    const VectorLevel best = bestVectorLevel();
+    EXPECT_TRUE(vectorLevelAvailable(best));
+    for (VectorLevel level : kAllVectorLevels) {
+        if (static_cast<int>(level) > static_cast<int>(best)) {
+            EXPECT_FALSE(vectorLevelAvailable(level)) << vectorLevelName(level);
+        }
+    }
+}
+
+#if defined(__linux__) && defined(__x86_64__)
+// The processor check agrees with the flags the operating system reports (which it clears for
+// registers it does not save).
+TEST(KernelSets, AvailabilityFollowsTheProcessorFlags) {
+    std::ifstream cpuinfo("/proc/cpuinfo");
+    std::string line;
+    std::set<std::string> flags;
+    while (std::getline(cpuinfo, line)) {
+        if (line.rfind("flags", 0) == 0) {
+            std::istringstream words(line.substr(line.find(':') + 1));
+            for (std::string flag; words >> flag;) {
+                flags.insert(flag);
+            }
+            break;
+        }
+    }
+    if (flags.empty()) {
+        GTEST_SKIP() << "no flags line in /proc/cpuinfo";
+    }
+    EXPECT_EQ(vectorLevelAvailable(VectorLevel::Avx2), flags.count("avx2") == 1);
+    EXPECT_EQ(vectorLevelAvailable(VectorLevel::Avx512),
+              flags.count("avx512f") == 1 && flags.count("avx512vl") == 1);
+}
+#endif
+
+}  // namespace
