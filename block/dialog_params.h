@@ -7,8 +7,8 @@
 #include "host/block_instance.h"
 
 enum DialogParamIndex : int32_t {
-    kParamTolerance = 0, // its magnitude is the cutoff
-    kParamRunning = 1,   // 0: the unwrap runs on across output calls; anything else: stateless
+    kParamTolerance = 0,  // its magnitude is the cutoff
+    kParamRunning = 1,    // 0: the unwrap runs on across output calls; anything else: stateless
     kNumDialogParams = 2
 };
 

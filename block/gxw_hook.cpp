@@ -11,7 +11,7 @@
 void hookGXW(BlockInstance* instance) {
     const void* cutoff = workVectorData(instance, kWorkCutoff);
     if (cutoff == nullptr) {
-        return; // nothing to describe before the host has allocated the cutoff
+        return;  // nothing to describe before the host has allocated the cutoff
     }
     // Both values are copied into storage of this call; the references are valid only during it.
     const uint8_t running = isRunning(instance) ? 1 : 0;
@@ -22,7 +22,7 @@ void hookGXW(BlockInstance* instance) {
     // The copy is read in the vector's declared type, which is the input's.
     const int32_t declaredType = workVectorType(instance, kWorkCutoff);
     if (declaredType != (isInputSingle(instance, 0) ? kTypeIdSingle : kTypeIdDouble)) {
-        return; // the host changed the input's type after the work vectors: nothing consistent
+        return;  // the host changed the input's type after the work vectors: nothing consistent
     }
     if (declaredType == kTypeIdSingle) {
         cutoffSingle = *static_cast<const float*>(cutoff);
@@ -33,7 +33,8 @@ void hookGXW(BlockInstance* instance) {
         cutoffValue = &cutoffDouble;
     }
     // The writer reports its own failures; the host learns of them through errorStatus.
-    biWriteGXWParamSettings(instance, 2,                                        //
-                            valueTypedScalar, "Cutoff", cutoffValue, cutoffType, //
-                            valueTypedScalar, "Running", static_cast<const void*>(&running), int32_t{kTypeIdBoolean});
+    biWriteGXWParamSettings(instance, 2,                                          //
+                            valueTypedScalar, "Cutoff", cutoffValue, cutoffType,  //
+                            valueTypedScalar, "Running", static_cast<const void*>(&running),
+                            int32_t{kTypeIdBoolean});
 }

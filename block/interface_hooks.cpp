@@ -27,7 +27,9 @@ constexpr const char* kTypeNotSettled =
 constexpr uint32_t kInputReuseOptionOne = 1u << kInputReuseOptionShift;
 constexpr uint32_t kOutputReuseOptionOne = 1u << kOutputReuseOptionShift;
 
-uint32_t withBits(uint32_t word, uint32_t cleared, uint32_t set) { return (word & ~cleared) | set; }
+uint32_t withBits(uint32_t word, uint32_t cleared, uint32_t set) {
+    return (word & ~cleared) | set;
+}
 
 void setInstanceFlags(BlockInstance* instance, uint32_t cleared, uint32_t set) {
     const auto flags = static_cast<uint32_t>(instance->sizes[kSizesInstanceFlags]);
@@ -61,7 +63,7 @@ void declareWorkVector(WorkVectorRecord& record, int32_t index, int32_t width, i
     record.complexity = kComplexityReal;
 }
 
-} // namespace
+}  // namespace
 
 void hookInitializeSizes(BlockInstance* instance) {
     if (!registerRBlockParams(instance, kNumDialogParams)) {
@@ -72,8 +74,8 @@ void hookInitializeSizes(BlockInstance* instance) {
     const int32_t mode = getSimMode(instance);
     if ((mode == kSimModeHost3 || mode == kSimModeHost2) && instance->paramAttributes != nullptr) {
         for (int32_t i = 0; i < kNumDialogParams; ++i) {
-            instance->paramAttributes[i] = withBits(instance->paramAttributes[i],
-                                                    kParamAttributeCleared, kParamAttributeSet);
+            instance->paramAttributes[i] =
+                withBits(instance->paramAttributes[i], kParamAttributeCleared, kParamAttributeSet);
         }
     }
 
@@ -133,7 +135,8 @@ void hookSetWorkWidths(BlockInstance* instance) {
     // A frame mode still inherited (-1) counts as not sample based.
     const bool needsState = frameMode != kFrameModeSample || running;
     const int32_t count = needsState ? kNumWorkVectorsRunning : kNumWorkVectorsStateless;
-    if (instance->setNumWorkVectors == nullptr || instance->setNumWorkVectors(instance, count) == 0) {
+    if (instance->setNumWorkVectors == nullptr ||
+        instance->setNumWorkVectors(instance, count) == 0) {
         return;
     }
     WorkVectorRecord* records = instance->workVectors;

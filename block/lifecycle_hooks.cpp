@@ -54,18 +54,18 @@ bool stateVectorsPresent(const BlockInstance* instance) {
 // Element size of a work vector's own type, for a host without a type-size service.
 size_t ownElementSize(int32_t typeId) {
     switch (typeId) {
-    case kTypeIdDouble:
-        return sizeof(double);
-    case kTypeIdSingle:
-        return sizeof(float);
-    case kTypeIdBoolean:
-        return 1;
-    default:
-        return 0;
+        case kTypeIdDouble:
+            return sizeof(double);
+        case kTypeIdSingle:
+            return sizeof(float);
+        case kTypeIdBoolean:
+            return 1;
+        default:
+            return 0;
     }
 }
 
-} // namespace
+}  // namespace
 
 void hookStart(BlockInstance* instance) {
     if (instance->samplePeriod == nullptr || instance->samplePeriod[0] == 0.0) {
@@ -132,8 +132,8 @@ void hookInitializeConditions(BlockInstance* instance) {
         // that exactly its width is cleared and never more.
         size_t elementSize = ownElementSize(cumsum.typeId);
         if (instance->getDataTypeSize != nullptr) {
-            const int32_t hostSize = instance->getDataTypeSize(instance->typeSizeContext,
-                                                               cumsum.typeId);
+            const int32_t hostSize =
+                instance->getDataTypeSize(instance->typeSizeContext, cumsum.typeId);
             if (hostSize > 0 && static_cast<size_t>(hostSize) <= elementSize) {
                 elementSize = static_cast<size_t>(hostSize);
             }

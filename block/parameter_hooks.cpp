@@ -7,7 +7,7 @@
 
 namespace {
 constexpr const char* kToleranceNotRealScalar = "Tolerance must be a real scalar.";
-} // namespace
+}  // namespace
 
 void hookCheckParameters(BlockInstance* instance) {
     const vzArray* tolerance = dialogParam(instance, kParamTolerance);

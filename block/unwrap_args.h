@@ -12,16 +12,16 @@ using UnwrapKernelEntry = void (*)(const UnwrapArgs* args);
 // Allocated zero-filled with tqCalloc in hookStart and kept in userData until hookTerminate. The
 // pointers borrow host-owned buffers and are never freed by the block.
 struct UnwrapArgs {
-    void* in;          // elements of input port 0 (double or single)
-    void* out;         // elements of output port 0; the same memory as `in` when shared
-    int32_t numChans;  // channels, for the stateless and per-channel kernels
-    int32_t frameLen;  // samples per channel, for the same kernels
-    int32_t numElems;  // independent elements of the per-element kernels; 1 selects per channel
-    void* prev;        // "Prev" data, or null when the state is not bound
-    void* cumsum;      // "Cumsum" data, or null
-    const void* cutoff; // "Cutoff" data; read at every call so parameter updates reach the kernel
-    uint8_t* firstStep; // "FirstStep" byte, or null
-    UnwrapKernelEntry kernel; // the table entry chosen at start
+    void* in;            // elements of input port 0 (double or single)
+    void* out;           // elements of output port 0; the same memory as `in` when shared
+    int32_t numChans;    // channels, for the stateless and per-channel kernels
+    int32_t frameLen;    // samples per channel, for the same kernels
+    int32_t numElems;    // independent elements of the per-element kernels; 1 selects per channel
+    void* prev;          // "Prev" data, or null when the state is not bound
+    void* cumsum;        // "Cumsum" data, or null
+    const void* cutoff;  // "Cutoff" data; read at every call so parameter updates reach the kernel
+    uint8_t* firstStep;  // "FirstStep" byte, or null
+    UnwrapKernelEntry kernel;  // the table entry chosen at start
 };
 
 #endif

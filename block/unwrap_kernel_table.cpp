@@ -46,7 +46,7 @@ void runningFrameInPlace(const UnwrapArgs* a) {
            *static_cast<const T*>(a->cutoff), a->numChans, a->frameLen, a->firstStep);
 }
 
-} // namespace
+}  // namespace
 
 // The twelve entries over one family of kernels with the scalar kernels' names: the global ones,
 // or those of a vector level's namespace.

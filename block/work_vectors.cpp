@@ -11,7 +11,7 @@ const WorkVectorRecord* workVectorRecord(const BlockInstance* instance, int32_t 
     }
     return &instance->workVectors[index];
 }
-} // namespace
+}  // namespace
 
 void* workVectorData(const BlockInstance* instance, int32_t index) {
     const WorkVectorRecord* record = workVectorRecord(instance, index);

@@ -7,16 +7,16 @@
 #include "host/block_instance.h"
 
 enum WorkVectorIndex : int32_t {
-    kWorkCutoff = 0,    // one element in the input's precision: |Tolerance|
-    kWorkPrev = 1,      // last raw input sample per channel or element
-    kWorkCumsum = 2,    // correction accumulated per channel or element
-    kWorkFirstStep = 3, // one-byte boolean: the next output call is the first after a reset
+    kWorkCutoff = 0,     // one element in the input's precision: |Tolerance|
+    kWorkPrev = 1,       // last raw input sample per channel or element
+    kWorkCumsum = 2,     // correction accumulated per channel or element
+    kWorkFirstStep = 3,  // one-byte boolean: the next output call is the first after a reset
     kNumWorkVectorsStateless = 1,
     kNumWorkVectorsRunning = 4
 };
 
 inline constexpr const char* kWorkVectorNames[kNumWorkVectorsRunning] = {"Cutoff", "Prev", "Cumsum",
-                                                                          "FirstStep"};
+                                                                         "FirstStep"};
 
 // Data of work vector `index`, or nullptr when the host has not provided it (fewer vectors were
 // declared, or the memory is not allocated yet).

@@ -56,8 +56,7 @@ const double* loadTimeMarker(const vzArray* arg) {
     }
     const double* data = vzGetPr(arg);
     constexpr double kStamp = kvxLevel2Stamp;
-    if (data == nullptr ||
-        std::bit_cast<uint64_t>(data[1]) != std::bit_cast<uint64_t>(kStamp)) {
+    if (data == nullptr || std::bit_cast<uint64_t>(data[1]) != std::bit_cast<uint64_t>(kStamp)) {
         return nullptr;
     }
     return data;
@@ -104,7 +103,7 @@ void returnSizes(BlockInstance* instance, vzArray* leftArgs[]) {
     }
 }
 
-} // namespace
+}  // namespace
 
 void commandLineCall(int32_t numLeft, vzArray* leftArgs[], int32_t numRight,
                      const vzArray* rightArgs[]) {

@@ -1,5 +1,9 @@
 #include "entry/error_stubs.h"
 
-void zeroCrossingsStub(BlockInstance* instance) { setErrorStatus(instance, kNoZeroCrossingsMessage); }
+void zeroCrossingsStub(BlockInstance* instance) {
+    setErrorStatus(instance, kNoZeroCrossingsMessage);
+}
 
-void nextVarHitStub(BlockInstance* instance) { setErrorStatus(instance, kNoVarHitMessage); }
+void nextVarHitStub(BlockInstance* instance) {
+    setErrorStatus(instance, kNoVarHitMessage);
+}

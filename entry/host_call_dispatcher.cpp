@@ -19,7 +19,9 @@ struct DispatchRow {
     const char* messageOtherwise;
 };
 
-int32_t currentPort(const BlockInstance* b) { return b->sizes[kSizesCurrentPort]; }
+int32_t currentPort(const BlockInstance* b) {
+    return b->sizes[kSizesCurrentPort];
+}
 
 bool dimensionInfoSizing(const BlockInstance* b) {
     return (static_cast<uint32_t>(b->sizes[kSizesInstanceFlags]) &
@@ -43,7 +45,9 @@ bool runBlockHookIfSlot(BlockInstance* b) {
     return true;
 }
 
-bool neverRuns(BlockInstance* /*b*/) { return false; }
+bool neverRuns(BlockInstance* /*b*/) {
+    return false;
+}
 
 template <HookFormA HookSlots::*Slot>
 bool runSlotA(BlockInstance* b) {
@@ -204,7 +208,7 @@ const DispatchRow* rowForCode(double flagCode) {
     return kRowByCode[code - kFlagFirst];
 }
 
-} // namespace
+}  // namespace
 
 void dispatchHostCall(BlockInstance* instance, double flagCode) {
     const DispatchRow* row = rowForCode(flagCode);

@@ -9,7 +9,7 @@
 namespace {
 constexpr int32_t kInstanceSlot = 1;
 constexpr int32_t kFlagSlot = 3;
-} // namespace
+}  // namespace
 
 extern "C" __attribute__((visibility("default"))) void kvxFunction(int32_t numLeft,
                                                                    vzArray* leftArgs[],
@@ -22,10 +22,11 @@ extern "C" __attribute__((visibility("default"))) void kvxFunction(int32_t numLe
     // A host call: the instance travels in the second result slot, the flag code in the fourth
     // argument; nothing else is read.
     if (leftArgs == nullptr || leftArgs[kInstanceSlot] == nullptr) {
-        return; // no instance to run on or to report to
+        return;  // no instance to run on or to report to
     }
     auto* instance = reinterpret_cast<BlockInstance*>(leftArgs[kInstanceSlot]);
     const vzArray* flag = rightArgs != nullptr ? rightArgs[kFlagSlot] : nullptr;
     // An empty or missing flag array reads as NaN, which is an invalid code.
-    dispatchHostCall(instance, flag != nullptr ? vzGetScalar(flag) : std::numeric_limits<double>::quiet_NaN());
+    dispatchHostCall(
+        instance, flag != nullptr ? vzGetScalar(flag) : std::numeric_limits<double>::quiet_NaN());
 }

@@ -25,7 +25,7 @@ int32_t setPortCount(BlockInstance* instance, int32_t count, SizesIndex entry, R
     return 1;
 }
 
-} // namespace
+}  // namespace
 
 BlockInstance* createQueryInstance(int32_t numRight, const vzArray* rightArgs[]) {
     const int32_t numParams = numRight > kFirstDialogArg ? numRight - kFirstDialogArg : 0;

@@ -17,7 +17,8 @@ extern "C" {
 #endif
 
 /* Declares the number of ports; called as service(context, count) with the context value stored
- * beside it. Returns 1 and provides count zeroed port records, or 0 to refuse (a negative count). */
+ * beside it. Returns 1 and provides count zeroed port records, or 0 to refuse (a negative count).
+ */
 typedef int32_t (*SetNumPortsFn)(void* context, int32_t count);
 
 /* Declares the number of work vectors: -1 leaves it open until the work-width hook, which calls it
@@ -29,34 +30,35 @@ typedef int32_t (*SetNumWorkVectorsFn)(BlockInstance* instance, int32_t count);
 typedef int32_t (*GetDataTypeSizeFn)(void* context, int32_t typeId);
 
 struct BlockInstance {
-    const char* blockName;  /* the host's name of the block, compared at load */
+    const char* blockName; /* the host's name of the block, compared at load */
     const char* blockPath;
-    BlockInstance* root;    /* the instance whose errorStatus receives messages */
-    const char* errorStatus; /* static text of the last failed hook; the host reports and clears it */
+    BlockInstance* root; /* the instance whose errorStatus receives messages */
+    const char*
+        errorStatus; /* static text of the last failed hook; the host reports and clears it */
     int32_t sizes[kNumSizesEntries]; /* indexed by SizesIndex */
 
-    SetNumPortsFn setNumInputPorts;   /* always present */
+    SetNumPortsFn setNumInputPorts; /* always present */
     void* setNumInputPortsContext;
-    SetNumPortsFn setNumOutputPorts;  /* always present */
+    SetNumPortsFn setNumOutputPorts; /* always present */
     void* setNumOutputPortsContext;
-    InputPortRecord* inputPorts;      /* numInputPorts records, host-owned */
+    InputPortRecord* inputPorts; /* numInputPorts records, host-owned */
     OutputPortRecord* outputPorts;
 
     int32_t numDialogParams;
-    const vzArray** dialogParams;     /* numDialogParams arrays; the block never writes them */
-    uint32_t* paramAttributes;        /* one word per dialog parameter; NULL in a sizes query */
+    const vzArray** dialogParams; /* numDialogParams arrays; the block never writes them */
+    uint32_t* paramAttributes;    /* one word per dialog parameter; NULL in a sizes query */
 
-    ExtHookSlots* extHookSlots;       /* may be NULL: no extension slot is filled */
-    void* userData;                   /* the block's own record; the host never touches it */
+    ExtHookSlots* extHookSlots; /* may be NULL: no extension slot is filled */
+    void* userData;             /* the block's own record; the host never touches it */
 
-    WorkVectorRecord* workVectors;    /* numWorkVectors records after setNumWorkVectors */
-    HostInfo* hostInfo;               /* never NULL in an instance the host hands over */
+    WorkVectorRecord* workVectors; /* numWorkVectors records after setNumWorkVectors */
+    HostInfo* hostInfo;            /* never NULL in an instance the host hands over */
 
-    void* typeSizeContext;            /* first argument of getDataTypeSize */
-    GetDataTypeSizeFn getDataTypeSize; /* optional: NULL when the host does not offer it */
+    void* typeSizeContext;                 /* first argument of getDataTypeSize */
+    GetDataTypeSizeFn getDataTypeSize;     /* optional: NULL when the host does not offer it */
     SetNumWorkVectorsFn setNumWorkVectors; /* optional: NULL in a sizes query */
 
-    double* samplePeriod;             /* one per sample time; -1.0 inherited until resolved */
+    double* samplePeriod; /* one per sample time; -1.0 inherited until resolved */
     double* sampleOffset;
 
     HookSlots hookSlots;

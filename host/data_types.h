@@ -6,10 +6,10 @@
 
 /* typeId of a port or work vector. */
 enum {
-    kTypeIdUnset = -1,  /* not yet set by propagation */
-    kTypeIdDouble = 0,  /* IEEE 754 binary64 */
-    kTypeIdSingle = 1,  /* IEEE 754 binary32 */
-    kTypeIdBoolean = 8  /* one byte, 0 false, anything else true */
+    kTypeIdUnset = -1, /* not yet set by propagation */
+    kTypeIdDouble = 0, /* IEEE 754 binary64 */
+    kTypeIdSingle = 1, /* IEEE 754 binary32 */
+    kTypeIdBoolean = 8 /* one byte, 0 false, anything else true */
 };
 
 /* complexity of a port or work vector. */

@@ -20,23 +20,23 @@ typedef struct HookSlots {
     HookEntry inputPortSizing;
     /* Output port sizing, as the input slot (codes 116 and 127). */
     HookEntry outputPortSizing;
-    HookFormP hookSetInputPortDataType;  /* code 113 */
-    HookFormP hookSetOutputPortDataType; /* code 114 */
-    HookFormA hookInitializeSampleTimes; /* code 101 */
+    HookFormP hookSetInputPortDataType;    /* code 113 */
+    HookFormP hookSetOutputPortDataType;   /* code 114 */
+    HookFormA hookInitializeSampleTimes;   /* code 101 */
     HookFormT hookSetInputPortSampleTime;  /* code 122 */
     HookFormT hookSetOutputPortSampleTime; /* code 123 */
-    HookFormA hookSetWorkWidths;         /* code 111 */
-    HookFormA hookGXW;                   /* code 119: write the code-generation record */
-    HookFormA hookInitializeConditions;  /* code 102 */
-    HookFormA hookStart;                 /* code 117 */
-    HookFormA hookCheckParameters;       /* code 112 */
-    HookFormA hookProcessParameters;     /* code 118 */
-    HookFormA hookGetTimeOfNextVarHit;   /* code 103 */
-    HookFormA hookOutputs;               /* code 104 */
+    HookFormA hookSetWorkWidths;           /* code 111 */
+    HookFormA hookGXW;                     /* code 119: write the code-generation record */
+    HookFormA hookInitializeConditions;    /* code 102 */
+    HookFormA hookStart;                   /* code 117 */
+    HookFormA hookCheckParameters;         /* code 112 */
+    HookFormA hookProcessParameters;       /* code 118 */
+    HookFormA hookGetTimeOfNextVarHit;     /* code 103 */
+    HookFormA hookOutputs;                 /* code 104 */
     HookEntry unused18;
     HookEntry unused19;
-    HookFormA hookZeroCrossings;         /* code 108 */
-    HookFormA hookTerminate;             /* code 107 */
+    HookFormA hookZeroCrossings;              /* code 108 */
+    HookFormA hookTerminate;                  /* code 107 */
     HookFormP hookSetInputPortComplexSignal;  /* code 120 */
     HookFormP hookSetOutputPortComplexSignal; /* code 121 */
 } HookSlots;

@@ -25,7 +25,8 @@ enum {
 typedef int32_t (*WriteRecordTextFn)(void* context, const char* text);
 
 /* Appends one typed name/value pair (kind 0 to 10) to the record; returns 1 on success. value
- * refers to the elements (for the split kinds, to a SplitValue) and is valid only during the call. */
+ * refers to the elements (for the split kinds, to a SplitValue) and is valid only during the call.
+ */
 typedef int32_t (*WriteRecordPairFn)(void* context, int32_t kind, const char* name,
                                      const void* value, int32_t typeWord, int32_t rows,
                                      int32_t columns);
@@ -36,15 +37,15 @@ typedef int32_t (*SetPortDimsFn)(BlockInstance* instance, int32_t port, const Po
 
 /* Host-owned; the block only reads it. Fields in fixed order. */
 typedef struct HostInfo {
-    int32_t simMode;               /* kSimMode*; read through getSimMode */
-    const PortDimsRecord* portDims; /* argument of a dimension-info call (codes 126, 127) */
+    int32_t simMode;                   /* kSimMode*; read through getSimMode */
+    const PortDimsRecord* portDims;    /* argument of a dimension-info call (codes 126, 127) */
     WriteRecordTextFn writeRecordText; /* must be present when code 119 runs */
     WriteRecordPairFn writeRecordPair; /* must be present when code 119 runs */
-    void* recordWriterContext;     /* first argument of both writers */
-    int32_t portValue;             /* argument of a form P call: width, typeId, complexity or frame */
+    void* recordWriterContext;         /* first argument of both writers */
+    int32_t portValue; /* argument of a form P call: width, typeId, complexity or frame */
     SetPortDimsFn setInputPortDims;  /* optional: NULL when the host does not offer it */
     SetPortDimsFn setOutputPortDims; /* optional */
-    double portSamplePeriod;       /* arguments of a sample-time call (codes 122, 123) */
+    double portSamplePeriod;         /* arguments of a sample-time call (codes 122, 123) */
     double portSampleOffset;
 } HostInfo;
 

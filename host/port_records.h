@@ -18,33 +18,33 @@ typedef struct PortDimsRecord {
 
 /* Bit layout of InputPortRecord.attributes. Bits not named here belong to the host. */
 enum {
-    kInputMayOverwriteBit = 1u << 0,   /* the block may overwrite the input buffer */
-    kInputReuseOptionShift = 1,        /* 2-bit reuse code, bits 1-2 */
+    kInputMayOverwriteBit = 1u << 0, /* the block may overwrite the input buffer */
+    kInputReuseOptionShift = 1,      /* 2-bit reuse code, bits 1-2 */
     kInputReuseOptionMask = 3u << 1,
-    kInputFrameModeLowBit = 1u << 3,   /* frameMode: 0 sample, 1 frame, when the high bit is clear */
-    kInputFrameModeHighBit = 1u << 4,  /* set: frameMode reads -1, inherited */
-    kInputContiguousBit = 1u << 5      /* the block needs a contiguous buffer */
+    kInputFrameModeLowBit = 1u << 3,  /* frameMode: 0 sample, 1 frame, when the high bit is clear */
+    kInputFrameModeHighBit = 1u << 4, /* set: frameMode reads -1, inherited */
+    kInputContiguousBit = 1u << 5     /* the block needs a contiguous buffer */
 };
 
 /* Bit layout of OutputPortRecord.attributes. */
 enum {
-    kOutputReuseOptionShift = 0,       /* 2-bit reuse code, bits 0-1 */
+    kOutputReuseOptionShift = 0, /* 2-bit reuse code, bits 0-1 */
     kOutputReuseOptionMask = 3u << 0,
-    kOutputFrameModeLowBit = 1u << 2,  /* frameMode, as for the input port, bits 2-3 */
+    kOutputFrameModeLowBit = 1u << 2, /* frameMode, as for the input port, bits 2-3 */
     kOutputFrameModeHighBit = 1u << 3
 };
 
 /* Host-owned record of one input port. The block sets the attributes in its size hook and reads
  * typeId, the frame mode and dims after propagation, data and sharedWithOutput at start. */
 typedef struct InputPortRecord {
-    int32_t feedThrough; /* 1: the output depends on this input at the same step */
-    int32_t typeId;      /* kTypeId*, -1 until propagation settles it */
-    int32_t complexity;  /* 0 real */
-    void* data;          /* the input buffer, host-allocated, valid from start to terminate */
-    uint32_t attributes; /* kInput* bits above */
-    int32_t width;       /* number of elements, settled by propagation */
-    int32_t numDims;     /* 1: a one-dimensional vector; 2: a matrix (has a column entry) */
-    int32_t* dims;       /* numDims entries: rows, columns; host-owned */
+    int32_t feedThrough;      /* 1: the output depends on this input at the same step */
+    int32_t typeId;           /* kTypeId*, -1 until propagation settles it */
+    int32_t complexity;       /* 0 real */
+    void* data;               /* the input buffer, host-allocated, valid from start to terminate */
+    uint32_t attributes;      /* kInput* bits above */
+    int32_t width;            /* number of elements, settled by propagation */
+    int32_t numDims;          /* 1: a one-dimensional vector; 2: a matrix (has a column entry) */
+    int32_t* dims;            /* numDims entries: rows, columns; host-owned */
     int32_t sharedWithOutput; /* 0: output port 0 uses this same buffer; otherwise separate */
 } InputPortRecord;
 

@@ -1,4 +1,5 @@
-/* The 38 sizes entries of a block instance, returned to a command-line caller as the SizesVector. */
+/* The 38 sizes entries of a block instance, returned to a command-line caller as the SizesVector.
+ */
 #ifndef KQ_HOST_SIZES_ENTRIES_H
 #define KQ_HOST_SIZES_ENTRIES_H
 
@@ -9,12 +10,12 @@
 enum SizesIndex {
     kSizesNumContStates = 0,
     kSizesNumDiscStates = 1,
-    kSizesNumOutputPorts = 2,   /* set by the setNumOutputPorts service */
-    kSizesNumInputPorts = 3,    /* set by the setNumInputPorts service */
-    kSizesCurrentPort = 4,      /* port of the current port-wise hook call, set by the host */
+    kSizesNumOutputPorts = 2, /* set by the setNumOutputPorts service */
+    kSizesNumInputPorts = 3,  /* set by the setNumInputPorts service */
+    kSizesCurrentPort = 4,    /* port of the current port-wise hook call, set by the host */
     kSizesNumDialogParamsExpected = 5, /* set by registerRBlockParams */
-    kSizesNumSampleTimes = 6,   /* declared by the block's size hook */
-    kSizesNumWorkVectors = 7,   /* set by the setNumWorkVectors service; -1 while undecided */
+    kSizesNumSampleTimes = 6,          /* declared by the block's size hook */
+    kSizesNumWorkVectors = 7, /* set by the setNumWorkVectors service; -1 while undecided */
     kSizesNumModes = 8,
     kSizesNumNonsampledZCs = 9,
     kSizesHostReserved10 = 10,
@@ -22,15 +23,15 @@ enum SizesIndex {
     kSizesHostReserved12 = 12,
     kSizesHostReserved13 = 13,
     kSizesHostReserved14 = 14,
-    kSizesHostFlags15 = 15,     /* host flag words, reported as unsigned */
+    kSizesHostFlags15 = 15, /* host flag words, reported as unsigned */
     kSizesHostFlags16 = 16,
     kSizesHostFlags17 = 17,
     kSizesHostFlags18 = 18,
-    kSizesInterfaceStamp = 19,  /* kvxLevel2Stamp after every command-line call */
+    kSizesInterfaceStamp = 19, /* kvxLevel2Stamp after every command-line call */
     kSizesHostReserved20 = 20,
     kSizesHostReserved21 = 21,
     kSizesHostReserved22 = 22,
-    kSizesBlockOptions = 23,    /* option bits declared by the block; reported as unsigned */
+    kSizesBlockOptions = 23, /* option bits declared by the block; reported as unsigned */
     kSizesHostReserved24 = 24,
     kSizesHostReserved25 = 25,
     kSizesHostReserved26 = 26,
@@ -38,7 +39,7 @@ enum SizesIndex {
     kSizesHostReserved28 = 28,
     kSizesHostReserved29 = 29,
     kSizesHostReserved30 = 30,
-    kSizesInstanceFlags = 31,   /* kInstanceFlag* bits below */
+    kSizesInstanceFlags = 31, /* kInstanceFlag* bits below */
     kSizesHostReserved32 = 32,
     kSizesHostReserved33 = 33,
     kSizesHostReserved34 = 34,

@@ -17,6 +17,6 @@ struct BlockLoadError : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-} // namespace kq::sim
+}  // namespace kq::sim
 
 #endif

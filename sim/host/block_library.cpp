@@ -29,4 +29,4 @@ BlockLibrary::~BlockLibrary() {
     }
 }
 
-} // namespace kq::sim
+}  // namespace kq::sim

@@ -9,7 +9,7 @@
 namespace kq::sim {
 
 class BlockLibrary {
-public:
+  public:
     // Loads the library and finds kvxFunction; throws BlockLoadError with a one-line reason.
     explicit BlockLibrary(const std::string& path);
     BlockLibrary(const BlockLibrary&) = delete;
@@ -18,11 +18,11 @@ public:
 
     KvxFunctionFn kvxFunction() const { return kvxFunction_; }
 
-private:
+  private:
     void* handle_ = nullptr;
     KvxFunctionFn kvxFunction_ = nullptr;
 };
 
-} // namespace kq::sim
+}  // namespace kq::sim
 
 #endif

@@ -17,7 +17,7 @@ namespace kq::sim {
 const char* hookNameForFlag(int32_t code);
 
 class HostCaller {
-public:
+  public:
     // trace, when given, receives one line per host call: the flag code and the hook's name.
     explicit HostCaller(KvxFunctionFn kvxFunction, std::ostream* trace = nullptr);
     HostCaller(const HostCaller&) = delete;
@@ -37,7 +37,7 @@ public:
 
     KvxFunctionFn kvxFunction() const { return kvxFunction_; }
 
-private:
+  private:
     const vzArray* flagArray(int32_t code);
 
     KvxFunctionFn kvxFunction_;
@@ -45,6 +45,6 @@ private:
     std::map<int32_t, vzArray*> flagArrays_;
 };
 
-} // namespace kq::sim
+}  // namespace kq::sim
 
 #endif

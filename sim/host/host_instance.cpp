@@ -138,14 +138,14 @@ int32_t HostInstance::setNumWorkVectors(BlockInstance* instance, int32_t count) 
 
 int32_t HostInstance::elementSize(int32_t typeId) {
     switch (typeId) {
-    case kTypeIdDouble:
-        return 8;
-    case kTypeIdSingle:
-        return 4;
-    case kTypeIdBoolean:
-        return 1;
-    default:
-        return 0;
+        case kTypeIdDouble:
+            return 8;
+        case kTypeIdSingle:
+            return 4;
+        case kTypeIdBoolean:
+            return 1;
+        default:
+            return 0;
     }
 }
 
@@ -212,4 +212,4 @@ void HostInstance::allocateBuffers(bool inPlace) {
     }
 }
 
-} // namespace kq::sim
+}  // namespace kq::sim

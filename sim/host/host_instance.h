@@ -15,18 +15,18 @@
 namespace kq::sim {
 
 struct HostInstanceOptions {
-    int32_t simMode = 0;                  // kSimMode*, or 0 for an ordinary simulation
-    std::string blockName = "kqphasefix2"; // compared by the block at load
-    bool offerPortDimsServices = true;    // setInputPortDims / setOutputPortDims
-    bool offerWorkVectorService = true;   // setNumWorkVectors
-    bool offerTypeSizeService = true;     // getDataTypeSize
-    bool dimensionInfoSizing = false;     // instanceFlags bit 0
-    bool withExtHookSlots = true;         // an extension slot table (all empty) or none
+    int32_t simMode = 0;                    // kSimMode*, or 0 for an ordinary simulation
+    std::string blockName = "kqphasefix2";  // compared by the block at load
+    bool offerPortDimsServices = true;      // setInputPortDims / setOutputPortDims
+    bool offerWorkVectorService = true;     // setNumWorkVectors
+    bool offerTypeSizeService = true;       // getDataTypeSize
+    bool dimensionInfoSizing = false;       // instanceFlags bit 0
+    bool withExtHookSlots = true;           // an extension slot table (all empty) or none
 };
 
 // Owns the instance and every host record in it. Not copyable: the block keeps pointers into it.
 class HostInstance {
-public:
+  public:
     explicit HostInstance(const HostInstanceOptions& options = {});
     HostInstance(const HostInstance&) = delete;
     HostInstance& operator=(const HostInstance&) = delete;
@@ -62,7 +62,7 @@ public:
     // Element size of a typeId, 0 when unknown.
     static int32_t elementSize(int32_t typeId);
 
-private:
+  private:
     static int32_t setNumInputPorts(void* context, int32_t count);
     static int32_t setNumOutputPorts(void* context, int32_t count);
     static int32_t setInputPortDims(BlockInstance* instance, int32_t port, const PortDimsRecord* d);
@@ -92,6 +92,6 @@ private:
     double sampleOffset_[1] = {0.0};
 };
 
-} // namespace kq::sim
+}  // namespace kq::sim
 
 #endif

@@ -42,7 +42,7 @@ void fromPort(const void* port, double* values, size_t rows, size_t channels) {
     }
 }
 
-} // namespace
+}  // namespace
 
 Simulation::Simulation(HostCaller& caller, const SimulationSetup& setup,
                        const HostInstanceOptions& options)
@@ -53,7 +53,8 @@ Simulation::Simulation(HostCaller& caller, const SimulationSetup& setup,
     if (setup.channels == 0) {
         throw std::invalid_argument("the input needs at least one channel");
     }
-    host_.setDialogParams({vzCreateDoubleScalar(setup.tolerance), vzCreateDoubleScalar(setup.mode)});
+    host_.setDialogParams(
+        {vzCreateDoubleScalar(setup.tolerance), vzCreateDoubleScalar(setup.mode)});
 }
 
 Simulation::~Simulation() {
@@ -70,19 +71,23 @@ std::vector<int32_t> Simulation::portDims() const {
         return {static_cast<int32_t>(setup_.frameLen), channels};
     }
     switch (setup_.shape) {
-    case PortShape::Row:
-        return {1, channels};
-    case PortShape::Column:
-        return {channels, 1};
-    case PortShape::Vector:
-        break;
+        case PortShape::Row:
+            return {1, channels};
+        case PortShape::Column:
+            return {channels, 1};
+        case PortShape::Vector:
+            break;
     }
     return {channels};
 }
 
-size_t Simulation::valuesPerStep() const { return timeStepsPerStep() * setup_.channels; }
+size_t Simulation::valuesPerStep() const {
+    return timeStepsPerStep() * setup_.channels;
+}
 
-size_t Simulation::timeStepsPerStep() const { return setup_.frameLen > 0 ? setup_.frameLen : 1; }
+size_t Simulation::timeStepsPerStep() const {
+    return setup_.frameLen > 0 ? setup_.frameLen : 1;
+}
 
 void Simulation::initialize() {
     BlockInstance* block = host_.block();
@@ -146,7 +151,9 @@ void Simulation::setTolerance(double tolerance) {
     caller_.call(host_, kFlagProcessParameters);
 }
 
-void Simulation::reset() { caller_.call(host_, kFlagInitializeConditions); }
+void Simulation::reset() {
+    caller_.call(host_, kFlagInitializeConditions);
+}
 
 std::string Simulation::generateCode() {
     const size_t before = host_.recordWriter().record().size();
@@ -161,4 +168,4 @@ void Simulation::terminate() {
     }
 }
 
-} // namespace kq::sim
+}  // namespace kq::sim

@@ -18,18 +18,18 @@ namespace kq::sim {
 enum class PortShape { Row, Column, Vector };
 
 struct SimulationSetup {
-    int32_t typeId = kTypeIdDouble;       // port data type: double or single
-    size_t channels = 1;                  // C
-    size_t frameLen = 0;                  // N samples per channel and step; 0 for sample based
-    PortShape shape = PortShape::Row;     // sample based only: 1xC, Cx1 or C elements
-    double tolerance = 3.141592653589793; // the Tolerance dialog parameter
-    double mode = 0.0;                    // second parameter: 0 running, anything else stateless
-    bool inPlace = false;                 // output port 0 shares input port 0's buffer
-    double samplePeriod = 1.0;            // the source's sample time
+    int32_t typeId = kTypeIdDouble;        // port data type: double or single
+    size_t channels = 1;                   // C
+    size_t frameLen = 0;                   // N samples per channel and step; 0 for sample based
+    PortShape shape = PortShape::Row;      // sample based only: 1xC, Cx1 or C elements
+    double tolerance = 3.141592653589793;  // the Tolerance dialog parameter
+    double mode = 0.0;                     // second parameter: 0 running, anything else stateless
+    bool inPlace = false;                  // output port 0 shares input port 0's buffer
+    double samplePeriod = 1.0;             // the source's sample time
 };
 
 class Simulation {
-public:
+  public:
     Simulation(HostCaller& caller, const SimulationSetup& setup,
                const HostInstanceOptions& options = {});
     Simulation(const Simulation&) = delete;
@@ -71,7 +71,7 @@ public:
 
     HostInstance& host() { return host_; }
 
-private:
+  private:
     std::vector<int32_t> portDims() const;
 
     HostCaller& caller_;
@@ -80,6 +80,6 @@ private:
     bool started_ = false;
 };
 
-} // namespace kq::sim
+}  // namespace kq::sim
 
 #endif

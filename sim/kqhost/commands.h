@@ -16,6 +16,6 @@ int runValidateCommand(const std::vector<std::string>& args);
 // The block library kqhost loads unless --block names another: kqphasefix2.so beside kqhost.
 std::string defaultBlockPath();
 
-} // namespace kqhost
+}  // namespace kqhost
 
 #endif

@@ -1,6 +1,6 @@
+#include <unistd.h>
 #include <climits>
 #include <string>
-#include <unistd.h>
 
 #include "sim/kqhost/commands.h"
 
@@ -17,4 +17,4 @@ std::string defaultBlockPath() {
     return path.substr(0, slash + 1) + "kqphasefix2.so";
 }
 
-} // namespace kqhost
+}  // namespace kqhost

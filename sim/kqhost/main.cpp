@@ -45,7 +45,7 @@ int dispatch(std::string_view command, const std::vector<std::string>& args) {
                               "' (try 'kqhost --help')");
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv) {
     if (argc < 2) {

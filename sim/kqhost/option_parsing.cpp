@@ -70,4 +70,4 @@ size_t parsePositiveCount(std::string_view option, std::string_view text, size_t
     return value;
 }
 
-} // namespace kqhost
+}  // namespace kqhost

@@ -12,7 +12,7 @@ namespace kqhost {
 
 // Walks the arguments of one subcommand. Options may be given as "--name value" or "--name=value".
 class OptionCursor {
-public:
+  public:
     explicit OptionCursor(std::vector<std::string> args) : args_(std::move(args)) {}
 
     bool done() const { return next_ >= args_.size(); }
@@ -21,7 +21,7 @@ public:
     // The value of the option just taken; throws KqhostError when it is missing.
     std::string takeValue(std::string_view option);
 
-private:
+  private:
     std::vector<std::string> args_;
     size_t next_ = 0;
     std::string pendingValue_;
@@ -37,6 +37,6 @@ size_t parsePositiveCount(std::string_view option, std::string_view text, size_t
 // A whole number from 0 to max.
 size_t parseIndex(std::string_view option, std::string_view text, size_t max);
 
-} // namespace kqhost
+}  // namespace kqhost
 
 #endif

@@ -1,14 +1,14 @@
 #include "sim/kqhost/progress_meter.h"
 
-#include <cstdio>
 #include <unistd.h>
+#include <cstdio>
 
 namespace kqhost {
 
 namespace {
 constexpr auto kQuietStart = std::chrono::seconds(1);
 constexpr auto kRefresh = std::chrono::milliseconds(250);
-} // namespace
+}  // namespace
 
 ProgressMeter::ProgressMeter()
     : enabled_(isatty(STDERR_FILENO) == 1), start_(Clock::now()), lastShown_(start_) {}
@@ -36,4 +36,4 @@ void ProgressMeter::finish() {
     }
 }
 
-} // namespace kqhost
+}  // namespace kqhost

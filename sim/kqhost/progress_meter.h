@@ -9,14 +9,14 @@
 namespace kqhost {
 
 class ProgressMeter {
-public:
+  public:
     ProgressMeter();
     // Called after each chunk of output steps; cheap when nothing is shown.
     void update(size_t timeStepsDone);
     // Clears the progress line, if one was shown.
     void finish();
 
-private:
+  private:
     using Clock = std::chrono::steady_clock;
     bool enabled_;
     bool shown_ = false;
@@ -24,6 +24,6 @@ private:
     Clock::time_point lastShown_;
 };
 
-} // namespace kqhost
+}  // namespace kqhost
 
 #endif

@@ -15,7 +15,7 @@ void noteAllocation() {
         ++tAllocations;
     }
 }
-} // namespace
+}  // namespace
 
 // Linked with --wrap for each of these, so the calls made by the block's objects (linked into this
 // program) come here first.
@@ -25,8 +25,8 @@ void* __real_calloc(size_t count, size_t size);
 void* __real_realloc(void* p, size_t size);
 void* __real_tqCalloc(BlockInstance* instance, size_t count, size_t size);
 void* __real_vzCalloc(size_t count, size_t size);
-void* __real__Znwm(size_t size); // operator new(size_t)
-void* __real__Znam(size_t size); // operator new[](size_t)
+void* __real__Znwm(size_t size);  // operator new(size_t)
+void* __real__Znam(size_t size);  // operator new[](size_t)
 
 void* __wrap_malloc(size_t size) {
     noteAllocation();
@@ -70,7 +70,7 @@ TEST_P(OutputAllocation, OutputStepsAllocateNothingAfterStart) {
     const std::string started = kqtest::startInstance(host, GetParam());
     tCounting = false;
     ASSERT_EQ(started, "");
-    EXPECT_GT(tAllocations, 0); // start took its record, so the counting does see the block
+    EXPECT_GT(tAllocations, 0);  // start took its record, so the counting does see the block
 
     // The host's flag array is made before counting: only the block's work is counted.
     vzArray* flag = vzCreateDoubleScalar(kFlagOutputs);
@@ -87,13 +87,12 @@ TEST_P(OutputAllocation, OutputStepsAllocateNothingAfterStart) {
     EXPECT_EQ(host.takeErrorStatus(), "");
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    EveryKernelFamily, OutputAllocation,
-    ::testing::Values(kqtest::InstanceShape{{1, 1}, 0, 0, 0.0, false},
-                      kqtest::InstanceShape{{2, 3}, 0, 1, 0.0, true},
-                      kqtest::InstanceShape{{64, 4}, 1, 0, 0.0, false},
-                      kqtest::InstanceShape{{64, 4}, 1, 1, 1.0, true},
-                      kqtest::InstanceShape{{1, 8}, 0, 0, 1.0, false},
-                      kqtest::InstanceShape{{16}, 0, 1, 0.0, false}));
+INSTANTIATE_TEST_SUITE_P(EveryKernelFamily, OutputAllocation,
+                         ::testing::Values(kqtest::InstanceShape{{1, 1}, 0, 0, 0.0, false},
+                                           kqtest::InstanceShape{{2, 3}, 0, 1, 0.0, true},
+                                           kqtest::InstanceShape{{64, 4}, 1, 0, 0.0, false},
+                                           kqtest::InstanceShape{{64, 4}, 1, 1, 1.0, true},
+                                           kqtest::InstanceShape{{1, 8}, 0, 0, 1.0, false},
+                                           kqtest::InstanceShape{{16}, 0, 1, 0.0, false}));
 
-} // namespace
+}  // namespace

@@ -17,7 +17,7 @@ namespace kqtest {
 
 // Owns arrays made for one test.
 class Arrays {
-public:
+  public:
     Arrays() = default;
     Arrays(const Arrays&) = delete;
     Arrays& operator=(const Arrays&) = delete;
@@ -40,7 +40,7 @@ public:
         return a;
     }
 
-private:
+  private:
     std::vector<vzArray*> owned_;
 };
 
@@ -80,8 +80,9 @@ inline CommandLineResult commandLine(int32_t numLeft, std::vector<const vzArray*
 
 // The load-time marker for a host instance.
 inline vzArray* loadMarker(Arrays& arrays, const BlockInstance* instance) {
-    return arrays.matrix(2, 1, {static_cast<double>(reinterpret_cast<uintptr_t>(instance)),
-                                static_cast<double>(kvxLevel2Stamp)});
+    return arrays.matrix(2, 1,
+                         {static_cast<double>(reinterpret_cast<uintptr_t>(instance)),
+                          static_cast<double>(kvxLevel2Stamp)});
 }
 
 // Registers the block in the host's instance through a load-time call; returns the raised message,
@@ -146,16 +147,16 @@ inline std::string startInstance(kq::sim::HostInstance& host, const InstanceShap
 // Terminates the block when a test ends, as a host does before it drops an instance, so that the
 // block's run-time record is released.
 class TerminateAtEnd {
-public:
+  public:
     explicit TerminateAtEnd(kq::sim::HostInstance& host) : host_(host) {}
     TerminateAtEnd(const TerminateAtEnd&) = delete;
     TerminateAtEnd& operator=(const TerminateAtEnd&) = delete;
     ~TerminateAtEnd() { hostCall(host_, kFlagTerminate); }
 
-private:
+  private:
     kq::sim::HostInstance& host_;
 };
 
-} // namespace kqtest
+}  // namespace kqtest
 
 #endif

@@ -12,9 +12,9 @@
 
 namespace {
 
+using kq::sim::HostInstance;
 using kqtest::Arrays;
 using kqtest::commandLine;
-using kq::sim::HostInstance;
 
 const std::string kLabel = "KVX level2 R-block \"kqphasefix2\"";
 const std::string kFlagMessage =
@@ -37,16 +37,26 @@ class BadFlag : public ::testing::TestWithParam<int> {};
 
 vzArray* badFlag(Arrays& a, int which) {
     switch (which) {
-    case 0: return a.scalar(0.5);
-    case 1: return a.matrix(1, 2, {0, 0});
-    case 2: return a.keep(vzCreateNumericMatrix(1, 1, vzDOUBLE_CLASS, vzCOMPLEX));
-    case 3: return a.scalar(std::numeric_limits<double>::quiet_NaN());
-    case 4: return a.keep(vzCreateString("0"));
-    case 5: return a.scalar(std::numeric_limits<double>::infinity());
-    case 6: return a.scalar(4294967296.0); // integral, but outside the 32-bit range
-    case 7: return a.scalar(-2147483649.0);
-    case 8: return a.matrix(0, 0);
-    default: return a.keep(vzCreateNumericMatrix(1, 1, vzLOGICAL_CLASS, vzREAL));
+        case 0:
+            return a.scalar(0.5);
+        case 1:
+            return a.matrix(1, 2, {0, 0});
+        case 2:
+            return a.keep(vzCreateNumericMatrix(1, 1, vzDOUBLE_CLASS, vzCOMPLEX));
+        case 3:
+            return a.scalar(std::numeric_limits<double>::quiet_NaN());
+        case 4:
+            return a.keep(vzCreateString("0"));
+        case 5:
+            return a.scalar(std::numeric_limits<double>::infinity());
+        case 6:
+            return a.scalar(4294967296.0);  // integral, but outside the 32-bit range
+        case 7:
+            return a.scalar(-2147483649.0);
+        case 8:
+            return a.matrix(0, 0);
+        default:
+            return a.keep(vzCreateNumericMatrix(1, 1, vzLOGICAL_CLASS, vzREAL));
     }
 }
 
@@ -82,7 +92,7 @@ TEST(CommandLineCall, SizesQueryWithTwoParameters) {
     ASSERT_EQ(result.sizes.size(), 38u);
     EXPECT_EQ(result.sizes[2], 1);
     EXPECT_EQ(result.sizes[3], 1);
-    EXPECT_EQ(result.sizes[6], 0); // no work-vector service: the hook stops before it
+    EXPECT_EQ(result.sizes[6], 0);  // no work-vector service: the hook stops before it
     EXPECT_EQ(result.sizes[19], 5200229);
     EXPECT_EQ(result.sizes[23], 8192);
     EXPECT_EQ(result.sizes[31], 2050);
@@ -140,8 +150,9 @@ TEST(CommandLineCall, LoadTimeMarkerRegistersTheHostInstance) {
     host.setDialogParams({vzCreateDoubleScalar(1.0), vzCreateDoubleScalar(0.0)});
     Arrays a;
     // Extra columns play no part.
-    vzArray* marker = a.matrix(2, 3, {static_cast<double>(reinterpret_cast<uintptr_t>(host.block())),
-                                      5200229.0, 7, 7, 7, 7});
+    vzArray* marker = a.matrix(
+        2, 3,
+        {static_cast<double>(reinterpret_cast<uintptr_t>(host.block())), 5200229.0, 7, 7, 7, 7});
     const auto result = commandLine(0, {nullptr, marker, nullptr, a.scalar(0)});
     ASSERT_EQ(result.raised, "");
     const BlockInstance* b = host.block();
@@ -159,8 +170,9 @@ TEST(CommandLineCall, NearMarkersMakeAPrivateInstance) {
     HostInstance host;
     const double address = static_cast<double>(reinterpret_cast<uintptr_t>(host.block()));
     Arrays a;
-    for (vzArray* notMarker : {a.matrix(2, 1, {address, 5200229.5}), a.matrix(1, 2, {address, 5200229.0}),
-                               a.matrix(3, 1, {address, 5200229.0, 0}), a.matrix(2, 0)}) {
+    for (vzArray* notMarker :
+         {a.matrix(2, 1, {address, 5200229.5}), a.matrix(1, 2, {address, 5200229.0}),
+          a.matrix(3, 1, {address, 5200229.0, 0}), a.matrix(2, 0)}) {
         const auto result = commandLine(0, {nullptr, notMarker, nullptr, a.scalar(0)});
         EXPECT_EQ(result.raised, "");
         EXPECT_EQ(host.block()->hookSlots.hookInitializeSizes, nullptr);
@@ -186,8 +198,8 @@ TEST(CommandLineCall, NameCheckComparesTheWholeName) {
         const std::string raised = kqtest::loadBlock(host);
         const std::string expected =
             "R-block name mismatch. Name in source is \"#define R_BLOCK_NAME kqphasefix2\", "
-            "whereas name of the R-block KVX file is \"" + name +
-            "\". The source needs to be updated";
+            "whereas name of the R-block KVX file is \"" +
+            name + "\". The source needs to be updated";
         // The message fits its 256-byte buffer: a long name is cut, never overflowed.
         EXPECT_EQ(raised, expected.substr(0, 255)) << name.size();
         EXPECT_EQ(host.block()->hookSlots.hookInitializeSizes, nullptr);
@@ -206,4 +218,4 @@ TEST(CommandLineCall, UnsignedAndSignedEntries) {
     EXPECT_EQ(result.sizes[10], -1.0);
 }
 
-} // namespace
+}  // namespace

@@ -31,4 +31,4 @@ TEST(ExportedSymbols, KvxFunctionIsTheOnlyExport) {
     EXPECT_EQ(exported, "kvxFunction ");
 }
 
-} // namespace
+}  // namespace

@@ -23,8 +23,8 @@ TEST(GxwHook, DoubleCutoffAndRunningSwitch) {
 TEST(GxwHook, SingleCutoffStateless) {
     HostInstance host;
     kqtest::TerminateAtEnd terminate(host);
-    ASSERT_EQ(kqtest::startInstance(host, {.dims = {1, 1}, .typeId = 1, .secondParam = 1.0,
-                                           .tolerance = 0.1}),
+    ASSERT_EQ(kqtest::startInstance(
+                  host, {.dims = {1, 1}, .typeId = 1, .secondParam = 1.0, .tolerance = 0.1}),
               "");
     ASSERT_EQ(kqtest::hostCall(host, kFlagGXW), "");
     EXPECT_EQ(host.recordWriter().record(),
@@ -45,9 +45,9 @@ TEST(GxwHook, WriterFailureIsReportedAndStopsTheRecord) {
     HostInstance host;
     kqtest::TerminateAtEnd terminate(host);
     ASSERT_EQ(kqtest::startInstance(host, {.dims = {1, 1}}), "");
-    host.recordWriter().failCall(2, 0); // the first pair
+    host.recordWriter().failCall(2, 0);  // the first pair
     kqtest::hostCall(host, kFlagGXW);
     EXPECT_EQ(host.recordWriter().record(), "RBlkParamSettings {\n");
 }
 
-} // namespace
+}  // namespace

@@ -18,7 +18,9 @@ using kq::sim::HostInstance;
 // What the spy hooks saw, in call order.
 std::vector<std::string> gCalls;
 
-void spyA(BlockInstance*) { gCalls.push_back("A"); }
+void spyA(BlockInstance*) {
+    gCalls.push_back("A");
+}
 void spyP(BlockInstance*, int32_t port, int32_t value) {
     gCalls.push_back("P " + std::to_string(port) + " " + std::to_string(value));
 }
@@ -29,7 +31,9 @@ void spyT(BlockInstance*, int32_t port, double period, double offset) {
     gCalls.push_back("T " + std::to_string(port) + " " + std::to_string(period) + " " +
                      std::to_string(offset));
 }
-void spyI(BlockInstance*, int32_t port) { gCalls.push_back("I " + std::to_string(port)); }
+void spyI(BlockInstance*, int32_t port) {
+    gCalls.push_back("I " + std::to_string(port));
+}
 
 // Every slot a host may fill, filled with a spy of the slot's form.
 void fillEverySlot(BlockInstance* b) {
@@ -55,12 +59,12 @@ void fillEverySlot(BlockInstance* b) {
 
 struct SlotCase {
     int code;
-    std::string ranWhenFilled; // the spy's record
+    std::string ranWhenFilled;  // the spy's record
     std::string messageWhenEmpty;
 };
 
 class SlotDispatch : public ::testing::TestWithParam<SlotCase> {
-protected:
+  protected:
     void SetUp() override {
         gCalls.clear();
         host.block()->sizes[kSizesCurrentPort] = 3;
@@ -120,7 +124,7 @@ struct SizingCase {
     int code;
     bool dimensionInfoBit;
     bool runs;
-    std::string expected; // spy record when it runs, message otherwise
+    std::string expected;  // spy record when it runs, message otherwise
 };
 
 class SizingDispatch : public ::testing::TestWithParam<SizingCase> {};
@@ -134,8 +138,8 @@ TEST_P(SizingDispatch, TheSharedSlotRunsOnlyForTheHostsSizingStyle) {
     host.hostInfo().portDims = &record;
     host.hostInfo().portValue = 9;
     host.block()->sizes[kSizesCurrentPort] = 0;
-    const HookEntry entry = c.dimensionInfoBit ? reinterpret_cast<HookEntry>(spyD)
-                                               : reinterpret_cast<HookEntry>(spyP);
+    const HookEntry entry =
+        c.dimensionInfoBit ? reinterpret_cast<HookEntry>(spyD) : reinterpret_cast<HookEntry>(spyP);
     host.block()->hookSlots.inputPortSizing = entry;
     host.block()->hookSlots.outputPortSizing = entry;
     const std::string message = kqtest::hostCall(host, c.code);
@@ -150,14 +154,13 @@ TEST_P(SizingDispatch, TheSharedSlotRunsOnlyForTheHostsSizingStyle) {
 
 INSTANTIATE_TEST_SUITE_P(
     WidthAndDimensionInfo, SizingDispatch,
-    ::testing::Values(SizingCase{115, false, true, "P 0 9"}, SizingCase{116, false, true, "P 0 9"},
-                      SizingCase{126, true, true, "D 0 20"}, SizingCase{127, true, true, "D 0 20"},
-                      SizingCase{115, true, false, "Unexpected call to hookSetInputPortWidth"},
-                      SizingCase{116, true, false, "Unexpected call to hookSetOutputPortWidth"},
-                      SizingCase{126, false, false,
-                                 "Unexpected call to hookSetInputPortDimensionInfo"},
-                      SizingCase{127, false, false,
-                                 "Unexpected call to hookSetOutputPortDimensionInfo"}));
+    ::testing::Values(
+        SizingCase{115, false, true, "P 0 9"}, SizingCase{116, false, true, "P 0 9"},
+        SizingCase{126, true, true, "D 0 20"}, SizingCase{127, true, true, "D 0 20"},
+        SizingCase{115, true, false, "Unexpected call to hookSetInputPortWidth"},
+        SizingCase{116, true, false, "Unexpected call to hookSetOutputPortWidth"},
+        SizingCase{126, false, false, "Unexpected call to hookSetInputPortDimensionInfo"},
+        SizingCase{127, false, false, "Unexpected call to hookSetOutputPortDimensionInfo"}));
 
 class InvalidFlag : public ::testing::TestWithParam<double> {};
 
@@ -168,13 +171,13 @@ TEST_P(InvalidFlag, StoresTheInvalidFlagMessage) {
     EXPECT_EQ(kqtest::hostCall(host, GetParam()), kInvalidFlagMessage);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    OutsideTheTableOrNotANumber, InvalidFlag,
-    ::testing::Values(100.0, 105.0, 106.0, 109.0, 110.0, 124.0, 125.0, 129.0, 130.0, 134.0, 141.0,
-                      143.0, 0.0, -101.0, 100.99, 2147483648.0, -2147483649.0, 4294967397.0,
-                      1e300, std::numeric_limits<double>::quiet_NaN(),
-                      std::numeric_limits<double>::infinity(),
-                      -std::numeric_limits<double>::infinity()));
+INSTANTIATE_TEST_SUITE_P(OutsideTheTableOrNotANumber, InvalidFlag,
+                         ::testing::Values(100.0, 105.0, 106.0, 109.0, 110.0, 124.0, 125.0, 129.0,
+                                           130.0, 134.0, 141.0, 143.0, 0.0, -101.0, 100.99,
+                                           2147483648.0, -2147483649.0, 4294967397.0, 1e300,
+                                           std::numeric_limits<double>::quiet_NaN(),
+                                           std::numeric_limits<double>::infinity(),
+                                           -std::numeric_limits<double>::infinity()));
 
 TEST(HostCallDispatch, FractionalCodesAreTruncated) {
     HostInstance host;
@@ -189,7 +192,7 @@ TEST(HostCallDispatch, BlockRoutineCodesIgnoreTheSlots) {
     host.block()->samplePeriod[0] = 5.0;
     EXPECT_EQ(kqtest::hostCall(host, 101), "");
     EXPECT_EQ(host.block()->samplePeriod[0], -1.0);
-    EXPECT_EQ(kqtest::hostCall(host, 104), ""); // no record yet: nothing runs, nothing breaks
+    EXPECT_EQ(kqtest::hostCall(host, 104), "");  // no record yet: nothing runs, nothing breaks
     EXPECT_EQ(kqtest::hostCall(host, 107), "");
     EXPECT_EQ(host.block()->userData, nullptr);
 }
@@ -227,4 +230,4 @@ TEST(HostCallDispatch, RegisteredInstanceRunsTheBlocksHooksAndRefusesTheRest) {
     }
 }
 
-} // namespace
+}  // namespace

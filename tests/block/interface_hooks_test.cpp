@@ -25,7 +25,7 @@ TEST_P(InitializeSizesByMode, DeclaresPortsAndMarksParametersOnlyInModesTwoAndTh
     HostInstance host(HostInstanceOptions{.simMode = mode});
     giveParams(host, 0.0);
     BlockInstance* b = host.block();
-    b->paramAttributes[0] = 0xFFFFFFF6u; // bit 0 clear, bits 1 and 2 set, bit 3 clear
+    b->paramAttributes[0] = 0xFFFFFFF6u;  // bit 0 clear, bits 1 and 2 set, bit 3 clear
     b->paramAttributes[1] = 0x6u;
     b->sizes[kSizesInstanceFlags] = 0x1000 | 0x1;
     hookInitializeSizes(b);
@@ -39,13 +39,13 @@ TEST_P(InitializeSizesByMode, DeclaresPortsAndMarksParametersOnlyInModesTwoAndTh
         EXPECT_EQ(b->paramAttributes[1], 0x6u);
     }
     const InputPortRecord& in = b->inputPorts[0];
-    EXPECT_EQ(in.attributes, 0x3Bu); // frame -1, reuse 1, may overwrite, contiguous
+    EXPECT_EQ(in.attributes, 0x3Bu);  // frame -1, reuse 1, may overwrite, contiguous
     EXPECT_EQ(in.typeId, -1);
     EXPECT_EQ(in.complexity, 0);
     EXPECT_EQ(in.feedThrough, 1);
-    EXPECT_EQ(in.width, -1); // through the dims service
+    EXPECT_EQ(in.width, -1);  // through the dims service
     const OutputPortRecord& out = b->outputPorts[0];
-    EXPECT_EQ(out.attributes, 0xDu); // frame -1, reuse 1
+    EXPECT_EQ(out.attributes, 0xDu);  // frame -1, reuse 1
     EXPECT_EQ(out.typeId, -1);
     EXPECT_EQ(b->sizes[kSizesNumSampleTimes], 1);
     EXPECT_EQ(static_cast<uint32_t>(b->sizes[kSizesBlockOptions]), 0x21080022u);
@@ -62,7 +62,7 @@ TEST(InitializeSizes, KeepsHostBitsOfThePortFlagWords) {
     // A host whose port services keep the records it already has.
     b->setNumInputPorts = [](void*, int32_t) { return int32_t{1}; };
     b->setNumOutputPorts = [](void*, int32_t) { return int32_t{1}; };
-    b->inputPorts[0].attributes = 0xFFFFFF00u | 0x4u; // host bits, reuse code 2
+    b->inputPorts[0].attributes = 0xFFFFFF00u | 0x4u;  // host bits, reuse code 2
     b->outputPorts[0].attributes = 0xFFFFFF00u | 0x2u;
     hookInitializeSizes(b);
     EXPECT_EQ(b->inputPorts[0].attributes, 0xFFFFFF00u | 0x3Bu);
@@ -74,11 +74,11 @@ TEST(InitializeSizes, WithoutOptionalServices) {
         HostInstanceOptions{.offerPortDimsServices = false, .offerWorkVectorService = false});
     giveParams(host, 0.0);
     BlockInstance* b = host.block();
-    b->userData = b; // must stay as the host left it
+    b->userData = b;  // must stay as the host left it
     hookInitializeSizes(b);
     EXPECT_EQ(b->sizes[kSizesNumInputPorts], 1);
     EXPECT_EQ(b->sizes[kSizesNumOutputPorts], 1);
-    EXPECT_EQ(b->inputPorts[0].width, 0); // no dims service: left alone
+    EXPECT_EQ(b->inputPorts[0].width, 0);  // no dims service: left alone
     EXPECT_EQ(b->inputPorts[0].typeId, -1);
     EXPECT_EQ(b->userData, b);
     EXPECT_EQ(b->sizes[kSizesNumSampleTimes], 0);
@@ -94,9 +94,9 @@ TEST(InitializeSizes, StopsAtTheFirstRefusedService) {
     };
     hookInitializeSizes(b);
     EXPECT_EQ(b->inputPorts[0].typeId, -1);
-    EXPECT_EQ(b->outputPorts[0].typeId, 0); // never declared
+    EXPECT_EQ(b->outputPorts[0].typeId, 0);  // never declared
     EXPECT_EQ(b->sizes[kSizesNumWorkVectors], 0);
-    EXPECT_EQ(b->errorStatus, nullptr); // the host reports its own refusal
+    EXPECT_EQ(b->errorStatus, nullptr);  // the host reports its own refusal
 }
 
 TEST(InitializeSizes, WrongParameterCountStopsBeforeAnything) {
@@ -122,7 +122,7 @@ struct WidthCase {
     std::string name;
     std::vector<int32_t> dims;
     int32_t frameMode;
-    double running; // second parameter
+    double running;  // second parameter
     int32_t typeId;
     int32_t expectedCount;
     int32_t expectedStateWidth;
@@ -137,7 +137,7 @@ TEST_P(WorkWidths, DeclaresOneOrFourVectors) {
     BlockInstance* b = host.block();
     hookInitializeSizes(b);
     host.propagateInputShape(c.dims, c.frameMode);
-    if (c.frameMode < 0) { // leave the frame mode inherited
+    if (c.frameMode < 0) {  // leave the frame mode inherited
         b->inputPorts[0].attributes |= kInputFrameModeHighBit;
     }
     b->inputPorts[0].typeId = c.typeId;
@@ -169,8 +169,13 @@ INSTANTIATE_TEST_SUITE_P(
                       WidthCase{"SampleRunningPerElement", {4, 3}, 0, 0.0, 0, 4, 12},
                       WidthCase{"VectorSample", {5}, 0, 0.0, 0, 4, 5},
                       WidthCase{"VectorFrame", {5}, 1, 0.0, 1, 4, 1},
-                      WidthCase{"NanSecondParamIsStateless", {1, 3}, 0,
-                                std::numeric_limits<double>::quiet_NaN(), 0, 1, 0}),
+                      WidthCase{"NanSecondParamIsStateless",
+                                {1, 3},
+                                0,
+                                std::numeric_limits<double>::quiet_NaN(),
+                                0,
+                                1,
+                                0}),
     [](const auto& info) { return info.param.name; });
 
 TEST(WorkWidths, WithoutTheServiceDeclaresNothing) {
@@ -191,13 +196,26 @@ TEST_P(RunningSwitch, OnlyADoubleZeroRuns) {
     vzArray* second = nullptr;
     bool expected = false;
     switch (GetParam()) {
-    case 0: second = vzCreateDoubleScalar(0.0), expected = true; break;
-    case 1: second = vzCreateDoubleScalar(-0.0), expected = true; break;
-    case 2: second = vzCreateDoubleScalar(2.0); break;
-    case 3: second = vzCreateDoubleMatrix(0, 0, vzREAL); break;
-    case 4: second = vzCreateNumericMatrix(1, 1, vzSINGLE_CLASS, vzREAL); break;
-    case 5: second = vzCreateString(""); break;
-    default: break; // missing parameter
+        case 0:
+            second = vzCreateDoubleScalar(0.0), expected = true;
+            break;
+        case 1:
+            second = vzCreateDoubleScalar(-0.0), expected = true;
+            break;
+        case 2:
+            second = vzCreateDoubleScalar(2.0);
+            break;
+        case 3:
+            second = vzCreateDoubleMatrix(0, 0, vzREAL);
+            break;
+        case 4:
+            second = vzCreateNumericMatrix(1, 1, vzSINGLE_CLASS, vzREAL);
+            break;
+        case 5:
+            second = vzCreateString("");
+            break;
+        default:
+            break;  // missing parameter
     }
     if (second != nullptr) {
         host.setDialogParams({vzCreateDoubleScalar(1.0), second});
@@ -209,4 +227,4 @@ TEST_P(RunningSwitch, OnlyADoubleZeroRuns) {
 
 INSTANTIATE_TEST_SUITE_P(ParameterForms, RunningSwitch, ::testing::Range(0, 7));
 
-} // namespace
+}  // namespace

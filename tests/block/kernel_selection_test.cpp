@@ -143,10 +143,10 @@ TEST(KernelTables, EveryAvailableLevelTableRunsTheKernelsOfTheScalarTable) {
 
 TEST(KernelIndex, FormulaCoversTheTable) {
     EXPECT_EQ(unwrapKernelIndex(false, false, false, false), 0);
-    EXPECT_EQ(unwrapKernelIndex(true, false, false, true), 1); // perChannel matters only running
+    EXPECT_EQ(unwrapKernelIndex(true, false, false, true), 1);  // perChannel matters only running
     EXPECT_EQ(unwrapKernelIndex(false, false, true, false), 2);
     EXPECT_EQ(unwrapKernelIndex(true, false, true, true), 5);
     EXPECT_EQ(unwrapKernelIndex(true, true, true, true), 11);
 }
 
-} // namespace
+}  // namespace

@@ -15,7 +15,9 @@ namespace {
 using kq::sim::HostInstance;
 using kq::sim::HostInstanceOptions;
 
-double* inputOf(HostInstance& host) { return static_cast<double*>(host.block()->inputPorts[0].data); }
+double* inputOf(HostInstance& host) {
+    return static_cast<double*>(host.block()->inputPorts[0].data);
+}
 double* outputOf(HostInstance& host) {
     return static_cast<double*>(host.block()->outputPorts[0].data);
 }
@@ -31,9 +33,10 @@ TEST(Lifecycle, ContinuousSampleTimeIsRefusedAtStart) {
     HostInstance host;
     kqtest::TerminateAtEnd terminate(host);
     ASSERT_EQ(kqtest::prepareInstance(host, {.dims = {1, 1}, .samplePeriod = 0.0}), "");
-    EXPECT_EQ(kqtest::hostCall(host, kFlagStart), "Input to block must have a discrete sample time");
+    EXPECT_EQ(kqtest::hostCall(host, kFlagStart),
+              "Input to block must have a discrete sample time");
     EXPECT_EQ(host.block()->userData, nullptr);
-    EXPECT_EQ(kqtest::hostCall(host, kFlagOutputs), ""); // no record: writes nothing
+    EXPECT_EQ(kqtest::hostCall(host, kFlagOutputs), "");  // no record: writes nothing
     EXPECT_EQ(kqtest::hostCall(host, kFlagTerminate), "");
 }
 
@@ -54,7 +57,7 @@ TEST(Lifecycle, RunningUnwrapCarriesOnAndAResetRestartsIt) {
     EXPECT_EQ(stepOne(host, 4.0), -2.2831853071795862);
     EXPECT_EQ(stepOne(host, 8.0), -4.5663706143591725);
     ASSERT_EQ(kqtest::hostCall(host, kFlagInitializeConditions), "");
-    EXPECT_EQ(stepOne(host, 8.0), 8.0); // a first call again: passed through
+    EXPECT_EQ(stepOne(host, 8.0), 8.0);  // a first call again: passed through
     EXPECT_EQ(stepOne(host, 12.0), 12.0 - 6.283185307179586);
 }
 
@@ -64,7 +67,7 @@ TEST(Lifecycle, ToleranceChangeTakesEffectAtTheNextCall) {
     ASSERT_EQ(kqtest::startInstance(host, {.dims = {1, 1}}), "");
     EXPECT_EQ(stepOne(host, 0.0), 0.0);
     EXPECT_EQ(stepOne(host, 4.0), -2.2831853071795862);
-    host.replaceDialogParam(0, vzCreateDoubleScalar(7.0)); // above 2 pi: no more corrections
+    host.replaceDialogParam(0, vzCreateDoubleScalar(7.0));  // above 2 pi: no more corrections
     ASSERT_EQ(kqtest::hostCall(host, kFlagCheckParameters), "");
     ASSERT_EQ(kqtest::hostCall(host, kFlagProcessParameters), "");
     // The correction taken before stays; new steps are no longer corrected.
@@ -87,11 +90,11 @@ TEST(Lifecycle, TerminateReleasesTheRecordAndASecondStartKeepsNoOldOne) {
     HostInstance host;
     kqtest::TerminateAtEnd terminate(host);
     ASSERT_EQ(kqtest::startInstance(host, {.dims = {1, 1}}), "");
-    ASSERT_EQ(kqtest::hostCall(host, kFlagStart), ""); // the first record is released, not leaked
+    ASSERT_EQ(kqtest::hostCall(host, kFlagStart), "");  // the first record is released, not leaked
     EXPECT_NE(host.block()->userData, nullptr);
     ASSERT_EQ(kqtest::hostCall(host, kFlagTerminate), "");
     EXPECT_EQ(host.block()->userData, nullptr);
-    EXPECT_EQ(kqtest::hostCall(host, kFlagTerminate), ""); // null is fine
+    EXPECT_EQ(kqtest::hostCall(host, kFlagTerminate), "");  // null is fine
 }
 
 TEST(Lifecycle, StartWithoutTheStateVectorsFails) {
@@ -136,7 +139,7 @@ TEST(Lifecycle, StatelessSampleBasedResetTouchesNoState) {
     EXPECT_EQ(*static_cast<double*>(host.block()->workVectors[0].data), 3.141592653589793);
 }
 
-} // namespace
+}  // namespace
 
 namespace {
 
@@ -144,7 +147,7 @@ namespace {
 // the block has no ports, and every hook leaves the instance alone instead of crashing.
 TEST(Lifecycle, HooksOutOfOrderWithoutPortsDoNothing) {
     kq::sim::HostInstance host;
-    host.setDialogParams({vzCreateDoubleScalar(1.0)}); // one parameter: registration fails
+    host.setDialogParams({vzCreateDoubleScalar(1.0)});  // one parameter: registration fails
     EXPECT_EQ(kqtest::loadBlock(host), "Block expects 2 dialog parameters");
     for (int32_t code : {kFlagSetWorkWidths, kFlagInitializeConditions, kFlagProcessParameters,
                          kFlagOutputs, kFlagGXW, kFlagTerminate}) {
@@ -154,7 +157,7 @@ TEST(Lifecycle, HooksOutOfOrderWithoutPortsDoNothing) {
     EXPECT_EQ(host.block()->userData, nullptr);
 }
 
-} // namespace
+}  // namespace
 
 namespace {
 
@@ -166,10 +169,10 @@ TEST(Lifecycle, InputChangedAfterTheWorkWidthsIsRefusedAtStart) {
         kqtest::TerminateAtEnd terminate(host);
         ASSERT_EQ(kqtest::prepareInstance(host, {.dims = {1, 2}, .typeId = kTypeIdSingle}), "");
         if (change == 0) {
-            host.hostInfo().portValue = kTypeIdDouble; // single vectors, double input
+            host.hostInfo().portValue = kTypeIdDouble;  // single vectors, double input
             ASSERT_EQ(kqtest::hostCall(host, kFlagSetInputPortDataType), "");
         } else {
-            host.propagateInputShape({1, 5}, 0); // state for 2 elements, input of 5
+            host.propagateInputShape({1, 5}, 0);  // state for 2 elements, input of 5
         }
         EXPECT_NE(kqtest::hostCall(host, kFlagStart), "");
         EXPECT_EQ(host.block()->userData, nullptr);
@@ -185,7 +188,7 @@ TEST(Lifecycle, CutoffIsOnlyWrittenAndExportedInItsDeclaredType) {
     auto* cutoff = static_cast<float*>(host.block()->workVectors[0].data);
     *cutoff = 5.0f;
     EXPECT_EQ(kqtest::hostCall(host, kFlagProcessParameters), "");
-    EXPECT_EQ(*cutoff, 5.0f); // a double would not fit in the single vector
+    EXPECT_EQ(*cutoff, 5.0f);  // a double would not fit in the single vector
     EXPECT_EQ(kqtest::hostCall(host, kFlagGXW), "");
     EXPECT_EQ(host.recordWriter().record(), "");
 }
@@ -200,4 +203,4 @@ TEST(Lifecycle, WorkWidthsBeforeTheDataTypeAreRefused) {
     EXPECT_EQ(host.numWorkVectors(), -1);
 }
 
-} // namespace
+}  // namespace

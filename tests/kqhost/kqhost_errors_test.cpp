@@ -16,7 +16,7 @@ using kqtest::ScratchDir;
 
 struct BadInput {
     std::string name;
-    std::vector<std::string> args; // "@" is replaced by the scratch folder
+    std::vector<std::string> args;  // "@" is replaced by the scratch folder
     std::string expectedInMessage;
 };
 
@@ -36,7 +36,7 @@ void writeFixtures(const ScratchDir& dir) {
 }
 
 std::vector<std::string> fixtureNames() {
-    return {"comments.csv", "empty.csv", "extra.csv", "folder.csv", "good.csv",  "good.f64",
+    return {"comments.csv", "empty.csv", "extra.csv",  "folder.csv", "good.csv", "good.f64",
             "good.txt",     "odd.f64",   "ragged.csv", "renamed.so", "word.csv"};
 }
 
@@ -69,68 +69,82 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         BadInput{"UnknownCommand", {"frobnicate"}, "unknown command 'frobnicate'"},
         BadInput{"RunWithOneFile", {"run", "@/good.csv"}, "expected INPUT and OUTPUT"},
-        BadInput{"RunWithThreeFiles", {"run", "@/good.csv", "@/a.csv", "@/b.csv"},
+        BadInput{"RunWithThreeFiles",
+                 {"run", "@/good.csv", "@/a.csv", "@/b.csv"},
                  "expected INPUT and OUTPUT"},
-        BadInput{"UnknownOption", {"run", "--bogus", "@/good.csv", "@/out.csv"},
+        BadInput{"UnknownOption",
+                 {"run", "--bogus", "@/good.csv", "@/out.csv"},
                  "unknown option '--bogus'"},
         BadInput{"MissingInput", {"run", "@/absent.csv", "@/out.csv"}, "absent.csv: cannot open"},
         BadInput{"InputIsAFolder", {"run", "@/folder.csv", "@/out.csv"}, "folder.csv"},
         BadInput{"EmptyCsv", {"run", "@/empty.csv", "@/out.csv"}, "empty.csv: no data"},
         BadInput{"CommentOnlyCsv", {"run", "@/comments.csv", "@/out.csv"}, "comments.csv: no data"},
-        BadInput{"RaggedCsv", {"run", "@/ragged.csv", "@/out.csv"},
+        BadInput{"RaggedCsv",
+                 {"run", "@/ragged.csv", "@/out.csv"},
                  "ragged.csv:2:2: expected 2 values, found 1"},
         BadInput{"ExtraFieldCsv", {"run", "@/extra.csv", "@/out.csv"}, "extra.csv:2:"},
-        BadInput{"NonNumericCsv", {"run", "@/word.csv", "@/out.csv"},
+        BadInput{"NonNumericCsv",
+                 {"run", "@/word.csv", "@/out.csv"},
                  "word.csv:3:3: not a number: 'abc'"},
         BadInput{"RawWithoutChannels", {"run", "@/good.f64", "@/out.f64"}, "--channels"},
-        BadInput{"RawSizeNotWholeSteps", {"run", "--channels", "1", "@/odd.f64", "@/out.f64"},
+        BadInput{"RawSizeNotWholeSteps",
+                 {"run", "--channels", "1", "@/odd.f64", "@/out.f64"},
                  "12 bytes"},
-        BadInput{"ChannelsMismatchCsv", {"run", "--channels", "3", "@/good.csv", "@/out.csv"},
+        BadInput{"ChannelsMismatchCsv",
+                 {"run", "--channels", "3", "@/good.csv", "@/out.csv"},
                  "good.csv"},
-        BadInput{"ZeroChannels", {"run", "--channels", "0", "@/good.f64", "@/out.f64"},
+        BadInput{
+            "ZeroChannels", {"run", "--channels", "0", "@/good.f64", "@/out.f64"}, "--channels"},
+        BadInput{"NegativeChannels",
+                 {"run", "--channels", "-3", "@/good.f64", "@/out.f64"},
                  "--channels"},
-        BadInput{"NegativeChannels", {"run", "--channels", "-3", "@/good.f64", "@/out.f64"},
-                 "--channels"},
-        BadInput{"WordChannels", {"run", "--channels", "two", "@/good.f64", "@/out.f64"},
-                 "--channels"},
+        BadInput{
+            "WordChannels", {"run", "--channels", "two", "@/good.f64", "@/out.f64"}, "--channels"},
         BadInput{"ZeroFrame", {"run", "--frame", "0", "@/good.csv", "@/out.csv"}, "--frame"},
         BadInput{"NegativeFrame", {"run", "--frame=-1", "@/good.csv", "@/out.csv"}, "--frame"},
-        BadInput{"WordTolerance", {"run", "--tolerance", "abc", "@/good.csv", "@/out.csv"},
+        BadInput{"WordTolerance",
+                 {"run", "--tolerance", "abc", "@/good.csv", "@/out.csv"},
                  "--tolerance: not a number: 'abc'"},
-        BadInput{"EmptyTolerance", {"run", "--tolerance=", "@/good.csv", "@/out.csv"},
-                 "--tolerance"},
-        BadInput{"NanTolerance", {"run", "--tolerance", "nan", "@/good.csv", "@/out.csv"},
+        BadInput{
+            "EmptyTolerance", {"run", "--tolerance=", "@/good.csv", "@/out.csv"}, "--tolerance"},
+        BadInput{"NanTolerance",
+                 {"run", "--tolerance", "nan", "@/good.csv", "@/out.csv"},
                  "must be a finite number"},
-        BadInput{"InfiniteTolerance", {"run", "--tolerance", "-inf", "@/good.csv", "@/out.csv"},
+        BadInput{"InfiniteTolerance",
+                 {"run", "--tolerance", "-inf", "@/good.csv", "@/out.csv"},
                  "must be a finite number"},
-        BadInput{"ToleranceWithoutValue", {"run", "@/good.csv", "@/out.csv", "--tolerance"},
+        BadInput{"ToleranceWithoutValue",
+                 {"run", "@/good.csv", "@/out.csv", "--tolerance"},
                  "--tolerance needs a value"},
-        BadInput{"UnknownMode", {"run", "--mode", "sideways", "@/good.csv", "@/out.csv"},
-                 "--mode"},
-        BadInput{"UnknownPrecision", {"run", "--precision", "quad", "@/good.csv", "@/out.csv"},
+        BadInput{"UnknownMode", {"run", "--mode", "sideways", "@/good.csv", "@/out.csv"}, "--mode"},
+        BadInput{"UnknownPrecision",
+                 {"run", "--precision", "quad", "@/good.csv", "@/out.csv"},
                  "--precision"},
-        BadInput{"UnknownShape", {"run", "--shape", "diagonal", "@/good.csv", "@/out.csv"},
-                 "--shape"},
+        BadInput{
+            "UnknownShape", {"run", "--shape", "diagonal", "@/good.csv", "@/out.csv"}, "--shape"},
         BadInput{"ShapeWithFrame",
                  {"run", "--frame", "2", "--shape", "column", "@/good.csv", "@/out.csv"},
                  "--shape"},
-        BadInput{"ContinuousSampleTime", {"run", "--sample-time", "0", "@/good.csv", "@/out.csv"},
+        BadInput{"ContinuousSampleTime",
+                 {"run", "--sample-time", "0", "@/good.csv", "@/out.csv"},
                  "kqhost: Input to block must have a discrete sample time"},
-        BadInput{"NegativeSampleTime", {"run", "--sample-time", "-1", "@/good.csv", "@/out.csv"},
+        BadInput{"NegativeSampleTime",
+                 {"run", "--sample-time", "-1", "@/good.csv", "@/out.csv"},
                  "--sample-time"},
         BadInput{"ToleranceStepPastTheEnd",
                  {"run", "--set-tolerance", "3:1", "@/good.csv", "@/out.csv"},
                  "step 3 is past the end"},
-        BadInput{"ResetPastTheEnd", {"run", "--reset", "99", "@/good.csv", "@/out.csv"},
+        BadInput{"ResetPastTheEnd",
+                 {"run", "--reset", "99", "@/good.csv", "@/out.csv"},
                  "step 99 is past the end"},
         BadInput{"ToleranceChangeWithoutColon",
-                 {"run", "--set-tolerance", "1", "@/good.csv", "@/out.csv"}, "STEP:X"},
+                 {"run", "--set-tolerance", "1", "@/good.csv", "@/out.csv"},
+                 "STEP:X"},
         BadInput{"ToleranceChangeNotFinite",
                  {"run", "--set-tolerance", "1:nan", "@/good.csv", "@/out.csv"},
                  "must be a finite number"},
         BadInput{"ResetNotAStep", {"run", "--reset", "x", "@/good.csv", "@/out.csv"}, "--reset"},
-        BadInput{"OutputFolderMissing", {"run", "@/good.csv", "@/missing/out.csv"},
-                 "cannot write"},
+        BadInput{"OutputFolderMissing", {"run", "@/good.csv", "@/missing/out.csv"}, "cannot write"},
         BadInput{"OutputUnderAFile", {"run", "@/good.csv", "@/good.csv/out.csv"}, "cannot write"},
         BadInput{"UnknownInputExtension", {"run", "@/good.txt", "@/out.csv"}, "good.txt"},
         BadInput{"UnknownOutputExtension", {"run", "@/good.csv", "@/out.xyz"}, "out.xyz"},
@@ -139,7 +153,8 @@ INSTANTIATE_TEST_SUITE_P(
                  {"run", "--block", "@/absent.so", "@/good.csv", "@/out.csv"},
                  "cannot load block library"},
         BadInput{"LibraryWithoutEntryPoint",
-                 {"run", "--block", LIBVZ_PATH, "@/good.csv", "@/out.csv"}, "has no kvxFunction"},
+                 {"run", "--block", LIBVZ_PATH, "@/good.csv", "@/out.csv"},
+                 "has no kvxFunction"},
         BadInput{"BlockUnderAnotherName",
                  {"run", "--block", "@/renamed.so", "@/good.csv", "@/out.csv"},
                  "R-block name mismatch"},
@@ -164,11 +179,11 @@ TEST(KqhostUsage, EveryCommandHasHelp) {
         EXPECT_NE(result.out.find("--block"), std::string::npos) << command;
     }
     const auto run = runProgram(KQHOST_PATH, {"run", "--help"}, dir.path());
-    for (const char* option : {"--tolerance", "--mode", "--precision", "--frame", "--shape",
-                               "--in-place", "--sample-time", "--set-tolerance", "--reset",
-                               "--plot", "--trace", "--channels"}) {
+    for (const char* option :
+         {"--tolerance", "--mode", "--precision", "--frame", "--shape", "--in-place",
+          "--sample-time", "--set-tolerance", "--reset", "--plot", "--trace", "--channels"}) {
         EXPECT_NE(run.out.find(option), std::string::npos) << option;
     }
 }
 
-} // namespace
+}  // namespace

@@ -30,7 +30,7 @@ struct RunCase {
     Precision precision;
     bool running;
     Layout layout;
-    size_t frameLen; // for Layout::Frame
+    size_t frameLen;  // for Layout::Frame
     bool inPlace;
 };
 
@@ -91,7 +91,8 @@ std::vector<double> expectedOutput(const RunCase& c, const std::vector<double>& 
     std::vector<double> result(input.size());
     for (size_t first = 0; first < steps; first += rows) {
         for (size_t r = 0; r < rows; ++r) {
-            const size_t t = std::min(first + r, steps - 1); // a partial frame repeats its last step
+            const size_t t =
+                std::min(first + r, steps - 1);  // a partial frame repeats its last step
             for (size_t ch = 0; ch < channels; ++ch) {
                 in[r + ch * rows] = static_cast<T>(input[t * channels + ch]);
             }
@@ -100,13 +101,13 @@ std::vector<double> expectedOutput(const RunCase& c, const std::vector<double>& 
         if (!c.running && c.layout == Layout::Frame) {
             Kernels<T>::statelessCopy(in.data(), out.data(), cutoff, n, static_cast<int32_t>(rows));
         } else if (!c.running) {
-            Kernels<T>::statelessCopy(in.data(), out.data(), cutoff, 1, n); // along the elements
+            Kernels<T>::statelessCopy(in.data(), out.data(), cutoff, 1, n);  // along the elements
         } else if (c.layout == Layout::Frame) {
             Kernels<T>::runningFrame(in.data(), out.data(), prev.data(), cumsum.data(), cutoff, n,
                                      static_cast<int32_t>(rows), &firstStep);
         } else if (c.layout == Layout::Vector) {
-            Kernels<T>::runningFrame(in.data(), out.data(), prev.data(), cumsum.data(), cutoff, 1, n,
-                                     &firstStep);
+            Kernels<T>::runningFrame(in.data(), out.data(), prev.data(), cumsum.data(), cutoff, 1,
+                                     n, &firstStep);
         } else {
             Kernels<T>::runningSample(in.data(), out.data(), prev.data(), cumsum.data(), cutoff, n,
                                       &firstStep);
@@ -154,10 +155,18 @@ void expectSameBits(const std::vector<double>& actual, const std::vector<double>
 std::vector<std::string> layoutArgs(const RunCase& c) {
     std::vector<std::string> args;
     switch (c.layout) {
-    case Layout::Row: args = {"--shape", "row"}; break;
-    case Layout::Column: args = {"--shape", "column"}; break;
-    case Layout::Vector: args = {"--shape", "vector"}; break;
-    case Layout::Frame: args = {"--frame", std::to_string(c.frameLen)}; break;
+        case Layout::Row:
+            args = {"--shape", "row"};
+            break;
+        case Layout::Column:
+            args = {"--shape", "column"};
+            break;
+        case Layout::Vector:
+            args = {"--shape", "vector"};
+            break;
+        case Layout::Frame:
+            args = {"--frame", std::to_string(c.frameLen)};
+            break;
     }
     args.insert(args.end(), {"--mode", c.running ? "running" : "stateless", "--precision",
                              c.precision == Precision::Single ? "single" : "double"});
@@ -172,7 +181,7 @@ class KqhostRun : public ::testing::TestWithParam<RunCase> {};
 TEST_P(KqhostRun, OutputEqualsTheKernelsDrivenAsTheBlockDrivesThem) {
     const RunCase& c = GetParam();
     constexpr size_t kChannels = 3;
-    constexpr size_t kSteps = 203; // not a multiple of the frame lengths used
+    constexpr size_t kSteps = 203;  // not a multiple of the frame lengths used
     ScratchDir dir;
     const std::vector<double> input = makeSignal(kSteps, kChannels, c.precision, 7);
     writeSignal(dir / "in.csv", SignalFormat::Csv, input, kChannels, c.precision);
@@ -194,28 +203,19 @@ TEST_P(KqhostRun, OutputEqualsTheKernelsDrivenAsTheBlockDrivesThem) {
 
 INSTANTIATE_TEST_SUITE_P(
     ShapesModesPrecisions, KqhostRun,
-    ::testing::Values(RunCase{"RowRunningDouble", Precision::Double, true, Layout::Row, 0, false},
-                      RunCase{"RowRunningSingleInPlace", Precision::Single, true, Layout::Row, 0,
-                              true},
-                      RunCase{"RowStatelessDouble", Precision::Double, false, Layout::Row, 0, false},
-                      RunCase{"ColumnRunningSingle", Precision::Single, true, Layout::Column, 0,
-                              false},
-                      RunCase{"ColumnStatelessDoubleInPlace", Precision::Double, false,
-                              Layout::Column, 0, true},
-                      RunCase{"VectorRunningDouble", Precision::Double, true, Layout::Vector, 0,
-                              false},
-                      RunCase{"VectorStatelessSingle", Precision::Single, false, Layout::Vector, 0,
-                              false},
-                      RunCase{"Frame16RunningDouble", Precision::Double, true, Layout::Frame, 16,
-                              false},
-                      RunCase{"Frame7RunningSingleInPlace", Precision::Single, true, Layout::Frame,
-                              7, true},
-                      RunCase{"Frame10StatelessDouble", Precision::Double, false, Layout::Frame, 10,
-                              true},
-                      RunCase{"Frame1StatelessSingle", Precision::Single, false, Layout::Frame, 1,
-                              false},
-                      RunCase{"Frame500RunningDouble", Precision::Double, true, Layout::Frame, 500,
-                              false}),
+    ::testing::Values(
+        RunCase{"RowRunningDouble", Precision::Double, true, Layout::Row, 0, false},
+        RunCase{"RowRunningSingleInPlace", Precision::Single, true, Layout::Row, 0, true},
+        RunCase{"RowStatelessDouble", Precision::Double, false, Layout::Row, 0, false},
+        RunCase{"ColumnRunningSingle", Precision::Single, true, Layout::Column, 0, false},
+        RunCase{"ColumnStatelessDoubleInPlace", Precision::Double, false, Layout::Column, 0, true},
+        RunCase{"VectorRunningDouble", Precision::Double, true, Layout::Vector, 0, false},
+        RunCase{"VectorStatelessSingle", Precision::Single, false, Layout::Vector, 0, false},
+        RunCase{"Frame16RunningDouble", Precision::Double, true, Layout::Frame, 16, false},
+        RunCase{"Frame7RunningSingleInPlace", Precision::Single, true, Layout::Frame, 7, true},
+        RunCase{"Frame10StatelessDouble", Precision::Double, false, Layout::Frame, 10, true},
+        RunCase{"Frame1StatelessSingle", Precision::Single, false, Layout::Frame, 1, false},
+        RunCase{"Frame500RunningDouble", Precision::Double, true, Layout::Frame, 500, false}),
     [](const auto& info) { return info.param.name; });
 
 TEST(KqhostRun, ShippedExampleMatchesItsExpectedOutputExactly) {
@@ -239,10 +239,10 @@ TEST(KqhostRun, RawFilesAndStandardOutputCarryTheSameValues) {
     const auto input = makeSignal(50, 2, Precision::Double, 11);
     writeSignal(dir / "in.f64", SignalFormat::F64, input, 2, Precision::Double);
     writeSignal(dir / "in.csv", SignalFormat::Csv, input, 2, Precision::Double);
-    const auto raw = runProgram(KQHOST_PATH,
-                                {"run", "--channels", "2", (dir / "in.f64").string(),
-                                 (dir / "out.f64").string()},
-                                dir.path());
+    const auto raw = runProgram(
+        KQHOST_PATH,
+        {"run", "--channels", "2", (dir / "in.f64").string(), (dir / "out.f64").string()},
+        dir.path());
     ASSERT_EQ(raw.exitCode, 0) << raw.err;
     const auto toStdout =
         runProgram(KQHOST_PATH, {"run", (dir / "in.csv").string(), "-"}, dir.path());
@@ -254,10 +254,10 @@ TEST(KqhostRun, RawFilesAndStandardOutputCarryTheSameValues) {
     // .f32 input defaults to single precision.
     const auto single = makeSignal(40, 1, Precision::Single, 12);
     writeSignal(dir / "in.f32", SignalFormat::F32, single, 1, Precision::Single);
-    const auto f32 = runProgram(KQHOST_PATH,
-                                {"run", "--channels", "1", (dir / "in.f32").string(),
-                                 (dir / "out.f32").string()},
-                                dir.path());
+    const auto f32 = runProgram(
+        KQHOST_PATH,
+        {"run", "--channels", "1", (dir / "in.f32").string(), (dir / "out.f32").string()},
+        dir.path());
     ASSERT_EQ(f32.exitCode, 0) << f32.err;
     expectSameBits(readSignal(dir / "out.f32", SignalFormat::F32, 1, Precision::Single),
                    expectedOutput<float>({"", Precision::Single, true, Layout::Row, 0, false},
@@ -272,16 +272,17 @@ TEST(KqhostRun, ToleranceChangesAndResetsApplyBeforeTheirStep) {
         input.push_back(4.0 * t);
     }
     writeSignal(dir / "in.csv", SignalFormat::Csv, input, 1, Precision::Double);
-    const auto result = runProgram(KQHOST_PATH,
-                                   {"run", "--set-tolerance", "3:7", "--reset", "5",
-                                    "--set-tolerance=6:1", (dir / "in.csv").string(),
-                                    (dir / "out.csv").string()},
-                                   dir.path());
+    const auto result =
+        runProgram(KQHOST_PATH,
+                   {"run", "--set-tolerance", "3:7", "--reset", "5", "--set-tolerance=6:1",
+                    (dir / "in.csv").string(), (dir / "out.csv").string()},
+                   dir.path());
     ASSERT_EQ(result.exitCode, 0) << result.err;
     const double twoPi = 6.283185307179586;
     // Steps 1 and 2 corrected; 3 and 4 not (cutoff 7); 5 starts afresh; 6 and 7 corrected again.
-    const std::vector<double> expected = {0.0,  4.0 - twoPi,   8.0 - 2 * twoPi, 12.0 - 2 * twoPi,
-                                          16.0 - 2 * twoPi, 20.0, 24.0 - twoPi, 28.0 - 2 * twoPi};
+    const std::vector<double> expected = {
+        0.0,  4.0 - twoPi,  8.0 - 2 * twoPi, 12.0 - 2 * twoPi, 16.0 - 2 * twoPi,
+        20.0, 24.0 - twoPi, 28.0 - 2 * twoPi};
     expectSameBits(readSignal(dir / "out.csv", SignalFormat::Csv, 1, Precision::Double), expected);
 }
 
@@ -292,18 +293,20 @@ TEST(KqhostRun, TraceShowsEveryHostCall) {
         KQHOST_PATH, {"run", "--trace", (dir / "in.csv").string(), (dir / "out.csv").string()},
         dir.path());
     ASSERT_EQ(result.exitCode, 0);
-    for (const char* line : {"112 hookCheckParameters", "113 hookSetInputPortDataType",
-                             "111 hookSetWorkWidths", "117 hookStart", "102 hookInitializeConditions",
-                             "104 hookOutputs", "107 hookTerminate"}) {
+    for (const char* line :
+         {"112 hookCheckParameters", "113 hookSetInputPortDataType", "111 hookSetWorkWidths",
+          "117 hookStart", "102 hookInitializeConditions", "104 hookOutputs",
+          "107 hookTerminate"}) {
         EXPECT_NE(result.err.find(line), std::string::npos) << line;
     }
 }
 
 TEST(KqhostGxw, PrintsTheRecordOfTheSetUpBlock) {
     ScratchDir dir;
-    const auto result = runProgram(
-        KQHOST_PATH, {"gxw", "--tolerance", "-0.25", "--precision", "single", "--mode", "stateless"},
-        dir.path());
+    const auto result =
+        runProgram(KQHOST_PATH,
+                   {"gxw", "--tolerance", "-0.25", "--precision", "single", "--mode", "stateless"},
+                   dir.path());
     ASSERT_EQ(result.exitCode, 0) << result.err;
     EXPECT_EQ(result.out,
               "RBlkParamSettings {\n  Cutoff = 0.25 (single)\n  Running = 0 (boolean)\n}\n");
@@ -330,4 +333,4 @@ TEST(KqhostSizes, PrintsTheSizesVector) {
     EXPECT_EQ(raised.err, "kqhost: Invalid flag passed to KVX level2 R-block \"kqphasefix2\"\n");
 }
 
-} // namespace
+}  // namespace

@@ -16,7 +16,7 @@
 namespace kqtest {
 
 struct ProcessResult {
-    int exitCode = -1; // -1 when the program died from a signal
+    int exitCode = -1;  // -1 when the program died from a signal
     std::string out;
     std::string err;
 };
@@ -64,7 +64,7 @@ inline ProcessResult runProgram(const std::string& program, const std::vector<st
 
 // A fresh, empty folder for one test, removed with everything in it at the end.
 class ScratchDir {
-public:
+  public:
     ScratchDir() {
         std::string pattern =
             (std::filesystem::temp_directory_path() / "kqhost-test-XXXXXX").string();
@@ -89,7 +89,7 @@ public:
         return names;
     }
 
-private:
+  private:
     std::filesystem::path path_;
 };
 
@@ -97,6 +97,6 @@ inline void writeFile(const std::filesystem::path& path, const std::string& text
     std::ofstream(path, std::ios::binary) << text;
 }
 
-} // namespace kqtest
+}  // namespace kqtest
 
 #endif

@@ -68,8 +68,7 @@ TEST(ManyInstances, ConcurrentRunsEqualTheSameRunsOneAtATime) {
     std::vector<std::vector<uint64_t>> together(kInstances);
     std::vector<std::thread> threads;
     for (int i = 0; i < kInstances; ++i) {
-        threads.emplace_back(
-            [&, i] { together[i] = runInstance(library.kvxFunction(), i); });
+        threads.emplace_back([&, i] { together[i] = runInstance(library.kvxFunction(), i); });
     }
     for (std::thread& t : threads) {
         t.join();
@@ -80,4 +79,4 @@ TEST(ManyInstances, ConcurrentRunsEqualTheSameRunsOneAtATime) {
     }
 }
 
-} // namespace
+}  // namespace
