@@ -30,9 +30,9 @@
 #include "host/data_types.h"
 #include "host/kvx_function.h"
 #include "kernels/vector_level.h"
-#include "sim/host/block_library.h"
-#include "sim/host/host_caller.h"
-#include "sim/host/simulation.h"
+#include "sim/engine/block_library.h"
+#include "sim/engine/host_caller.h"
+#include "sim/engine/simulation.h"
 #include "sim/libvz/vz_host.h"
 
 namespace {

@@ -27,7 +27,7 @@
 #include "fuzz/byte_reader.h"
 #include "fuzz/fuzz_arrays.h"
 #include "host/kvx_function.h"
-#include "sim/host/host_instance.h"
+#include "sim/engine/host_instance.h"
 #include "sim/libkvx/host_error.h"
 #include "sim/libvz/vz_host.h"
 

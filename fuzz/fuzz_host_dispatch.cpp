@@ -42,7 +42,7 @@
 #include "fuzz/fuzz_arrays.h"
 #include "host/data_types.h"
 #include "host/kvx_function.h"
-#include "sim/host/host_instance.h"
+#include "sim/engine/host_instance.h"
 #include "sim/libkvx/host_error.h"
 #include "sim/libvz/vz_host.h"
 

@@ -32,7 +32,7 @@
 #include "fuzz/byte_reader.h"
 #include "host/data_types.h"
 #include "host/record_pair.h"
-#include "sim/host/record_text_writer.h"
+#include "sim/engine/record_text_writer.h"
 
 namespace {
 

@@ -32,9 +32,9 @@
 #include <vector>
 
 #include "fuzz/byte_reader.h"
-#include "sim/kqhost/kqhost_error.h"
-#include "sim/kqhost/signal_format.h"
-#include "sim/kqhost/signal_reader.h"
+#include "sim/kqhost/io/kqhost_error.h"
+#include "sim/kqhost/io/signal_format.h"
+#include "sim/kqhost/io/signal_reader.h"
 
 namespace {
 

@@ -6,9 +6,9 @@
 #include <string_view>
 #include <vector>
 
-#include "sim/host/block_error.h"
-#include "sim/kqhost/commands.h"
-#include "sim/kqhost/kqhost_error.h"
+#include "sim/engine/block_error.h"
+#include "sim/kqhost/cli/commands.h"
+#include "sim/kqhost/io/kqhost_error.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "host/kvx_function.h"
-#include "sim/host/host_instance.h"
+#include "sim/engine/host_instance.h"
 #include "sim/libkvx/host_error.h"
 #include "sim/libvz/vz_host.h"
 

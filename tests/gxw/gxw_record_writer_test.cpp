@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "sim/host/record_text_writer.h"
+#include "sim/engine/record_text_writer.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // The stand-in host's text record: one line per service call, each kind's layout, numbers that
 // read back to the same bits, refusals that write nothing, and the injected failure.
-#include "sim/host/record_text_writer.h"
+#include "sim/engine/record_text_writer.h"
 
 #include <gtest/gtest.h>
 

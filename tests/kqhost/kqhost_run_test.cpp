@@ -13,8 +13,8 @@
 
 #include "kernels/unwrap_kernels.h"
 #include "process_runner.h"
-#include "sim/kqhost/signal_reader.h"
-#include "sim/kqhost/signal_writer.h"
+#include "sim/kqhost/io/signal_reader.h"
+#include "sim/kqhost/io/signal_writer.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // The input of kqhost validate, in both port precisions: the hard values and steps all turn up,
 // ordinary samples are wrapped phase, no sample carries the output marker's bits, and a seed gives
 // the same samples.
-#include "sim/kqhost/validate_phase_source.h"
+#include "sim/kqhost/validate/validate_phase_source.h"
 
 #include <gtest/gtest.h>
 
@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "sim/kqhost/validate_bits.h"
+#include "sim/kqhost/validate/validate_bits.h"
 
 namespace {
 

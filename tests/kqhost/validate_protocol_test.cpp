@@ -1,7 +1,7 @@
 // The protocol checks of kqhost validate: the real block passes every one, a block that answers
 // nothing fails every one, and a block loaded under another name fails exactly the checks that
 // depend on its name.
-#include "sim/kqhost/validate_protocol.h"
+#include "sim/kqhost/validate/validate_protocol.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "sim/host/block_library.h"
+#include "sim/engine/block_library.h"
 
 namespace {
 

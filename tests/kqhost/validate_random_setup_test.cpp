@@ -1,7 +1,7 @@
 // The random setups of kqhost validate: every kind of port, precision, mode and buffer arrangement
 // turns up in a few hundred draws, every setup stays within its bounds, and a seed always draws
 // the same setups.
-#include "sim/kqhost/validate_random_setup.h"
+#include "sim/kqhost/validate/validate_random_setup.h"
 
 #include <gtest/gtest.h>
 

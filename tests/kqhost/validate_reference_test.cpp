@@ -1,7 +1,7 @@
 // The reference of kqhost validate: which walk each layout and mode gets, the cutoff a Tolerance
 // gives, and the reference's outputs, state, resets and tolerance changes on worked examples of
 // the unwrap (values as the wrap step produces them).
-#include "sim/kqhost/validate_reference.h"
+#include "sim/kqhost/validate/validate_reference.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // The summary of kqhost validate: it passes only with every check passed and nothing found, shows
 // the first findings in full (setup once per simulation, bits in the port's width, a marker that
 // was never overwritten) and counts the rest.
-#include "sim/kqhost/validate_report.h"
+#include "sim/kqhost/validate/validate_report.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 #include <string>
 
 #include "host/data_types.h"
-#include "sim/kqhost/validate_bits.h"
+#include "sim/kqhost/validate/validate_bits.h"
 
 namespace {
 

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "sim/kqhost/kqhost_error.h"
-#include "sim/kqhost/signal_reader.h"
-#include "sim/kqhost/signal_writer.h"
+#include "sim/kqhost/io/kqhost_error.h"
+#include "sim/kqhost/io/signal_reader.h"
+#include "sim/kqhost/io/signal_writer.h"
 
 namespace kqhost::test {
 

@@ -1,4 +1,4 @@
-#include "sim/kqhost/number_text.h"
+#include "sim/kqhost/io/number_text.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "sim/kqhost/plot_axis.h"
+#include "sim/kqhost/plot/plot_axis.h"
 
 #include <gtest/gtest.h>
 

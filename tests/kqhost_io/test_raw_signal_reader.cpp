@@ -10,7 +10,7 @@
 
 #include "scratch_folder.h"
 #include "signal_io_helpers.h"
-#include "sim/kqhost/signal_reader.h"
+#include "sim/kqhost/io/signal_reader.h"
 
 namespace kqhost {
 namespace {

@@ -1,4 +1,4 @@
-#include "sim/kqhost/signal_format.h"
+#include "sim/kqhost/io/signal_format.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <limits>
 
-#include "sim/kqhost/kqhost_error.h"
+#include "sim/kqhost/io/kqhost_error.h"
 
 namespace kqhost {
 namespace {

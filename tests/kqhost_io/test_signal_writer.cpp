@@ -1,4 +1,4 @@
-#include "sim/kqhost/signal_writer.h"
+#include "sim/kqhost/io/signal_writer.h"
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>

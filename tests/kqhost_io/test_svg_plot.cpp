@@ -1,4 +1,4 @@
-#include "sim/kqhost/svg_plot.h"
+#include "sim/kqhost/plot/svg_plot.h"
 
 #include <gtest/gtest.h>
 

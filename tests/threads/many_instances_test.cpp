@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "host/data_types.h"
-#include "sim/host/block_library.h"
-#include "sim/host/host_caller.h"
-#include "sim/host/simulation.h"
+#include "sim/engine/block_library.h"
+#include "sim/engine/host_caller.h"
+#include "sim/engine/simulation.h"
 
 namespace {
 

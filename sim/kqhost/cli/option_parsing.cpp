@@ -1,0 +1,73 @@
+#include "sim/kqhost/cli/option_parsing.h"
+
+#include <charconv>
+#include <cmath>
+
+#include "sim/kqhost/io/kqhost_error.h"
+#include "sim/kqhost/io/number_text.h"
+
+namespace kqhost {
+
+std::string OptionCursor::takeWord() {
+    std::string word = args_[next_++];
+    hasPendingValue_ = false;
+    const size_t equals = word.find('=');
+    if (word.rfind("--", 0) == 0 && equals != std::string::npos) {
+        pendingValue_ = word.substr(equals + 1);
+        hasPendingValue_ = true;
+        word.resize(equals);
+    }
+    return word;
+}
+
+std::string OptionCursor::takeValue(std::string_view option) {
+    if (hasPendingValue_) {
+        hasPendingValue_ = false;
+        return pendingValue_;
+    }
+    if (done()) {
+        throw KqhostError(std::string(option) + " needs a value");
+    }
+    return args_[next_++];
+}
+
+double parseAnyNumber(std::string_view option, std::string_view text) {
+    const std::optional<double> value = parseNumber(text, Precision::Double);
+    if (!value) {
+        throw KqhostError(std::string(option) + ": not a number: '" + std::string(text) + "'");
+    }
+    return *value;
+}
+
+double parseFiniteNumber(std::string_view option, std::string_view text) {
+    const double value = parseAnyNumber(option, text);
+    if (!std::isfinite(value)) {
+        throw KqhostError(std::string(option) + ": must be a finite number, not '" +
+                          std::string(text) + "'");
+    }
+    return value;
+}
+
+size_t parseIndex(std::string_view option, std::string_view text, size_t max) {
+    size_t value = 0;
+    const char* end = text.data() + text.size();
+    const auto [ptr, ec] = std::from_chars(text.data(), end, value);
+    if (text.empty() || ec != std::errc() || ptr != end || value > max) {
+        throw KqhostError(std::string(option) + ": expected a whole number from 0 to " +
+                          std::to_string(max) + ", not '" + std::string(text) + "'");
+    }
+    return value;
+}
+
+size_t parsePositiveCount(std::string_view option, std::string_view text, size_t max) {
+    size_t value = 0;
+    const char* end = text.data() + text.size();
+    const auto [ptr, ec] = std::from_chars(text.data(), end, value);
+    if (text.empty() || ec != std::errc() || ptr != end || value < 1 || value > max) {
+        throw KqhostError(std::string(option) + ": expected a whole number from 1 to " +
+                          std::to_string(max) + ", not '" + std::string(text) + "'");
+    }
+    return value;
+}
+
+}  // namespace kqhost

@@ -1,0 +1,42 @@
+// Reading kqhost's command-line options: one word at a time, each value checked in full.
+#ifndef KQ_SIM_KQHOST_CLI_OPTION_PARSING_H
+#define KQ_SIM_KQHOST_CLI_OPTION_PARSING_H
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kqhost {
+
+// Walks the arguments of one subcommand. Options may be given as "--name value" or "--name=value".
+class OptionCursor {
+  public:
+    explicit OptionCursor(std::vector<std::string> args) : args_(std::move(args)) {}
+
+    bool done() const { return next_ >= args_.size(); }
+    // The next argument; an option's name without any "=value" part.
+    std::string takeWord();
+    // The value of the option just taken; throws KqhostError when it is missing.
+    std::string takeValue(std::string_view option);
+
+  private:
+    std::vector<std::string> args_;
+    size_t next_ = 0;
+    std::string pendingValue_;
+    bool hasPendingValue_ = false;
+};
+
+// A finite number, the whole text; throws KqhostError naming the option otherwise.
+double parseFiniteNumber(std::string_view option, std::string_view text);
+// Any number, NaN and infinities included ("nan", "inf", "-inf").
+double parseAnyNumber(std::string_view option, std::string_view text);
+// A whole number from 1 to max.
+size_t parsePositiveCount(std::string_view option, std::string_view text, size_t max);
+// A whole number from 0 to max.
+size_t parseIndex(std::string_view option, std::string_view text, size_t max);
+
+}  // namespace kqhost
+
+#endif
