@@ -1,4 +1,4 @@
-// A block library loaded with dlopen, and its typed entry point.
+// A block library loaded at run time, and its typed entry point.
 #ifndef KQ_SIM_ENGINE_BLOCK_LIBRARY_H
 #define KQ_SIM_ENGINE_BLOCK_LIBRARY_H
 

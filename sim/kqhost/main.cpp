@@ -9,6 +9,7 @@
 #include "sim/engine/block_error.h"
 #include "sim/kqhost/cli/commands.h"
 #include "sim/kqhost/io/kqhost_error.h"
+#include "sim/platform/file_io.h"
 
 namespace {
 
@@ -48,6 +49,9 @@ int dispatch(std::string_view command, const std::vector<std::string>& args) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // The same bytes on every platform: signal files through standard input and output, and
+    // line feeds alone in text.
+    kq::platform::useBinaryStandardStreams();
     if (argc < 2) {
         std::cerr << kUsage;
         return 2;

@@ -10,6 +10,7 @@
 #include <limits>
 
 #include "host/vz_array.h"
+#include "sim/libvz/call_allocations.h"
 #include "sim/libvz/vz_host.h"
 
 // The array record. Its layout is the host's; the block sees only the opaque vzArray.
@@ -116,28 +117,6 @@ vzArray* createArray(size_t numDims, const size_t* dims, vzClassId classId, vzCo
     return array;
 }
 
-// vzCalloc bookkeeping: each block carries a header that links it into its thread's list.
-struct alignas(alignof(std::max_align_t)) CallocHeader {
-    CallocHeader* next;
-};
-
-struct CallAllocations {
-    CallocHeader* head = nullptr;
-    size_t count = 0;
-
-    void releaseAll() {
-        while (head != nullptr) {
-            CallocHeader* next = head->next;
-            std::free(head);
-            head = next;
-        }
-        count = 0;
-    }
-    ~CallAllocations() { releaseAll(); }
-};
-
-thread_local CallAllocations tCallAllocations;
-
 }  // namespace
 
 extern "C" {
@@ -217,17 +196,19 @@ void* vzCalloc(size_t count, size_t size) {
         fail("vzCalloc", "requested size overflows size_t");
     }
     const size_t bytes = count * size;
-    if (bytes > std::numeric_limits<size_t>::max() - sizeof(CallocHeader)) {
+    if (bytes > std::numeric_limits<size_t>::max() - sizeof(kq::sim::CallocHeader)) {
         fail("vzCalloc", "requested size overflows size_t");
     }
     // The header keeps the block's own bytes distinct, so a zero-byte request is unique too.
-    auto* header = static_cast<CallocHeader*>(std::calloc(1, sizeof(CallocHeader) + bytes));
+    auto* header =
+        static_cast<kq::sim::CallocHeader*>(std::calloc(1, sizeof(kq::sim::CallocHeader) + bytes));
     if (header == nullptr) {
         fail("vzCalloc", "out of memory");
     }
-    header->next = tCallAllocations.head;
-    tCallAllocations.head = header;
-    ++tCallAllocations.count;
+    kq::sim::CallAllocations& allocations = kq::sim::threadCallAllocations();
+    header->next = allocations.head;
+    allocations.head = header;
+    ++allocations.count;
     return header + 1;
 }
 
@@ -277,11 +258,11 @@ void* vzGetImagData(vzArray* array) {
 }
 
 void vzReleaseCallAllocations(void) {
-    tCallAllocations.releaseAll();
+    kq::sim::threadCallAllocations().releaseAll();
 }
 
 size_t vzPendingCallAllocations(void) {
-    return tCallAllocations.count;
+    return kq::sim::threadCallAllocations().count;
 }
 
 }  // extern "C"

@@ -6,9 +6,18 @@
 
 #include "block_test_support.h"
 
+// Thread-local, so that only the test's own thread is counted. MinGW emulates thread-local storage
+// with malloc, which would come back here: there they are plain globals (the test runs on one
+// thread).
+#ifdef _WIN32
+#define KQ_COUNTER_STORAGE
+#else
+#define KQ_COUNTER_STORAGE thread_local
+#endif
+
 namespace {
-thread_local bool tCounting = false;
-thread_local long tAllocations = 0;
+KQ_COUNTER_STORAGE bool tCounting = false;
+KQ_COUNTER_STORAGE long tAllocations = 0;
 
 void noteAllocation() {
     if (tCounting) {
@@ -25,8 +34,6 @@ void* __real_calloc(size_t count, size_t size);
 void* __real_realloc(void* p, size_t size);
 void* __real_tqCalloc(BlockInstance* instance, size_t count, size_t size);
 void* __real_vzCalloc(size_t count, size_t size);
-void* __real__Znwm(size_t size);  // operator new(size_t)
-void* __real__Znam(size_t size);  // operator new[](size_t)
 
 void* __wrap_malloc(size_t size) {
     noteAllocation();
@@ -48,6 +55,21 @@ void* __wrap_vzCalloc(size_t count, size_t size) {
     noteAllocation();
     return __real_vzCalloc(count, size);
 }
+// operator new(size_t) and operator new[](size_t), mangled after size_t.
+#ifdef _WIN32
+void* __real__Znwy(size_t size);
+void* __real__Znay(size_t size);
+void* __wrap__Znwy(size_t size) {
+    noteAllocation();
+    return __real__Znwy(size);
+}
+void* __wrap__Znay(size_t size) {
+    noteAllocation();
+    return __real__Znay(size);
+}
+#else
+void* __real__Znwm(size_t size);
+void* __real__Znam(size_t size);
 void* __wrap__Znwm(size_t size) {
     noteAllocation();
     return __real__Znwm(size);
@@ -56,6 +78,7 @@ void* __wrap__Znam(size_t size) {
     noteAllocation();
     return __real__Znam(size);
 }
+#endif
 }
 
 namespace {

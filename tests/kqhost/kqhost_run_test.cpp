@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <numbers>
 #include <random>
 #include <string>
@@ -121,16 +122,16 @@ std::vector<double> expectedOutput(const RunCase& c, const std::vector<double>& 
     return result;
 }
 
-void writeSignal(const std::string& path, SignalFormat format, const std::vector<double>& values,
-                 size_t channels, Precision precision) {
-    auto writer = kqhost::SignalWriter::open(path, format, channels, precision);
+void writeSignal(const std::filesystem::path& path, SignalFormat format,
+                 const std::vector<double>& values, size_t channels, Precision precision) {
+    auto writer = kqhost::SignalWriter::open(path.string(), format, channels, precision);
     writer->writeSteps(values.data(), values.size() / channels);
     writer->commit();
 }
 
-std::vector<double> readSignal(const std::string& path, SignalFormat format, size_t channels,
-                               Precision precision) {
-    auto reader = kqhost::SignalReader::open(path, format, channels, precision);
+std::vector<double> readSignal(const std::filesystem::path& path, SignalFormat format,
+                               size_t channels, Precision precision) {
+    auto reader = kqhost::SignalReader::open(path.string(), format, channels, precision);
     std::vector<double> values;
     std::vector<double> chunk(1024 * channels);
     while (size_t got = reader->readSteps(chunk.data(), 1024)) {

@@ -2,21 +2,27 @@
 #ifndef KQ_TESTS_KQHOST_PROCESS_RUNNER_H
 #define KQ_TESTS_KQHOST_PROCESS_RUNNER_H
 
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 namespace kqtest {
 
 struct ProcessResult {
-    int exitCode = -1;  // -1 when the program died from a signal
+    int exitCode = -1;  // -1 when the program died from a signal (POSIX) or did not start
     std::string out;
     std::string err;
 };
@@ -28,12 +34,80 @@ inline std::string readWholeFile(const std::filesystem::path& path) {
     return text.str();
 }
 
-// Runs `program` with `args`, stdin from /dev/null, stdout and stderr captured through files in
-// `scratch`.
+#ifdef _WIN32
+// One argument as the C runtime's command-line parser reads it back: quoted, with backslashes
+// doubled where they precede a quote.
+inline std::string quoteArgument(const std::string& arg) {
+    std::string quoted = "\"";
+    size_t backslashes = 0;
+    for (const char c : arg) {
+        if (c == '\\') {
+            ++backslashes;
+            continue;
+        }
+        quoted.append(c == '"' ? 2 * backslashes + 1 : backslashes, '\\');
+        backslashes = 0;
+        quoted += c;
+    }
+    quoted.append(2 * backslashes, '\\');
+    return quoted + "\"";
+}
+
+// Starts the program with the three standard handles given and waits for it; -1 if it did not
+// start.
+inline int runAndWait(const std::string& program, const std::vector<std::string>& args,
+                      HANDLE input, HANDLE output, HANDLE error) {
+    std::string commandLine = quoteArgument(program);
+    for (const std::string& arg : args) {
+        commandLine += ' ';
+        commandLine += quoteArgument(arg);
+    }
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = input;
+    startup.hStdOutput = output;
+    startup.hStdError = error;
+    PROCESS_INFORMATION process{};
+    if (CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                       &startup, &process) == 0) {
+        return -1;
+    }
+    WaitForSingleObject(process.hProcess, INFINITE);
+    DWORD exitCode = 0;
+    GetExitCodeProcess(process.hProcess, &exitCode);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return static_cast<int>(exitCode);
+}
+#endif
+
+// Runs `program` with `args`, stdin from the null device, stdout and stderr captured through files
+// in `scratch`.
 inline ProcessResult runProgram(const std::string& program, const std::vector<std::string>& args,
                                 const std::filesystem::path& scratch) {
     const std::filesystem::path outPath = scratch / "stdout.txt";
     const std::filesystem::path errPath = scratch / "stderr.txt";
+    ProcessResult result;
+#ifdef _WIN32
+    SECURITY_ATTRIBUTES inherited{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    const auto openInherited = [&](const char* path, DWORD access, DWORD creation) {
+        return CreateFileA(path, access, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherited, creation,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    };
+    HANDLE input = openInherited("NUL", GENERIC_READ, OPEN_EXISTING);
+    HANDLE output = openInherited(outPath.string().c_str(), GENERIC_WRITE, CREATE_ALWAYS);
+    HANDLE error = openInherited(errPath.string().c_str(), GENERIC_WRITE, CREATE_ALWAYS);
+    if (input != INVALID_HANDLE_VALUE && output != INVALID_HANDLE_VALUE &&
+        error != INVALID_HANDLE_VALUE) {
+        result.exitCode = runAndWait(program, args, input, output, error);
+    }
+    for (HANDLE handle : {input, output, error}) {
+        if (handle != INVALID_HANDLE_VALUE) {
+            CloseHandle(handle);
+        }
+    }
+#else
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
@@ -47,7 +121,6 @@ inline ProcessResult runProgram(const std::string& program, const std::vector<st
         argv.push_back(const_cast<char*>(arg.c_str()));
     }
     argv.push_back(nullptr);
-    ProcessResult result;
     pid_t pid = 0;
     if (posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ) == 0) {
         int status = 0;
@@ -55,6 +128,7 @@ inline ProcessResult runProgram(const std::string& program, const std::vector<st
         result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
     posix_spawn_file_actions_destroy(&actions);
+#endif
     result.out = readWholeFile(outPath);
     result.err = readWholeFile(errPath);
     std::filesystem::remove(outPath);
@@ -66,9 +140,17 @@ inline ProcessResult runProgram(const std::string& program, const std::vector<st
 class ScratchDir {
   public:
     ScratchDir() {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "kqhost-test-XXXXXX").string();
-        path_ = mkdtemp(pattern.data());
+        std::random_device entropy;
+        for (int attempt = 0; attempt < 100 && path_.empty(); ++attempt) {
+            const std::filesystem::path candidate = std::filesystem::temp_directory_path() /
+                                                    ("kqhost-test-" + std::to_string(entropy()));
+            if (std::filesystem::create_directory(candidate)) {
+                path_ = candidate;
+            }
+        }
+        if (path_.empty()) {
+            throw std::runtime_error("cannot create a scratch folder");
+        }
     }
     ScratchDir(const ScratchDir&) = delete;
     ScratchDir& operator=(const ScratchDir&) = delete;

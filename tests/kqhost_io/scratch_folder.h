@@ -3,10 +3,10 @@
 #ifndef KQ_TESTS_KQHOST_IO_SCRATCH_FOLDER_H
 #define KQ_TESTS_KQHOST_IO_SCRATCH_FOLDER_H
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <set>
 #include <stdexcept>
 #include <string>
@@ -16,12 +16,17 @@ namespace kqhost::test {
 class ScratchFolder {
   public:
     ScratchFolder() {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "kqhost_io.XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr) {
+        std::random_device entropy;
+        for (int attempt = 0; attempt < 100 && path_.empty(); ++attempt) {
+            const std::filesystem::path candidate =
+                std::filesystem::temp_directory_path() / ("kqhost_io." + std::to_string(entropy()));
+            if (std::filesystem::create_directory(candidate)) {
+                path_ = candidate;
+            }
+        }
+        if (path_.empty()) {
             throw std::runtime_error("cannot create a scratch folder");
         }
-        path_ = pattern;
     }
     ~ScratchFolder() {
         std::error_code ignored;

@@ -1,10 +1,16 @@
 #include <gtest/gtest.h>
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#else
 #include <unistd.h>
+#endif
 
 #include <bit>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -72,6 +78,40 @@ TEST(RawSignalReader, RoundsToThePortPrecision) {
     }
 }
 
+// Standard input replaced by the read end of a pipe that holds `bytes` and is closed for writing,
+// while the object lives.
+class PipedStandardInput {
+  public:
+    explicit PipedStandardInput(const std::vector<char>& bytes) {
+        int ends[2] = {-1, -1};
+#ifdef _WIN32
+        if (::_pipe(ends, 4096, _O_BINARY) != 0) {
+#else
+        if (::pipe(ends) != 0) {
+#endif
+            throw std::runtime_error("cannot make a pipe");
+        }
+        const bool written = ::write(ends[1], bytes.data(), static_cast<unsigned>(bytes.size())) ==
+                             static_cast<int>(bytes.size());
+        ::close(ends[1]);
+        saved_ = ::dup(0);
+        ::dup2(ends[0], 0);
+        ::close(ends[0]);
+        if (!written || saved_ < 0) {
+            throw std::runtime_error("cannot fill the pipe");
+        }
+    }
+    ~PipedStandardInput() {
+        ::dup2(saved_, 0);
+        ::close(saved_);
+    }
+    PipedStandardInput(const PipedStandardInput&) = delete;
+    PipedStandardInput& operator=(const PipedStandardInput&) = delete;
+
+  private:
+    int saved_ = -1;
+};
+
 // A pipe has no size up front: a trailing partial step is found at its end.
 TEST(RawSignalReader, ChecksAPipeAtItsEnd) {
     const struct {
@@ -79,18 +119,14 @@ TEST(RawSignalReader, ChecksAPipeAtItsEnd) {
         std::size_t steps;  // 0: an error is expected
     } cases[] = {{32, 2}, {36, 0}, {0, 0}};
     for (const auto& c : cases) {
-        int ends[2];
-        ASSERT_EQ(::pipe(ends), 0);
-        std::vector<float> values(c.bytes / 4, 1.5f);
-        ASSERT_EQ(::write(ends[1], values.data(), c.bytes), static_cast<ssize_t>(c.bytes));
-        ::close(ends[1]);
-        const std::string path = "/proc/self/fd/" + std::to_string(ends[0]);
+        std::vector<char> bytes(c.bytes);
+        const std::vector<float> values(c.bytes / 4, 1.5f);
+        std::memcpy(bytes.data(), values.data(), values.size() * sizeof(float));
+        const PipedStandardInput input(bytes);
         const std::string error = errorOf([&] {
-            const auto data =
-                readSignal(path, SignalFormat::F32, std::size_t{4}, Precision::Single);
+            const auto data = readSignal("-", SignalFormat::F32, std::size_t{4}, Precision::Single);
             EXPECT_EQ(data.values.size(), c.steps * 4);
         });
-        ::close(ends[0]);
         if (c.steps == 0) {
             EXPECT_NE(error.find(c.bytes == 0 ? ": no data" : ": size of 36 bytes"),
                       std::string::npos)

@@ -2,8 +2,6 @@
 // with the reference kernels.
 #include "sim/kqhost/cli/commands.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
@@ -15,14 +13,15 @@
 #include "sim/engine/block_library.h"
 #include "sim/engine/host_caller.h"
 #include "sim/kqhost/cli/commands.h"
-#include "sim/kqhost/io/kqhost_error.h"
 #include "sim/kqhost/cli/option_parsing.h"
 #include "sim/kqhost/cli/setup_options.h"
+#include "sim/kqhost/io/kqhost_error.h"
 #include "sim/kqhost/validate/validate_protocol.h"
 #include "sim/kqhost/validate/validate_random.h"
 #include "sim/kqhost/validate/validate_random_setup.h"
 #include "sim/kqhost/validate/validate_report.h"
 #include "sim/kqhost/validate/validate_simulation.h"
+#include "sim/platform/terminal.h"
 
 namespace kqhost {
 
@@ -69,7 +68,7 @@ constexpr size_t kFindingsPerSimulation = 3;
 // Progress on stderr, on a terminal only, redrawn at most four times a second.
 class ValidateProgress {
   public:
-    ValidateProgress() : enabled_(isatty(STDERR_FILENO) == 1) {}
+    ValidateProgress() : enabled_(kq::platform::standardErrorIsTerminal()) {}
 
     void update(size_t done, size_t total) {
         if (!enabled_) {

@@ -1,20 +1,16 @@
-#include <unistd.h>
-#include <climits>
+#include <filesystem>
 #include <string>
 
 #include "sim/kqhost/cli/commands.h"
+#include "sim/platform/dynamic_library.h"
+#include "sim/platform/executable_path.h"
 
 namespace kqhost {
 
 std::string defaultBlockPath() {
-    char self[PATH_MAX];
-    const ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
-    if (length <= 0) {
-        return "kqphasefix2.so";
-    }
-    std::string path(self, static_cast<size_t>(length));
-    const size_t slash = path.rfind('/');
-    return path.substr(0, slash + 1) + "kqphasefix2.so";
+    const std::string name = std::string("kqphasefix2") + kq::platform::libraryFileSuffix();
+    const std::filesystem::path self = kq::platform::executablePath();
+    return self.empty() ? name : (self.parent_path() / name).string();
 }
 
 }  // namespace kqhost

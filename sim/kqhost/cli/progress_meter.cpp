@@ -1,7 +1,8 @@
 #include "sim/kqhost/cli/progress_meter.h"
 
-#include <unistd.h>
 #include <cstdio>
+
+#include "sim/platform/terminal.h"
 
 namespace kqhost {
 
@@ -11,7 +12,7 @@ constexpr auto kRefresh = std::chrono::milliseconds(250);
 }  // namespace
 
 ProgressMeter::ProgressMeter()
-    : enabled_(isatty(STDERR_FILENO) == 1), start_(Clock::now()), lastShown_(start_) {}
+    : enabled_(kq::platform::standardErrorIsTerminal()), start_(Clock::now()), lastShown_(start_) {}
 
 void ProgressMeter::update(size_t timeStepsDone) {
     if (!enabled_) {

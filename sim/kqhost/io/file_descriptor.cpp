@@ -1,12 +1,11 @@
 #include "sim/kqhost/io/file_descriptor.h"
 
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstring>
 #include <utility>
 
 #include "sim/kqhost/io/kqhost_error.h"
+#include "sim/platform/file_io.h"
 
 namespace kqhost {
 
@@ -28,7 +27,7 @@ FileDescriptor::~FileDescriptor() {
 
 int FileDescriptor::close() {
     int error = 0;
-    if (fd_ >= 0 && owned_ && ::close(fd_) != 0) {
+    if (fd_ >= 0 && owned_ && kq::platform::closeFile(fd_) != 0) {
         error = errno;
     }
     fd_ = -1;
@@ -43,7 +42,7 @@ std::string errnoText(int error) {
 std::size_t readFully(int fd, char* data, std::size_t size, const std::string& name) {
     std::size_t done = 0;
     while (done < size) {
-        const ssize_t got = ::read(fd, data + done, size - done);
+        const std::ptrdiff_t got = kq::platform::readSome(fd, data + done, size - done);
         if (got < 0) {
             if (errno == EINTR) {
                 continue;
@@ -60,7 +59,7 @@ std::size_t readFully(int fd, char* data, std::size_t size, const std::string& n
 
 void writeAll(int fd, const char* data, std::size_t size, const std::string& name) {
     while (size > 0) {
-        const ssize_t put = ::write(fd, data, size);
+        const std::ptrdiff_t put = kq::platform::writeSome(fd, data, size);
         if (put < 0) {
             if (errno == EINTR) {
                 continue;

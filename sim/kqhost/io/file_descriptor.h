@@ -1,4 +1,4 @@
-// POSIX file descriptors for kqhost's signal and plot files: ownership, and reads and writes
+// File descriptors for kqhost's signal and plot files: ownership, and reads and writes
 // that retry after interruptions and report failures as KqhostError naming the file.
 #ifndef KQ_SIM_KQHOST_IO_FILE_DESCRIPTOR_H
 #define KQ_SIM_KQHOST_IO_FILE_DESCRIPTOR_H

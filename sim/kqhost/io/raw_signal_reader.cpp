@@ -1,15 +1,15 @@
 #include "sim/kqhost/io/raw_signal_reader.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <bit>
 #include <cerrno>
 #include <cstdint>
 #include <limits>
+#include <optional>
 #include <utility>
 
 #include "sim/kqhost/io/kqhost_error.h"
+#include "sim/platform/file_io.h"
 
 namespace kqhost {
 namespace {
@@ -34,9 +34,8 @@ RawSignalReader::RawSignalReader(FileDescriptor file, std::string name, SignalFo
                           " is too large");
     }
     stepBytes_ = channels_ * elementBytes_;
-    struct stat status {};
-    if (::fstat(file_.get(), &status) == 0 && S_ISREG(status.st_mode)) {
-        const auto size = static_cast<unsigned long long>(status.st_size);
+    if (const std::optional<std::uint64_t> fileSize = kq::platform::regularFileSize(file_.get())) {
+        const auto size = static_cast<unsigned long long>(*fileSize);
         if (size == 0) {
             throw KqhostError(name_ + ": no data");
         }

@@ -1,34 +1,25 @@
 #include "sim/kqhost/io/signal_reader.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 
 #include "sim/kqhost/io/csv_signal_reader.h"
 #include "sim/kqhost/io/file_descriptor.h"
 #include "sim/kqhost/io/kqhost_error.h"
 #include "sim/kqhost/io/raw_signal_reader.h"
+#include "sim/platform/file_io.h"
 
 namespace kqhost {
 namespace {
 
 FileDescriptor openForReading(const std::string& path) {
     if (path == "-") {
-        return FileDescriptor(STDIN_FILENO, false);
+        return FileDescriptor(kq::platform::kStandardInput, false);
     }
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    const int fd = kq::platform::openForReading(path);
     if (fd < 0) {
         throw KqhostError(path + ": cannot open: " + errnoText(errno));
     }
-    FileDescriptor file(fd, true);
-    // A folder opens without complaint and fails only at the first read; say so up front.
-    struct stat status {};
-    if (::fstat(fd, &status) == 0 && S_ISDIR(status.st_mode)) {
-        throw KqhostError(path + ": cannot open: " + errnoText(EISDIR));
-    }
-    return file;
+    return FileDescriptor(fd, true);
 }
 
 }  // namespace

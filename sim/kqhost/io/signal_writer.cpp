@@ -1,7 +1,5 @@
 #include "sim/kqhost/io/signal_writer.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <bit>
 #include <cstring>
@@ -13,6 +11,7 @@
 #include "sim/kqhost/io/file_descriptor.h"
 #include "sim/kqhost/io/kqhost_error.h"
 #include "sim/kqhost/io/number_text.h"
+#include "sim/platform/file_io.h"
 
 namespace kqhost {
 namespace {
@@ -121,7 +120,7 @@ class BufferedSignalWriter final : public SignalWriter {
         if (file_) {
             file_->write(bytes, size);
         } else {
-            writeAll(STDOUT_FILENO, bytes, size, name_);
+            writeAll(kq::platform::kStandardOutput, bytes, size, name_);
         }
     }
 

@@ -9,6 +9,7 @@
 #include "sim/kqhost/io/atomic_output_file.h"
 #include "sim/kqhost/io/kqhost_error.h"
 #include "sim/kqhost/plot/plot_axis.h"
+#include "sim/platform/printf_format.h"
 
 namespace kqhost {
 namespace {
@@ -30,7 +31,7 @@ constexpr double kPointsPerPixel = 2;
 constexpr const char* kChannelColours[PlotRecorder::kMaxPlottedChannels] = {"#1f5fbf", "#d9480f",
                                                                             "#2b8a3e", "#7b3fbf"};
 
-void appendFormat(std::string& out, const char* format, ...) __attribute__((format(printf, 2, 3)));
+void appendFormat(std::string& out, const char* format, ...) KQ_PRINTF_LIKE(2, 3);
 
 void appendFormat(std::string& out, const char* format, ...) {
     char text[512];

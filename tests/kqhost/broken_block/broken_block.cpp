@@ -6,17 +6,17 @@
 //   3  flips the lowest bit of one input value per copying output step (the input is not the
 //      block's to change).
 // The value spoiled moves on by one element from each output step to the next.
-#include <dlfcn.h>
-
 #include <cstdint>
 #include <cstring>
 #include <optional>
+#include <string>
 
 #include "host/block_instance.h"
 #include "host/data_types.h"
 #include "host/kvx_error.h"
 #include "host/kvx_function.h"
 #include "host/vz_array.h"
+#include "sim/platform/dynamic_library.h"
 
 namespace {
 
@@ -25,22 +25,25 @@ constexpr Breakage kBreakage = static_cast<Breakage>(KQ_BREAKAGE);
 
 class RealBlock {
   public:
-    RealBlock() : handle_(dlopen(KQ_REAL_BLOCK_PATH, RTLD_NOW | RTLD_LOCAL)) {
+    RealBlock() {
+        std::string reason;
+        handle_ = kq::platform::openLibrary(KQ_REAL_BLOCK_PATH, reason);
         if (handle_ != nullptr) {
-            entry_ = reinterpret_cast<KvxFunctionFn>(dlsym(handle_, "kvxFunction"));
+            entry_ = reinterpret_cast<KvxFunctionFn>(
+                kq::platform::librarySymbol(handle_, "kvxFunction"));
         }
     }
     RealBlock(const RealBlock&) = delete;
     RealBlock& operator=(const RealBlock&) = delete;
     ~RealBlock() {
         if (handle_ != nullptr) {
-            dlclose(handle_);
+            kq::platform::closeLibrary(handle_);
         }
     }
     KvxFunctionFn entry() const { return entry_; }
 
   private:
-    void* handle_;
+    kq::platform::LibraryHandle handle_ = nullptr;
     KvxFunctionFn entry_ = nullptr;
 };
 

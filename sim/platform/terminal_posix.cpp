@@ -1,0 +1,11 @@
+#include "sim/platform/terminal.h"
+
+#include <unistd.h>
+
+namespace kq::platform {
+
+bool standardErrorIsTerminal() {
+    return isatty(STDERR_FILENO) == 1;
+}
+
+}  // namespace kq::platform
