@@ -1,0 +1,148 @@
+#!/usr/bin/env bash
+# Runs kqhost on the same input files on several platforms and compares what they wrote, byte for
+# byte, with what the first platform wrote.
+#
+#   scripts/cross-compare.sh [RUNNER...]     (default: native windows)
+#
+# Runners: native (build/release/bin/kqhost), windows (build/mingw/bin/kqhost.exe under Wine),
+# aarch64 (build/aarch64/bin/kqhost under qemu-aarch64). Each must be built already. The cases
+# cover all twelve kernels (stateless, running per channel and running per element; copying and
+# in place; double and single precision) in every port shape, with tolerance changes and resets,
+# on raw inputs that mix wrapped phase with the hard values (steps of exactly pi and 3 pi, zeros of
+# both signs, subnormals, huge values, infinities, NaNs with payloads); CSV output for the text;
+# and the printed results of gxw and sizes. Exits 1 on any difference or failed run.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root="$(pwd)"
+
+run_native() { "${root}/build/release/bin/kqhost" "$@"; }
+run_windows() { "${root}/cmake/toolchains/mingw-w64-wine-run.sh" "${root}/build/mingw/bin/kqhost.exe" "$@"; }
+run_aarch64() {
+  qemu-aarch64 -L "${KQ_AARCH64_SYSROOT:-/usr/aarch64-linux-gnu}" "${root}/build/aarch64/bin/kqhost" "$@"
+}
+
+runners=("$@")
+[ ${#runners[@]} -gt 0 ] || runners=(native windows)
+for runner in "${runners[@]}"; do
+  declare -F "run_${runner}" >/dev/null || { echo "cross-compare: unknown runner '${runner}'" >&2; exit 2; }
+done
+
+work="${root}/build/cross-compare"
+rm -rf "${work}"
+mkdir -p "${work}/inputs"
+
+# The inputs: 1000 time steps of 3 channels, as binary64 and as binary32.
+/usr/bin/python3 - "${work}/inputs" <<'PY'
+import math, random, struct, sys
+folder = sys.argv[1]
+steps, channels = 1000, 3
+rng = random.Random(20240601)
+# Hard values as bit patterns, so that NaN payloads and signs survive.
+hard64 = [0x0000000000000000, 0x8000000000000000, 0x0000000000000001, 0x800fffffffffffff,
+          0x7e37e43c8800759c, 0xfe37e43c8800759c, 0x7ff0000000000000, 0xfff0000000000000,
+          0x7ff8000000000000, 0x7ff8000000000123, 0xfff8000000000456, 0x7ff0000000000001]
+hard32 = [0x00000000, 0x80000000, 0x00000001, 0x807fffff, 0x7f7fffff, 0xff7fffff,
+          0x7f800000, 0xff800000, 0x7fc00000, 0x7fc00123, 0xffc00456, 0x7f800001]
+phase = [rng.uniform(-math.pi, math.pi) for _ in range(channels)]
+out64, out32 = bytearray(), bytearray()
+for step in range(steps):
+    for ch in range(channels):
+        roll = rng.random()
+        if roll < 0.05:
+            pick = rng.randrange(len(hard64))
+            out64 += struct.pack('<Q', hard64[pick])
+            out32 += struct.pack('<I', hard32[pick])
+            continue
+        if roll < 0.10:
+            phase[ch] += rng.choice([math.pi, -math.pi, 3 * math.pi, -3 * math.pi])
+        else:
+            phase[ch] += rng.gauss(0.3, 1.5)
+        value = math.atan2(math.sin(phase[ch]), math.cos(phase[ch]))
+        out64 += struct.pack('<d', value)
+        out32 += struct.pack('<f', value)
+open(f'{folder}/phase.f64', 'wb').write(out64)
+open(f'{folder}/phase.f32', 'wb').write(out32)
+PY
+
+# name|options (INPUT and OUTPUT are added per precision). Frame based: per channel; row and column:
+# per element; vector: one channel along its elements; stateless: one kernel for every shape.
+cases=(
+  "running_frame64|--frame 64"
+  "running_frame7_padded|--frame 7"
+  "running_row|--shape row"
+  "running_column|--shape column"
+  "running_vector|--shape vector"
+  "stateless_frame64|--mode stateless --frame 64"
+  "stateless_row|--mode stateless --shape row"
+  "stateless_vector|--mode stateless --shape vector"
+  "running_frame32_changes|--frame 32 --tolerance 1 --set-tolerance 5:-0.5 --set-tolerance 9:7 --reset 12"
+  "running_row_changes|--shape row --tolerance 2.5 --set-tolerance 300:0 --reset 600"
+)
+
+# Every case, copying and in place, on binary64 and binary32; and CSV output of a few.
+case_list=()
+for entry in "${cases[@]}"; do
+  name="${entry%%|*}"
+  options="${entry#*|}"
+  for place in copy inplace; do
+    flag=""
+    [ "${place}" = inplace ] && flag="--in-place"
+    case_list+=("${name}_${place}_double|run --channels 3 ${options} ${flag}|phase.f64|f64")
+    case_list+=("${name}_${place}_single|run --channels 3 ${options} ${flag}|phase.f32|f32")
+  done
+done
+case_list+=("csv_running_frame64_double|run --channels 3 --frame 64|phase.f64|csv")
+case_list+=("csv_running_row_single|run --channels 3 --shape row --precision single|phase.f64|csv")
+case_list+=("csv_stateless_vector_inplace_double|run --channels 3 --mode stateless --shape vector --in-place|phase.f64|csv")
+
+# What one runner writes: output files, and the printed gxw and sizes results.
+run_all() {
+  local runner="$1" folder="${work}/$1"
+  mkdir -p "${folder}"
+  local failed=0
+  for item in "${case_list[@]}"; do
+    IFS='|' read -r name args input ext <<<"${item}"
+    # shellcheck disable=SC2086
+    if ! "run_${runner}" ${args} "${work}/inputs/${input}" "${folder}/${name}.${ext}" \
+         2>"${folder}/${name}.err"; then
+      echo "cross-compare: ${runner}: ${name} failed: $(cat "${folder}/${name}.err")" >&2
+      failed=1
+    fi
+  done
+  "run_${runner}" gxw --precision single --mode stateless --tolerance -2.5 >"${folder}/gxw.txt" || failed=1
+  "run_${runner}" sizes --tolerance 1 >"${folder}/sizes.txt" || failed=1
+  return "${failed}"
+}
+
+status=0
+for runner in "${runners[@]}"; do
+  start=$(date +%s)
+  run_all "${runner}" || status=1
+  echo "cross-compare: ${runner}: $(( $(date +%s) - start )) s"
+done
+
+# The table: one row per file, one column per runner after the first ("same" or "DIFFERS").
+reference="${runners[0]}"
+printf '%-48s' "file (compared with ${reference})"
+for runner in "${runners[@]:1}"; do printf ' %-8s' "${runner}"; done
+printf '\n'
+files=$(cd "${work}/${reference}" && ls | grep -v '\.err$')
+count=0
+for file in ${files}; do
+  count=$((count + 1))
+  printf '%-48s' "${file}"
+  for runner in "${runners[@]:1}"; do
+    if cmp -s "${work}/${reference}/${file}" "${work}/${runner}/${file}"; then
+      printf ' %-8s' same
+    else
+      printf ' %-8s' DIFFERS
+      status=1
+    fi
+  done
+  printf '\n'
+done
+if [ "${status}" -ne 0 ]; then
+  echo "cross-compare: FAILED (outputs in ${work})" >&2
+  exit 1
+fi
+echo "cross-compare: ${count} files identical on ${runners[*]}"
