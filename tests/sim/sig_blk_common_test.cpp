@@ -251,7 +251,7 @@ TEST(TqFree, NullDoesNothing) {
 using TqCallocDeathTest = ::testing::Test;
 
 TEST_F(TqCallocDeathTest, OverflowAborts) {
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    GTEST_FLAG_SET(death_test_style, KQ_DEATH_TEST_STYLE);
     EXPECT_DEATH(tqCalloc(nullptr, std::numeric_limits<size_t>::max() / 4, 8), "tqCalloc");
 }
 
