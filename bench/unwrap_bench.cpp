@@ -530,7 +530,7 @@ int main(int argc, char** argv) {
          16, false},
     };
     std::vector<Column> columns = {{"scalar", false, VectorLevel::Scalar}};
-    for (VectorLevel level : {VectorLevel::Avx2, VectorLevel::Avx512}) {
+    for (VectorLevel level : {VectorLevel::Avx2, VectorLevel::Avx512, VectorLevel::Neon}) {
         if (vectorLevelAvailable(level)) {
             columns.push_back({vectorLevelName(level), false, level});
         }

@@ -74,22 +74,30 @@ const std::array<UnwrapKernelEntry, kNumUnwrapKernels> kAvx2Table = {
 const std::array<UnwrapKernelEntry, kNumUnwrapKernels> kAvx512Table = {
     KQ_UNWRAP_KERNEL_ENTRIES(avx512::)};
 #endif
+#if defined(__aarch64__)
+const std::array<UnwrapKernelEntry, kNumUnwrapKernels> kNeonTable = {
+    KQ_UNWRAP_KERNEL_ENTRIES(neon::)};
+#endif
 }  // namespace
 
 #undef KQ_UNWRAP_KERNEL_ENTRIES
 
 const std::array<UnwrapKernelEntry, kNumUnwrapKernels>& unwrapKernelTableFor(VectorLevel level) {
-#if defined(__x86_64__)
     switch (level) {
         case VectorLevel::Scalar:
             break;
+#if defined(__x86_64__)
         case VectorLevel::Avx2:
             return kAvx2Table;
         case VectorLevel::Avx512:
             return kAvx512Table;
-    }
-#else
-    (void)level;
 #endif
+#if defined(__aarch64__)
+        case VectorLevel::Neon:
+            return kNeonTable;
+#endif
+        default:
+            break;
+    }
     return UnwrapKernelTable;
 }

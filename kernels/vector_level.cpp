@@ -1,6 +1,7 @@
 // The kernel sets of the vector levels and the processor check that picks one.
 #include "kernels/vector_level.h"
 
+#include "kernels/processor_features.h"
 #include "kernels/simd/unwrap_kernels_simd.h"
 #include "kernels/unwrap_kernels.h"
 
@@ -33,6 +34,17 @@ constexpr KernelSet kAvx512Kernels = {
 };
 #endif
 
+#if defined(__aarch64__)
+constexpr KernelSet kNeonKernels = {
+    neon::unwrapStatelessCopyDbl,     neon::unwrapStatelessInPlaceDbl,
+    neon::unwrapRunningSampleCopyDbl, neon::unwrapRunningSampleInPlaceDbl,
+    neon::unwrapRunningFrameCopyDbl,  neon::unwrapRunningFrameInPlaceDbl,
+    neon::unwrapStatelessCopySgl,     neon::unwrapStatelessInPlaceSgl,
+    neon::unwrapRunningSampleCopySgl, neon::unwrapRunningSampleInPlaceSgl,
+    neon::unwrapRunningFrameCopySgl,  neon::unwrapRunningFrameInPlaceSgl,
+};
+#endif
+
 }  // namespace
 
 const char* vectorLevelName(VectorLevel level) {
@@ -43,31 +55,33 @@ const char* vectorLevelName(VectorLevel level) {
             return "avx2";
         case VectorLevel::Avx512:
             return "avx512";
+        case VectorLevel::Neon:
+            return "neon";
     }
     return "unknown";
 }
 
 bool vectorLevelAvailable(VectorLevel level) {
-#if defined(__x86_64__)
-    // The processor check of the compiler's runtime also asks the operating system whether it
-    // saves the wide registers; it is idempotent and reads state the runtime filled at load.
-    __builtin_cpu_init();
     switch (level) {
         case VectorLevel::Scalar:
             return true;
         case VectorLevel::Avx2:
-            return __builtin_cpu_supports("avx2");
+            return queryProcessorFeatures().avx2;
         case VectorLevel::Avx512:
-            return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512vl");
+            return queryProcessorFeatures().avx512;
+        case VectorLevel::Neon:
+            // Advanced SIMD is part of the base 64-bit ARM architecture.
+#if defined(__aarch64__)
+            return true;
+#else
+            return false;
+#endif
     }
     return false;
-#else
-    return level == VectorLevel::Scalar;
-#endif
 }
 
 VectorLevel bestVectorLevel() {
-    for (VectorLevel level : {VectorLevel::Avx512, VectorLevel::Avx2}) {
+    for (VectorLevel level : {VectorLevel::Avx512, VectorLevel::Avx2, VectorLevel::Neon}) {
         if (vectorLevelAvailable(level)) {
             return level;
         }
@@ -76,17 +90,21 @@ VectorLevel bestVectorLevel() {
 }
 
 const KernelSet& kernelsFor(VectorLevel level) {
-#if defined(__x86_64__)
     switch (level) {
         case VectorLevel::Scalar:
             break;
+#if defined(__x86_64__)
         case VectorLevel::Avx2:
             return kAvx2Kernels;
         case VectorLevel::Avx512:
             return kAvx512Kernels;
-    }
-#else
-    (void)level;
 #endif
+#if defined(__aarch64__)
+        case VectorLevel::Neon:
+            return kNeonKernels;
+#endif
+        default:
+            break;
+    }
     return kScalarKernels;
 }

@@ -1,6 +1,7 @@
 // The bodies of the vector kernels, written once over a lane set L (the operations of one vector
-// level on binary64 lanes: kernels/simd/lanes_avx2.h, lanes_avx512.h) and the data type T. They
-// give the same bits as the scalar kernels of unwrap_stateless.cpp and unwrap_running.cpp.
+// level on binary64 lanes: kernels/simd/lanes_avx2.h, lanes_avx512.h, lanes_neon.h) and the data
+// type T. They give the same bits as the scalar kernels of unwrap_stateless.cpp and
+// unwrap_running.cpp.
 //
 // Why the bits agree: every operation of the step (wrap_correction.h) is an elementwise IEEE
 // binary64 operation, so doing it in lanes, in the same order and with the same operands, gives
@@ -32,10 +33,10 @@ namespace unwrap_simd {
 
 namespace {
 
-// The scalar kernels, compiled for any x86-64, by data type, for calls whose channels are shorter
-// than one block: there, setting up the lanes and the partial loads and stores cost more than the
-// samples themselves. The copy kernels also work in place. (Local to each including unit, like
-// everything here that does not take the lane set.)
+// The scalar kernels, compiled for any processor of the architecture, by data type, for calls whose
+// channels are shorter than one block: there, setting up the lanes and the partial loads and stores
+// cost more than the samples themselves. The copy kernels also work in place. (Local to each
+// including unit, like everything here that does not take the lane set.)
 inline void scalarStateless(const double* in, double* out, double cutoff, int32_t numChans,
                             int32_t frameLen) {
     unwrapStatelessCopyDbl(in, out, cutoff, numChans, frameLen);

@@ -106,6 +106,8 @@ const std::array<KernelInfo<T>, 6>& catalogueFor(VectorLevel level) {
             return levelCatalogue<VectorLevel::Avx2, T>();
         case VectorLevel::Avx512:
             return levelCatalogue<VectorLevel::Avx512, T>();
+        case VectorLevel::Neon:
+            return levelCatalogue<VectorLevel::Neon, T>();
     }
     return levelCatalogue<VectorLevel::Scalar, T>();
 }
@@ -412,7 +414,8 @@ TEST_P(KernelLevels, SingleCopyKernelsAcceptOneBufferAsInputAndOutput) {
 }
 
 INSTANTIATE_TEST_SUITE_P(VectorLevels, KernelLevels,
-                         ::testing::Values(VectorLevel::Avx2, VectorLevel::Avx512),
+                         ::testing::Values(VectorLevel::Avx2, VectorLevel::Avx512,
+                                           VectorLevel::Neon),
                          [](const auto& info) { return std::string(vectorLevelName(info.param)); });
 
 // ---------------------------------------------------------------------------------------------
@@ -478,6 +481,18 @@ TEST(KernelSets, BestLevelIsTheHighestAvailable) {
             EXPECT_FALSE(vectorLevelAvailable(level)) << vectorLevelName(level);
         }
     }
+}
+
+// Advanced SIMD is part of every 64-bit ARM processor, so the block runs it there, and only there.
+TEST(KernelSets, AdvancedSimdIsTheLevelOf64BitArm) {
+#if defined(__aarch64__)
+    EXPECT_TRUE(vectorLevelAvailable(VectorLevel::Neon));
+    EXPECT_EQ(bestVectorLevel(), VectorLevel::Neon);
+    EXPECT_NE(kernelsFor(VectorLevel::Neon).statelessCopyDbl, &unwrapStatelessCopyDbl);
+#else
+    EXPECT_FALSE(vectorLevelAvailable(VectorLevel::Neon));
+    EXPECT_NE(bestVectorLevel(), VectorLevel::Neon);
+#endif
 }
 
 #if defined(__linux__) && defined(__x86_64__)
