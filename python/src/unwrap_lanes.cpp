@@ -61,6 +61,52 @@ void forEachLaneRun(LaneCursor& lanes, Run run) {
     }
 }
 
+// Copies between W lanes `gap` bytes apart, whose samples lie `step` bytes apart, and W staged
+// runs of len samples, `runStride` samples apart. W is a constant, so that a row of the lanes is
+// copied without a loop; for a time-major signal it is one contiguous read or write.
+template <typename T, int W>
+void gatherRows(const char* lanes, int64_t gap, int64_t step, int64_t len, T* runs,
+                int64_t runStride) {
+    for (int64_t n = 0; n < len; ++n) {
+        const char* row = lanes + n * step;
+        for (int i = 0; i < W; ++i) {
+            std::memcpy(runs + i * runStride + n, row + i * gap, sizeof(T));
+        }
+    }
+}
+
+template <typename T, int W>
+void scatterRows(const T* runs, int64_t runStride, char* lanes, int64_t gap, int64_t step,
+                 int64_t len) {
+    for (int64_t n = 0; n < len; ++n) {
+        char* row = lanes + n * step;
+        for (int i = 0; i < W; ++i) {
+            std::memcpy(row + i * gap, runs + i * runStride + n, sizeof(T));
+        }
+    }
+}
+
+// The widest block of lanes from `first` on, of at most 8, that lie the same distance apart.
+template <typename Pointer>
+int evenlySpacedBlock(const std::array<Pointer, kMaxStagedLanes>& starts, size_t first,
+                      size_t count, int64_t& gap) {
+    const size_t left = count - first;
+    gap = left > 1 ? starts[first + 1] - starts[first] : 0;
+    for (int width : {8, 4, 2}) {
+        if (left < static_cast<size_t>(width)) {
+            continue;
+        }
+        bool even = true;
+        for (int i = 2; i < width && even; ++i) {
+            even = starts[first + static_cast<size_t>(i)] - starts[first] == i * gap;
+        }
+        if (even) {
+            return width;
+        }
+    }
+    return 1;
+}
+
 // A group of lanes copied through staging: staged[g * len + n] is sample from + n of lane g.
 template <typename T>
 struct LaneGroup {
@@ -71,20 +117,48 @@ struct LaneGroup {
     int64_t outStep = 0;
 
     void gather(int64_t from, int64_t len, T* staged) const {
-        for (int64_t n = 0; n < len; ++n) {
-            const int64_t at = (from + n) * inStep;
-            for (size_t g = 0; g < count; ++g) {
-                std::memcpy(staged + static_cast<int64_t>(g) * len + n, in[g] + at, sizeof(T));
+        for (size_t g = 0; g < count;) {
+            int64_t gap = 0;
+            const int width = evenlySpacedBlock(in, g, count, gap);
+            const char* lanes = in[g] + from * inStep;
+            T* runs = staged + static_cast<int64_t>(g) * len;
+            switch (width) {
+                case 8:
+                    gatherRows<T, 8>(lanes, gap, inStep, len, runs, len);
+                    break;
+                case 4:
+                    gatherRows<T, 4>(lanes, gap, inStep, len, runs, len);
+                    break;
+                case 2:
+                    gatherRows<T, 2>(lanes, gap, inStep, len, runs, len);
+                    break;
+                default:
+                    gatherRows<T, 1>(lanes, gap, inStep, len, runs, len);
             }
+            g += static_cast<size_t>(width);
         }
     }
 
     void scatter(int64_t from, int64_t len, const T* staged) const {
-        for (int64_t n = 0; n < len; ++n) {
-            const int64_t at = (from + n) * outStep;
-            for (size_t g = 0; g < count; ++g) {
-                std::memcpy(out[g] + at, staged + static_cast<int64_t>(g) * len + n, sizeof(T));
+        for (size_t g = 0; g < count;) {
+            int64_t gap = 0;
+            const int width = evenlySpacedBlock(out, g, count, gap);
+            char* lanes = out[g] + from * outStep;
+            const T* runs = staged + static_cast<int64_t>(g) * len;
+            switch (width) {
+                case 8:
+                    scatterRows<T, 8>(runs, len, lanes, gap, outStep, len);
+                    break;
+                case 4:
+                    scatterRows<T, 4>(runs, len, lanes, gap, outStep, len);
+                    break;
+                case 2:
+                    scatterRows<T, 2>(runs, len, lanes, gap, outStep, len);
+                    break;
+                default:
+                    scatterRows<T, 1>(runs, len, lanes, gap, outStep, len);
             }
+            g += static_cast<size_t>(width);
         }
     }
 };
