@@ -11,6 +11,9 @@ PYBIND11_MODULE(kqphasefix2, module) {
         "unwrap(x, cutoff, axis, out) unwraps every lane of an array on its own; Unwrapper "
         "unwraps a signal that arrives in chunks, carrying on across them. vector_level names "
         "the kernels' vector level on this processor.";
+    // Every docstring starts with its own Python signature.
+    pybind11::options options;
+    options.disable_function_signatures();
     kqpy::defineUnwrap(module);
     kqpy::defineUnwrapper(module);
     module.attr("vector_level") = kqpy::chosenVectorLevelName();
