@@ -5,6 +5,7 @@ contraction into fused multiply-add, no fast-math, SSE2 arithmetic on x86-64. Ea
 level's kernels are compiled with their own instruction set and run only on a processor that
 has it, so the module as a whole still runs on any x86-64.
 """
+import glob
 import os
 import platform
 
@@ -17,15 +18,18 @@ X86_64 = platform.machine() in ("x86_64", "AMD64")
 
 FLOAT_FLAGS = ["-std=c++20", "-ffp-contract=off", "-fno-fast-math"] + (
     ["-mfpmath=sse"] if X86_64 else [])
-# Like kernels/CMakeLists.txt: GCC 12's AVX-512 header trips -Wmaybe-uninitialized.
+# The flags of each vector level's sources, as in kernels/CMakeLists.txt (GCC 12's AVX-512
+# header trips -Wmaybe-uninitialized). Other builds have none of them.
+VECTOR_LEVEL_FLAGS = {
+    "avx2": ["-mavx2"],
+    "avx512": ["-mavx512f", "-mavx512vl", "-Wno-maybe-uninitialized"],
+}
 VECTOR_LEVEL_SOURCES = {
-    "kernels/simd/unwrap_avx2.cpp": ["-mavx2"],
-    "kernels/simd/unwrap_avx512.cpp": ["-mavx512f", "-mavx512vl", "-Wno-maybe-uninitialized"],
+    path: VECTOR_LEVEL_FLAGS[os.path.splitext(os.path.basename(path))[0].split("_")[-1]]
+    for path in sorted(glob.glob(os.path.join(REPO, "kernels", "simd", "*.cpp")))
 } if X86_64 else {}
-SOURCES = [os.path.join("src", name) for name in sorted(os.listdir(os.path.join(HERE, "src")))
-           if name.endswith(".cpp")] + [
-    os.path.join(REPO, "kernels", name)
-    for name in ("unwrap_stateless.cpp", "unwrap_running.cpp", "vector_level.cpp")]
+SOURCES = sorted(glob.glob(os.path.join(HERE, "src", "*.cpp"))) + sorted(
+    glob.glob(os.path.join(REPO, "kernels", "*.cpp")))
 
 
 def pybind11_include():
@@ -46,7 +50,7 @@ class BuildWithVectorLevels(build_ext):
         objects = []
         for source, flags in VECTOR_LEVEL_SOURCES.items():
             objects += self.compiler.compile(
-                [os.path.join(REPO, source)], output_dir=self.build_temp,
+                [source], output_dir=self.build_temp,
                 include_dirs=[REPO], extra_postargs=FLOAT_FLAGS + flags)
         ext.extra_objects = list(ext.extra_objects or []) + objects
         super().build_extension(ext)
