@@ -14,6 +14,7 @@
 #include "block/work_vectors.h"
 #include "block_test_support.h"
 #include "host/data_types.h"
+#include "sim/sig_blk_common/sig_blk_host.h"
 
 namespace {
 
@@ -305,5 +306,34 @@ INSTANTIATE_TEST_SUITE_P(SettledAfterTheWidths, WiderStateVectors,
                                             6,
                                             3}),
                          [](const auto& info) { return info.param.name; });
+
+// The block's one allocation per instance: start takes it from tqCalloc, a second start swaps it,
+// terminate gives it back to tqFree, and a refused start takes nothing.
+TEST(Lifecycle, StartHoldsOneRecordOfTqCallocUntilTerminate) {
+    const size_t before = tqHeldAllocations();
+    HostInstance running;
+    HostInstance stateless;
+    ASSERT_EQ(kqtest::prepareInstance(running, {.dims = {4, 3}, .frameMode = kFrameModeFrame}), "");
+    ASSERT_EQ(kqtest::prepareInstance(stateless,
+                                      {.dims = {1, 2}, .secondParam = 1.0, .samplePeriod = 0.0}),
+              "");
+    EXPECT_NE(kqtest::hostCall(stateless, kFlagStart), "");
+    EXPECT_EQ(tqHeldAllocations(), before);
+    stateless.resolveSampleTime(1.0, 0.0);
+
+    ASSERT_EQ(kqtest::hostCall(running, kFlagStart), "");
+    EXPECT_EQ(tqHeldAllocations(), before + 1);
+    ASSERT_EQ(kqtest::hostCall(stateless, kFlagStart), "");
+    EXPECT_EQ(tqHeldAllocations(), before + 2);
+    ASSERT_EQ(kqtest::hostCall(running, kFlagStart), "");
+    EXPECT_EQ(tqHeldAllocations(), before + 2);
+
+    ASSERT_EQ(kqtest::hostCall(running, kFlagTerminate), "");
+    EXPECT_EQ(tqHeldAllocations(), before + 1);
+    ASSERT_EQ(kqtest::hostCall(stateless, kFlagTerminate), "");
+    EXPECT_EQ(tqHeldAllocations(), before);
+    ASSERT_EQ(kqtest::hostCall(stateless, kFlagTerminate), "");
+    EXPECT_EQ(tqHeldAllocations(), before);
+}
 
 }  // namespace
