@@ -18,6 +18,7 @@
 #include "host/data_types.h"
 #include "host/kvx_error.h"
 #include "host/kvx_function.h"
+#include "host/sig_blk_common.h"
 #include "host/vz_array.h"
 
 namespace {
@@ -125,12 +126,31 @@ bool isHostCall(int32_t numLeft, const vzArray* rightArgs[], HostCallFlag code) 
            vzGetScalar(rightArgs[3]) == static_cast<double>(code);
 }
 
-// Takes the record out of the instance before the real terminate, which then releases nothing.
-// The records stay reachable here, so that leak checkers leave the finding to the validator.
-void keepRecord(BlockInstance* instance) {
-    static std::vector<void*>& kept = *new std::vector<void*>;
-    kept.push_back(instance->userData);
-    instance->userData = nullptr;
+// The records taken out of their instances at terminate. They are released only when the library
+// unloads, so that a leak checker leaves the finding to the validator.
+class KeptRecords {
+  public:
+    KeptRecords() = default;
+    KeptRecords(const KeptRecords&) = delete;
+    KeptRecords& operator=(const KeptRecords&) = delete;
+    ~KeptRecords() {
+        for (void* record : records_) {
+            tqFree(record);
+        }
+    }
+    // Takes the record out of the instance before the real terminate, which then releases nothing.
+    void keep(BlockInstance* instance) {
+        records_.push_back(instance->userData);
+        instance->userData = nullptr;
+    }
+
+  private:
+    std::vector<void*> records_;
+};
+
+KeptRecords& keptRecords() {
+    static KeptRecords kept;
+    return kept;
 }
 
 }  // namespace
@@ -148,7 +168,7 @@ extern "C" __attribute__((visibility("default"))) void kvxFunction(int32_t numLe
     }
     if (kBreakage == Breakage::KeepRecordAtTerminate &&
         isHostCall(numLeft, rightArgs, kFlagTerminate)) {
-        keepRecord(reinterpret_cast<BlockInstance*>(leftArgs[1]));
+        keptRecords().keep(reinterpret_cast<BlockInstance*>(leftArgs[1]));
     }
     if (kBreakage == Breakage::KeepRecordAtTerminate ||
         !isHostCall(numLeft, rightArgs, kFlagOutputs)) {
