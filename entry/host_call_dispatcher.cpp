@@ -1,6 +1,7 @@
 #include "entry/host_call_dispatcher.h"
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <type_traits>
 
@@ -132,17 +133,22 @@ constexpr OwnRow kOwnRows[] = {
 
 constexpr int kNumCodes = kFlagLast - kFlagFirst + 1;
 
+// Where a code's row is: code - 101.
+constexpr size_t rowIndex(int32_t code) {
+    return static_cast<size_t>(code - kFlagFirst);
+}
+
 // The rows indexed by code - 101: every code of KQ_HOST_CALL_FLAGS runs its slot or stores
 // "Unexpected call to" its hook, unless the block has a row of its own for it.
 constexpr std::array<DispatchRow, kNumCodes> buildRows() {
     std::array<DispatchRow, kNumCodes> rows{};
-#define KQ_DISPATCH_ROW(code, Name, Table, slot, form)                                   \
-    rows[code - kFlagFirst] = DispatchRow{&runSlot<HookForm##form, Table, &Table::slot>, \
-                                          "Unexpected call to " KQ_HOOK_NAME(Name)};
+#define KQ_DISPATCH_ROW(code, Name, Table, slot, form)                                \
+    rows[rowIndex(code)] = DispatchRow{&runSlot<HookForm##form, Table, &Table::slot>, \
+                                       "Unexpected call to " KQ_HOOK_NAME(Name)};
     KQ_HOST_CALL_FLAGS(KQ_DISPATCH_ROW)
 #undef KQ_DISPATCH_ROW
     for (const OwnRow& own : kOwnRows) {
-        DispatchRow& row = rows[own.code - kFlagFirst];
+        DispatchRow& row = rows[rowIndex(own.code)];
         row.run = own.run;
         if (own.message != nullptr) {
             row.messageOtherwise = own.message;
@@ -160,10 +166,10 @@ const DispatchRow* rowForCode(double flagCode) {
         return nullptr;
     }
     const auto code = static_cast<int32_t>(flagCode);
-    if (code < kFlagFirst || code > kFlagLast || kRows[code - kFlagFirst].run == nullptr) {
+    if (code < kFlagFirst || code > kFlagLast || kRows[rowIndex(code)].run == nullptr) {
         return nullptr;
     }
-    return &kRows[code - kFlagFirst];
+    return &kRows[rowIndex(code)];
 }
 
 }  // namespace

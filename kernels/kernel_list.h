@@ -9,6 +9,7 @@
 #define KQ_KERNELS_KERNEL_LIST_H
 
 #include <cstdint>
+#include <iterator>
 #include <type_traits>
 
 #include "kernels/unwrap_kernels.h"
@@ -63,9 +64,12 @@ constexpr int kernelIndex(KernelForm form, bool single) {
     return static_cast<int>(form) + kNumKernelForms * int{single};
 }
 
-#define KQ_COUNT_KERNEL(Name, member, Form, T) +1
-inline constexpr int kNumKernels = 0 KQ_UNWRAP_KERNELS(KQ_COUNT_KERNEL);
-#undef KQ_COUNT_KERNEL
+// The kernels' names, in list order.
+#define KQ_KERNEL_NAME(Name, member, Form, T) "unwrap" #Name,
+inline constexpr const char* kKernelNames[] = {KQ_UNWRAP_KERNELS(KQ_KERNEL_NAME)};
+#undef KQ_KERNEL_NAME
+
+inline constexpr int kNumKernels = static_cast<int>(std::size(kKernelNames));
 
 // The parameter list of each form, for data type T. In-place kernels read and overwrite `buf`.
 template <KernelForm F, typename T>

@@ -33,6 +33,7 @@ VectorLevel bestVectorLevel();
 // The twelve kernels of one level, with the signatures of kernels/unwrap_kernels.h; one member per
 // entry of KQ_UNWRAP_KERNELS (statelessCopyDbl ... runningFrameInPlaceSgl), in its order.
 struct KernelSet {
+// NOLINTNEXTLINE(bugprone-macro-parentheses): `member` is a declarator.
 #define KQ_KERNEL_SET_MEMBER(Name, member, Form, T) KernelFn<KernelForm::Form, T>* member;
     KQ_UNWRAP_KERNELS(KQ_KERNEL_SET_MEMBER)
 #undef KQ_KERNEL_SET_MEMBER

@@ -198,7 +198,7 @@ INSTANTIATE_TEST_SUITE_P(
             "Column3x1StatelessSingle", {{3, 1}, 0, 1, 1.0, false}, kStateless, 1, 3, 3, false},
         SelectionCase{
             "Vector4FrameRunningSingle", {{4}, 1, 1, 0.0, false}, kPerChannel, 1, 4, 1, true}),
-    [](const auto& info) { return info.param.name; });
+    [](const auto& testCase) { return testCase.param.name; });
 
 // Every entry of every level this processor runs, found through the index of its layout,
 // precision and sharing, runs the walk of that layout in that precision, copying or in place.

@@ -161,7 +161,7 @@ INSTANTIATE_TEST_SUITE_P(
         BadInput{"SizesUnknownOption", {"sizes", "--bogus"}, "unknown option '--bogus'"},
         BadInput{"SizesFlagNotAnInteger", {"sizes", "--flag", "0.5"}, "must be an integer"},
         BadInput{"GxwZeroChannels", {"gxw", "--channels", "0"}, "--channels"}),
-    [](const auto& info) { return info.param.name; });
+    [](const auto& testCase) { return testCase.param.name; });
 
 TEST(KqhostUsage, NoArgumentsPrintsUsageAndFails) {
     ScratchDir dir;
