@@ -5,13 +5,14 @@
 #include <optional>
 #include <vector>
 
+#include "entry/block_identity.h"
 #include "sim/engine/block_library.h"
 #include "sim/engine/host_caller.h"
 #include "sim/engine/simulation.h"
 #include "sim/kqhost/cli/commands.h"
-#include "sim/kqhost/io/kqhost_error.h"
 #include "sim/kqhost/cli/progress_meter.h"
 #include "sim/kqhost/cli/setup_options.h"
+#include "sim/kqhost/io/kqhost_error.h"
 #include "sim/kqhost/io/signal_reader.h"
 #include "sim/kqhost/io/signal_writer.h"
 #include "sim/kqhost/plot/svg_plot.h"
@@ -197,7 +198,7 @@ int runRunCommand(const std::vector<std::string>& args) {
                           " output steps)");
     }
     if (plot) {
-        plot->writeSvg(*plotPath, "kqphasefix2: " + inputPath);
+        plot->writeSvg(*plotPath, std::string(kBlockName) + ": " + inputPath);
     }
     writer->commit();
     return 0;
