@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "kq_version.h"
 #include "sim/engine/block_error.h"
 #include "sim/kqhost/cli/commands.h"
 #include "sim/kqhost/io/kqhost_error.h"
@@ -13,6 +14,7 @@
 namespace {
 
 constexpr const char* kUsage = R"(usage: kqhost COMMAND [options]
+       kqhost --version
 
 A stand-in simulation host for the kqphasefix2 phase-unwrap block: it loads the block library
 and drives it through its one entry point, kvxFunction, as a block-diagram host would.
@@ -55,6 +57,10 @@ int main(int argc, char** argv) {
     const std::string_view command = argv[1];
     if (command == "--help" || command == "-h" || command == "help") {
         std::cout << kUsage;
+        return 0;
+    }
+    if (command == "--version") {
+        std::cout << "kqhost " KQ_VERSION_STRING "\n";
         return 0;
     }
     try {

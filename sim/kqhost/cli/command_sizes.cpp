@@ -6,9 +6,9 @@
 #include "sim/engine/block_library.h"
 #include "sim/engine/host_caller.h"
 #include "sim/kqhost/cli/commands.h"
-#include "sim/kqhost/io/kqhost_error.h"
 #include "sim/kqhost/cli/option_parsing.h"
 #include "sim/kqhost/cli/setup_options.h"
+#include "sim/kqhost/io/kqhost_error.h"
 #include "sim/libvz/vz_host.h"
 
 namespace kqhost {
