@@ -28,14 +28,7 @@
 
 #include "fuzz/byte_reader.h"
 #include "kernels/unwrap_kernels.h"
-
-// The vector levels of the kernels, where the tree has them.
-#if __has_include("kernels/vector_level.h")
 #include "kernels/vector_level.h"
-#define KQ_FUZZ_HAS_VECTOR_LEVELS 1
-#else
-#define KQ_FUZZ_HAS_VECTOR_LEVELS 0
-#endif
 
 namespace {
 
@@ -213,7 +206,6 @@ std::vector<KernelFns<T>> implementations() {
                        unwrapRunningSampleCopySgl, unwrapRunningSampleInPlaceSgl,
                        unwrapRunningFrameCopySgl, unwrapRunningFrameInPlaceSgl});
     }
-#if KQ_FUZZ_HAS_VECTOR_LEVELS
     for (const VectorLevel level : kAllVectorLevels) {
         if (!vectorLevelAvailable(level)) {
             continue;
@@ -229,7 +221,6 @@ std::vector<KernelFns<T>> implementations() {
                            k.runningFrameInPlaceSgl});
         }
     }
-#endif
     return all;
 }
 

@@ -67,8 +67,8 @@ const char* hookNameForFlag(int32_t code) {
     }
 }
 
-HostCaller::HostCaller(KvxFunctionFn kvxFunction, std::ostream* trace)
-    : kvxFunction_(kvxFunction), trace_(trace) {}
+HostCaller::HostCaller(KvxFunctionFn entry, std::ostream* trace)
+    : kvxFunction_(entry), trace_(trace) {}
 
 HostCaller::~HostCaller() {
     for (auto& [code, array] : flagArrays_) {

@@ -176,7 +176,7 @@ INSTANTIATE_TEST_SUITE_P(
                                 0,
                                 1,
                                 0}),
-    [](const auto& info) { return info.param.name; });
+    [](const auto& testCase) { return testCase.param.name; });
 
 TEST(WorkWidths, WithoutTheServiceDeclaresNothing) {
     HostInstance host(HostInstanceOptions{.offerWorkVectorService = false});

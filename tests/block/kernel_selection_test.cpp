@@ -69,7 +69,7 @@ INSTANTIATE_TEST_SUITE_P(
         SelectionCase{"Row1x3RunningSingleCopy", {{1, 3}, 0, 1, 0.0, false}, 8, 1, 3, 3, true},
         SelectionCase{"Column3x1StatelessSingle", {{3, 1}, 0, 1, 1.0, false}, 6, 1, 3, 3, false},
         SelectionCase{"Vector4FrameRunningSingle", {{4}, 1, 1, 0.0, false}, 10, 1, 4, 1, true}),
-    [](const auto& info) { return info.param.name; });
+    [](const auto& testCase) { return testCase.param.name; });
 
 // The block's own table is the scalar reference: the scalar level's table is that very table,
 // and each of its entries runs the public scalar kernel of its index.

@@ -413,7 +413,7 @@ TEST_P(KernelLevels, SingleCopyKernelsAcceptOneBufferAsInputAndOutput) {
 
 INSTANTIATE_TEST_SUITE_P(VectorLevels, KernelLevels,
                          ::testing::Values(VectorLevel::Avx2, VectorLevel::Avx512),
-                         [](const auto& info) { return std::string(vectorLevelName(info.param)); });
+                         [](const auto& testCase) { return std::string(vectorLevelName(testCase.param)); });
 
 // ---------------------------------------------------------------------------------------------
 // The sets and the choice of a level

@@ -163,7 +163,7 @@ INSTANTIATE_TEST_SUITE_P(
         BadInput{"GxwZeroChannels", {"gxw", "--channels", "0"}, "--channels"},
         // The version belongs to kqhost, not to a command.
         BadInput{"VersionAfterACommand", {"sizes", "--version"}, "unknown option '--version'"}),
-    [](const auto& info) { return info.param.name; });
+    [](const auto& testCase) { return testCase.param.name; });
 
 TEST(KqhostUsage, NoArgumentsPrintsUsageAndFails) {
     ScratchDir dir;

@@ -216,7 +216,7 @@ INSTANTIATE_TEST_SUITE_P(
         RunCase{"Frame10StatelessDouble", Precision::Double, false, Layout::Frame, 10, true},
         RunCase{"Frame1StatelessSingle", Precision::Single, false, Layout::Frame, 1, false},
         RunCase{"Frame500RunningDouble", Precision::Double, true, Layout::Frame, 500, false}),
-    [](const auto& info) { return info.param.name; });
+    [](const auto& testCase) { return testCase.param.name; });
 
 TEST(KqhostRun, ShippedExampleMatchesItsExpectedOutputExactly) {
     ScratchDir dir;

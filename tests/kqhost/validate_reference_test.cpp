@@ -74,7 +74,7 @@ INSTANTIATE_TEST_SUITE_P(
                                KernelWalk::Kind::RunningChannels, 1, 5},
                       WalkCase{"VectorStateless", portSetup(0, PortShape::Vector, 5, 0.5),
                                KernelWalk::Kind::Stateless, 1, 5}),
-    [](const ::testing::TestParamInfo<WalkCase>& info) { return info.param.name; });
+    [](const ::testing::TestParamInfo<WalkCase>& testCase) { return testCase.param.name; });
 
 TEST(ValidateCutoff, IsTheMagnitudeOfTheToleranceInThePortPrecision) {
     struct Case {
@@ -166,8 +166,8 @@ TEST_P(ValidateReference, SingleRunningChannelRoundsTheCorrectionBetweenSteps) {
 }
 
 INSTANTIATE_TEST_SUITE_P(CopyingAndInPlace, ValidateReference, ::testing::Values(false, true),
-                         [](const ::testing::TestParamInfo<bool>& info) {
-                             return info.param ? "InPlace" : "Copying";
+                         [](const ::testing::TestParamInfo<bool>& testCase) {
+                             return testCase.param ? "InPlace" : "Copying";
                          });
 
 }  // namespace

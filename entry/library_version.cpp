@@ -1,0 +1,8 @@
+// The version, readable in the library file itself (`strings kqphasefix2.so | grep version`), so
+// that a deployed block can be identified without loading it. Read-only data, not an export;
+// `used` keeps it although no code reads it.
+#include "kq_version.h"
+
+namespace {
+[[gnu::used]] constexpr char kLibraryVersion[] = "kqphasefix2 version " KQ_VERSION_STRING;
+}  // namespace
