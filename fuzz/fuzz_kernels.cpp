@@ -1,5 +1,5 @@
-// Fuzz target: the twelve unwrap kernels against a plain reference written here from the
-// documented step, bit for bit (NaN bits included).
+// Fuzz target: the twelve unwrap kernels against a plain reference written here from the wrap
+// step's operation order (kernels/wrap_correction.h), bit for bit (NaN bits included).
 //
 // Each input picks a kernel family (stateless, running per element, running per channel; double or
 // single), the channel or element count, a starting state, and a sequence of calls, each with its
@@ -55,8 +55,8 @@ struct StepConstants<float> {
     static constexpr double kBias = 0.999989986419677734375;
 };
 
-// The step, one binary64 operation per line in the documented order. The turn count is kept as a
-// binary64 whole number (truncation toward zero), as the kernels document for every difference.
+// The step, one binary64 operation per line in the step's operation order. The turn count is kept
+// as a binary64 whole number (truncation toward zero), as the kernels keep it for every difference.
 template <typename T>
 double referenceStep(double previous, double current, double& correction, double cutoff) {
     using K = StepConstants<T>;

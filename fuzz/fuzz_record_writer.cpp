@@ -11,7 +11,7 @@
 // stand-in host's RecordTextWriter (which formats, and so reads, every element) unless the input
 // makes one call return another result; or they are missing.
 //
-// The block's writers are checked against the documented rules: the message and result of each
+// The block's writers are checked against the writers' own rules: the message and result of each
 // failed check, that nothing is forwarded after a failure, the exact arguments of each forwarded
 // pair (a list's double by value as a reference to the same bits, a list's split parts as a
 // SplitValue), the opening and closing texts, and that a service result other than 1 is returned
@@ -307,7 +307,8 @@ struct WriterHost {
         hostInfo.recordWriterContext = &writer;
         hostInfo.writeRecordText = services == 1 ? nullptr : RecordingWriter::writeText;
         hostInfo.writeRecordPair = services == 2 ? nullptr : RecordingWriter::writePair;
-        // Only a pair call is documented to take an instance without a HostInfo.
+        // An instance without a HostInfo only for a pair call, which makes its checks and then
+        // returns 0 without a writer to forward to.
         instance.hostInfo = services == 3 && pairCall ? nullptr : &hostInfo;
         instance.root = in.boolean() ? &separateRoot : &instance;
         writer.injectAt = static_cast<int32_t>(in.range(0, 5));
@@ -333,8 +334,9 @@ struct PairOutcome {
     int32_t columns = 1;
 };
 
-// The documented checks, in order. `valuePresent` is whether the value (for a split kind: the
-// SplitValue, its real part and, with the complex bit, its imaginary part) is there.
+// The pair writer's checks, in the order it makes them. `valuePresent` is whether the value (for a
+// split kind: the SplitValue, its real part and, with the complex bit, its imaginary part) is
+// there.
 PairOutcome expectPair(int32_t kind, const char* name, int32_t typeWord, int32_t rows,
                        int32_t columns, bool valuePresent) {
     PairOutcome out;
@@ -504,8 +506,9 @@ struct EntryArgs {
 };
 
 // Passes the list entries from `Index` on after the arguments gathered so far, each with the
-// arguments of its kind in the documented order, then makes the call. Entries of different kinds
-// but the same argument types share an instantiation, so there are 8 * 8 * 8 complete calls.
+// arguments of its kind in the order the settings writer reads them, then makes the call. Entries
+// of different kinds but the same argument types share an instantiation, so there are 8 * 8 * 8
+// complete calls.
 template <int Index, typename... Args>
 int32_t callSettings(BlockInstance* b, int32_t count, const EntryArgs* entries, Args... args) {
     if constexpr (Index == 3) {
@@ -594,7 +597,7 @@ void runSettingsCall(ByteReader& in, Storage& storage, WriterHost& host) {
         return;
     }
 
-    // Walks the recorded calls along the documented sequence.
+    // Walks the recorded calls along the writer's sequence: opening text, pairs, closing text.
     size_t next = 0;
     auto takeText = [&](const char* text) -> int32_t {
         check(next < calls.size() && calls[next].isText && calls[next].text == text,

@@ -11,7 +11,7 @@
 // and message as a regular file; raw values are exactly the file's values (rounded to binary32 for
 // single precision from .f64); each CSV value of a file read without error is the value of its
 // field as the C library reads it, rounded once to the precision, with the lines and fields of the
-// documented format (blank and '#' lines skipped, CR LF, a byte-order mark); every value is
+// reader's CSV format (blank and '#' lines skipped, CR LF, a byte-order mark); every value is
 // representable in the precision; no call reads past its buffer (exact-size heap buffers) and no
 // file descriptor is left open.
 #include <fcntl.h>
@@ -220,7 +220,7 @@ std::string_view trimmed(std::string_view text) {
     return text;
 }
 
-// The data lines of a CSV file and their fields, as the documented format splits them.
+// The data lines of a CSV file and their fields, as the reader's CSV format splits them.
 std::vector<std::vector<std::string>> csvFields(const std::vector<uint8_t>& bytes) {
     const std::string_view file(reinterpret_cast<const char*>(bytes.data()), bytes.size());
     std::vector<std::vector<std::string>> lines;

@@ -14,7 +14,9 @@ extern "C" {
  *
  * Host call, numLeft < 0: leftArgs[1] holds the BlockInstance* itself (converted to vzArray*), and
  * rightArgs[3] is a real array whose first element is the flag code (HostCallFlag). Nothing else is
- * read. Failures are stored in the root's errorStatus; nothing is raised.
+ * read. Failures are stored in the root's errorStatus; nothing is raised. A host call whose
+ * leftArgs is NULL, or whose leftArgs[1] is NULL, returns at once and touches nothing: there is no
+ * instance to run on or to report to.
  *
  * Command-line call, numLeft >= 0: numRight >= 4 arrays; rightArgs[1] may carry the load-time
  * marker, rightArgs[3] is FLAG (must be the integer 0), rightArgs[4...] are the dialog parameters.

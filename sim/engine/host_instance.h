@@ -46,7 +46,8 @@ class HostInstance {
     std::string takeErrorStatus();
 
     // Settles input port 0: its dimensions (one entry for a one-dimensional vector, two for a
-    // matrix) and frame mode. Output port 0 follows it. Needs the ports declared.
+    // matrix) and frame mode (kFrameModeInherited leaves the mode open, as it is before propagation
+    // has decided it). Output port 0 follows it. Needs the ports declared.
     void propagateInputShape(const std::vector<int32_t>& dims, int32_t frameMode);
 
     // Resolves the inherited sample time of the source.

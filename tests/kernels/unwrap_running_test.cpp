@@ -1,4 +1,4 @@
-// The eight running kernels on documented call sequences: each case runs through the copy and the
+// The eight running kernels on worked call sequences: each case runs through the copy and the
 // in-place kernel of its shape and precision, on guarded buffers, checking the outputs and the
 // Prev, Cumsum and FirstStep left after every call.
 #include <gtest/gtest.h>
@@ -67,12 +67,12 @@ constexpr double kInf = std::numeric_limits<double>::infinity();
 
 class RunningDouble : public ::testing::TestWithParam<RunningCase<double>> {};
 
-TEST_P(RunningDouble, GivesDocumentedBits) {
+TEST_P(RunningDouble, GivesTheWorkedBits) {
     checkRunningCase(GetParam());
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Documented, RunningDouble,
+    WorkedValues, RunningDouble,
     ::testing::Values(
         // The step of -6 across the call boundary gets +2pi.
         RunningCase<double>{"FrameAcrossCallBoundary",
@@ -156,12 +156,12 @@ constexpr float kPiF = 3.1415927f;
 
 class RunningSingle : public ::testing::TestWithParam<RunningCase<float>> {};
 
-TEST_P(RunningSingle, GivesDocumentedBits) {
+TEST_P(RunningSingle, GivesTheWorkedBits) {
     checkRunningCase(GetParam());
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Documented, RunningSingle,
+    WorkedValues, RunningSingle,
     ::testing::Values(
         // Cumsum is rounded to binary32 between the calls (-18.84955644607544 stored as
         // -18.84955596923828), so the second call differs from one call over all eight samples.

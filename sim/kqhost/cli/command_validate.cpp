@@ -29,10 +29,11 @@ namespace {
 constexpr const char* kValidateHelp = R"(usage: kqhost validate [options]
 
 Checks a block library against the block protocol: a few protocol checks first (the sizes
-query, invalid flags, the command-line FLAG messages, a continuous sample time), then N random
-simulations, each driven through the block's kvxFunction by the stand-in host and compared bit
-for bit, NaNs included, with the scalar reference kernels driven the way the block must drive
-them for the port's layout.
+query, invalid flags, the command-line FLAG messages, a continuous sample time, the run-time
+record that start takes and terminate must give back), then N random simulations, each driven
+through the block's kvxFunction by the stand-in host and compared bit for bit, NaNs included,
+with the scalar reference kernels driven the way the block must drive them for the port's
+layout.
 
 Every simulation draws at random: frame based (N x C, N from 1, 2, 3, 7, 16, 17, 256, 1024,
 2027, 4096 or from 1 to 5000) or sample based (a row, a column or a vector of C); C from 1, 2,
