@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "entry/block_identity.h"
+#include "kq_version.h"
 #include "sim/engine/block_error.h"
 #include "sim/kqhost/cli/commands.h"
 #include "sim/kqhost/io/kqhost_error.h"
@@ -14,6 +15,7 @@
 namespace {
 
 constexpr const char* kUsage = R"(usage: kqhost COMMAND [options]
+       kqhost --version
 
 A stand-in simulation host for the )" KQ_BLOCK_NAME
                                R"( phase-unwrap block: it loads the block library
@@ -57,6 +59,10 @@ int main(int argc, char** argv) {
     const std::string_view command = argv[1];
     if (command == "--help" || command == "-h" || command == "help") {
         std::cout << kUsage;
+        return 0;
+    }
+    if (command == "--version") {
+        std::cout << "kqhost " KQ_VERSION_STRING "\n";
         return 0;
     }
     try {

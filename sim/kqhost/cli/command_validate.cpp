@@ -2,12 +2,9 @@
 // with the plain reference of the unwrap.
 #include "sim/kqhost/cli/commands.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
-#include <cstdio>
 #include <iostream>
 #include <limits>
 #include <optional>
@@ -17,6 +14,7 @@
 #include "sim/engine/host_caller.h"
 #include "sim/kqhost/cli/commands.h"
 #include "sim/kqhost/cli/option_parsing.h"
+#include "sim/kqhost/cli/progress_meter.h"
 #include "sim/kqhost/cli/setup_options.h"
 #include "sim/kqhost/io/kqhost_error.h"
 #include "sim/kqhost/validate/validate_protocol.h"
@@ -68,39 +66,6 @@ constexpr size_t kMaxIterations = 1000000000;
 constexpr size_t kFindingLimit = 8;
 constexpr size_t kFindingsPerSimulation = 3;
 
-// Progress on stderr, on a terminal only, redrawn at most four times a second.
-class ValidateProgress {
-  public:
-    ValidateProgress() : enabled_(isatty(STDERR_FILENO) == 1) {}
-
-    void update(size_t done, size_t total) {
-        if (!enabled_) {
-            return;
-        }
-        const Clock::time_point now = Clock::now();
-        if (done < total && now - lastShown_ < std::chrono::milliseconds(250)) {
-            return;
-        }
-        lastShown_ = now;
-        shown_ = true;
-        std::fprintf(stderr, "\rkqhost validate: %zu of %zu simulations", done, total);
-        std::fflush(stderr);
-    }
-
-    void finish() {
-        if (shown_) {
-            std::fprintf(stderr, "\r\033[K");
-            std::fflush(stderr);
-        }
-    }
-
-  private:
-    using Clock = std::chrono::steady_clock;
-    bool enabled_;
-    bool shown_ = false;
-    Clock::time_point lastShown_{};
-};
-
 uint64_t clockSeed() {
     return static_cast<uint64_t>(std::chrono::system_clock::now().time_since_epoch().count());
 }
@@ -144,7 +109,7 @@ int runValidateCommand(const std::vector<std::string>& args) {
 
     const size_t first = onlySimulation.value_or(0);
     const size_t count = onlySimulation ? 1 : iterations;
-    ValidateProgress progress;
+    ProgressMeter progress(ProgressMeter::Clock::duration::zero());
     for (size_t i = 0; i < count; ++i) {
         ValidateRandom random(simulationSeed(runSeed, first + i));
         const ValidateSetup setup = drawValidateSetup(random);
@@ -152,7 +117,7 @@ int runValidateCommand(const std::vector<std::string>& args) {
             runValidateSimulation(caller, hostOptions, setup, random,
                                   std::min(report.findingsToShow(), kFindingsPerSimulation));
         report.addSimulation(first + i, setup, outcome);
-        progress.update(i + 1, count);
+        progress.update("kqhost validate: {} of {} simulations", i + 1, count);
     }
     progress.finish();
     report.print(std::cout);

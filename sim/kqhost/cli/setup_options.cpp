@@ -1,5 +1,7 @@
 #include "sim/kqhost/cli/setup_options.h"
 
+#include <fmt/format.h>
+
 #include <filesystem>
 
 #include "host/data_types.h"
@@ -91,8 +93,8 @@ kq::sim::SimulationSetup toSimulationSetup(const SetupOptions& options, size_t c
         throw KqhostError("--shape applies to sample-based input only; a frame is N x C");
     }
     if (options.frameLen * channels > kMaxPortDimension) {
-        throw KqhostError("the port of " + std::to_string(options.frameLen) + " x " +
-                          std::to_string(channels) + " values is too large");
+        throw KqhostError(
+            fmt::format("the port of {} x {} values is too large", options.frameLen, channels));
     }
     kq::sim::SimulationSetup setup;
     setup.typeId = precision == Precision::Single ? kTypeIdSingle : kTypeIdDouble;
