@@ -341,7 +341,9 @@ TEST_P(KernelLevels, SingleCopyKernelsAcceptOneBufferAsInputAndOutput) {
 
 INSTANTIATE_TEST_SUITE_P(VectorLevels, KernelLevels,
                          ::testing::Values(VectorLevel::Avx2, VectorLevel::Avx512),
-                         [](const auto& testCase) { return std::string(vectorLevelName(testCase.param)); });
+                         [](const auto& testCase) {
+                             return std::string(vectorLevelName(testCase.param));
+                         });
 
 // ---------------------------------------------------------------------------------------------
 // The sets and the choice of a level
