@@ -46,6 +46,7 @@
 #include "entry/error_stubs.h"
 #include "fuzz/byte_reader.h"
 #include "fuzz/fuzz_arrays.h"
+#include "fuzz/fuzz_check.h"
 #include "host/data_types.h"
 #include "host/kvx_function.h"
 #include "sim/engine/host_instance.h"
@@ -55,10 +56,14 @@
 extern "C" void kvxFunction(int32_t numLeft, vzArray* leftArgs[], int32_t numRight,
                             const vzArray* rightArgs[]);
 
+const char* const kqfuzz::kTargetName = "fuzz_host_dispatch";
+
 namespace {
 
 using kqfuzz::ArrayPool;
 using kqfuzz::ByteReader;
+using kqfuzz::check;
+using kqfuzz::fail;
 using kqfuzz::interestingDouble;
 
 constexpr const char* kInvalidFlagMessage = "Invalid flag encountered in veltrano";
@@ -78,33 +83,24 @@ __attribute__((format(printf, 1, 2))) void trace(const char* format, ...) {
     std::fputc('\n', stderr);
 }
 
-[[noreturn]] void fail(const char* what, const std::string& detail = {}) {
-    std::fprintf(stderr, "fuzz_host_dispatch: %s%s%s\n", what, detail.empty() ? "" : ": ",
-                 detail.c_str());
-    std::fflush(stderr);
-    __builtin_trap();
-}
-
-void check(bool condition, const char* what, const std::string& detail = {}) {
-    if (!condition) {
-        fail(what, detail);
-    }
-}
-
 // Every valid flag code, the lifecycle codes several times so that runs get far.
 constexpr int32_t kFlagCodes[] = {
-    kFlagInitializeSampleTimes, kFlagInitializeConditions, kFlagGetTimeOfNextVarHit, kFlagOutputs,
-    kFlagTerminate, kFlagZeroCrossings, kFlagSetWorkWidths, kFlagCheckParameters,
-    kFlagSetInputPortDataType, kFlagSetOutputPortDataType, kFlagSetInputPortWidth,
-    kFlagSetOutputPortWidth, kFlagStart, kFlagProcessParameters, kFlagGXW,
-    kFlagSetInputPortComplexSignal, kFlagSetOutputPortComplexSignal, kFlagSetInputPortSampleTime,
-    kFlagSetOutputPortSampleTime, kFlagSetInputPortDimensionInfo, kFlagSetOutputPortDimensionInfo,
-    kFlagSetInputPortFrameData, kFlagSetDefaultPortDimensionInfo, kFlagSetDefaultPortDataTypes,
-    kFlagSetDefaultPortComplexSignals, kFlagInitializePropagationPass,
+#define KQ_FLAG_CODE(code, Name, Table, slot, form) code,
+    KQ_HOST_CALL_FLAGS(KQ_FLAG_CODE)
+#undef KQ_FLAG_CODE
     // lifecycle codes again
-    kFlagOutputs, kFlagOutputs, kFlagOutputs, kFlagStart, kFlagInitializeConditions,
-    kFlagSetWorkWidths, kFlagSetInputPortDataType, kFlagProcessParameters, kFlagTerminate,
-    kFlagInitializeSampleTimes, kFlagCheckParameters, kFlagGXW};
+    kFlagOutputs,
+    kFlagOutputs,
+    kFlagOutputs,
+    kFlagStart,
+    kFlagInitializeConditions,
+    kFlagSetWorkWidths,
+    kFlagSetInputPortDataType,
+    kFlagProcessParameters,
+    kFlagTerminate,
+    kFlagInitializeSampleTimes,
+    kFlagCheckParameters,
+    kFlagGXW};
 
 // The message the dispatcher itself stores for a code, when the code does not reach the block's
 // hooks: nullptr for the codes that do (their hooks may store their own messages), and "" for the

@@ -30,13 +30,18 @@
 
 #include "entry/gxw_record_writer.h"
 #include "fuzz/byte_reader.h"
+#include "fuzz/fuzz_check.h"
 #include "host/data_types.h"
 #include "host/record_pair.h"
 #include "sim/engine/record_text_writer.h"
 
+const char* const kqfuzz::kTargetName = "fuzz_record_writer";
+
 namespace {
 
 using kqfuzz::ByteReader;
+using kqfuzz::check;
+using kqfuzz::fail;
 
 constexpr const char* kPairKindMessage =
     "Invalid BIWRITE_VALUE_type passed to biWriteGXWNameValuePair";
@@ -51,19 +56,6 @@ constexpr char kClosing[] = "}";
 
 // Entry shape 11 stands for any invalid kind.
 constexpr int kInvalidShape = kNumPairValueKinds;
-
-[[noreturn]] void fail(const char* what, const std::string& detail = {}) {
-    std::fprintf(stderr, "fuzz_record_writer: %s%s%s\n", what, detail.empty() ? "" : ": ",
-                 detail.c_str());
-    std::fflush(stderr);
-    __builtin_trap();
-}
-
-void check(bool condition, const char* what, const std::string& detail = {}) {
-    if (!condition) {
-        fail(what, detail);
-    }
-}
 
 bool isMatrixKind(int32_t kind) {
     return kind == valueDoubleMatrix || kind == valueTypedMatrix || kind == valueSplitMatrix;

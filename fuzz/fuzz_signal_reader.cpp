@@ -32,13 +32,18 @@
 #include <vector>
 
 #include "fuzz/byte_reader.h"
+#include "fuzz/fuzz_check.h"
 #include "sim/kqhost/io/kqhost_error.h"
 #include "sim/kqhost/io/signal_format.h"
 #include "sim/kqhost/io/signal_reader.h"
 
+const char* const kqfuzz::kTargetName = "fuzz_signal_reader";
+
 namespace {
 
 using kqfuzz::ByteReader;
+using kqfuzz::check;
+using kqfuzz::fail;
 using kqhost::Precision;
 using kqhost::SignalFormat;
 
@@ -48,19 +53,6 @@ constexpr size_t kMaxChannels = size_t{1} << 24;
 constexpr size_t kPipeCapacity = 60000;
 // No call is given a buffer larger than this many values.
 constexpr size_t kMaxBufferValues = size_t{1} << 20;
-
-[[noreturn]] void fail(const char* what, const std::string& detail = {}) {
-    std::fprintf(stderr, "fuzz_signal_reader: %s%s%s\n", what, detail.empty() ? "" : ": ",
-                 detail.c_str());
-    std::fflush(stderr);
-    __builtin_trap();
-}
-
-void check(bool condition, const char* what, const std::string& detail = {}) {
-    if (!condition) {
-        fail(what, detail);
-    }
-}
 
 // A file descriptor of this target, closed with it.
 struct OwnedFd {

@@ -29,7 +29,7 @@ struct StatelessCase {
 template <typename T>
 void checkStatelessCase(const StatelessCase<T>& c) {
     for (bool inPlace : {false, true}) {
-        const KernelInfo<T>& kernel = kqtest::findKernel<T>(Shape::kStateless, inPlace);
+        const KernelInfo<T>& kernel = kqtest::findKernel<T>(Shape::Stateless, inPlace);
         SCOPED_TRACE(kernel.name);
         KernelRunner<T> runner(kernel, 0);
         EXPECT_TRUE(sameBits(runner.call(c.in, c.cutoff, c.numChans, c.frameLen), c.out));

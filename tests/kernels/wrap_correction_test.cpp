@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "kernel_test_support.h"
-#include "reference_unwrap.h"
+#include "kernels/reference/unwrap_reference.h"
 
 namespace {
 
@@ -179,7 +179,7 @@ TYPED_TEST(LargeDifference, CorrectsByWholeTurns) {
         EXPECT_TRUE(sameBits(y, static_cast<double>(x) + c));
 
         double refS = 0.0;
-        const double refY = kqtest::referenceStep<T>(v, x, refS, T{0});
+        const double refY = kqref::referenceStep<T>(v, x, refS, T{0});
         EXPECT_TRUE(sameBits(S, refS));
         EXPECT_TRUE(sameBits(y, refY));
     }
@@ -223,7 +223,7 @@ TYPED_TEST(StepAgainstReference, MatchesOnHardValues) {
     for (size_t i = 1; i < samples.size() && failures < 5; ++i) {
         const T cutoff = source.cutoff();
         const double y = wrapCorrection<T>(samples[i - 1], samples[i], S, cutoff);
-        const double refY = kqtest::referenceStep<T>(samples[i - 1], samples[i], refS, cutoff);
+        const double refY = kqref::referenceStep<T>(samples[i - 1], samples[i], refS, cutoff);
         const bool same =
             kqtest::bitsOf(y) == kqtest::bitsOf(refY) && kqtest::bitsOf(S) == kqtest::bitsOf(refS);
         if (!same) {

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "entry/block_identity.h"
 #include "sim/engine/block_library.h"
 #include "sim/engine/host_caller.h"
 #include "sim/engine/simulation.h"
@@ -252,7 +253,7 @@ int runRunCommand(const std::vector<std::string>& args) {
 
     checkEventsWithinRun(options->events, stepsRun);
     if (plot) {
-        plot->writeSvg(*options->plotPath, "kqphasefix2: " + options->inputPath);
+        plot->writeSvg(*options->plotPath, std::string(kBlockName) + ": " + options->inputPath);
     }
     writer->commit();
     return 0;

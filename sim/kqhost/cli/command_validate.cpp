@@ -1,5 +1,5 @@
 // kqhost validate: protocol checks, then N random simulations of the block compared bit for bit
-// with the reference kernels.
+// with the plain reference of the unwrap.
 #include "sim/kqhost/cli/commands.h"
 
 #include <algorithm>
@@ -9,6 +9,7 @@
 #include <limits>
 #include <optional>
 
+#include "entry/block_identity.h"
 #include "sim/engine/block_library.h"
 #include "sim/engine/host_caller.h"
 #include "sim/kqhost/cli/commands.h"
@@ -32,7 +33,7 @@ Checks a block library against the block protocol: a few protocol checks first (
 query, invalid flags, the command-line FLAG messages, a continuous sample time, the run-time
 record that start takes and terminate must give back), then N random simulations, each driven
 through the block's kvxFunction by the stand-in host and compared bit for bit, NaNs included,
-with the scalar reference kernels driven the way the block must drive them for the port's
+with the plain reference of the unwrap walked the way the block must walk the port for its
 layout.
 
 Every simulation draws at random: frame based (N x C, N from 1, 2, 3, 7, 16, 17, 256, 1024,
@@ -48,7 +49,7 @@ input buffer must be unchanged.
 The seed is printed first: the same seed replays the same run.
 
 Options:
-  --block PATH         block library (default: kqphasefix2.so beside kqhost)
+  --block PATH         block library (default: )" KQ_BLOCK_NAME R"(.so beside kqhost)
   --iterations N       number of simulations (default 10000)
   --seed S             seed of the run (default: from the clock)
   --simulation K       run only simulation K of the seed's run, as the summary numbers them
