@@ -3,47 +3,15 @@
 
 #include "kernels/processor_features.h"
 #include "kernels/simd/unwrap_kernels_simd.h"
-#include "kernels/unwrap_kernels.h"
 
 namespace {
 
-constexpr KernelSet kScalarKernels = {
-    unwrapStatelessCopyDbl,        unwrapStatelessInPlaceDbl, unwrapRunningSampleCopyDbl,
-    unwrapRunningSampleInPlaceDbl, unwrapRunningFrameCopyDbl, unwrapRunningFrameInPlaceDbl,
-    unwrapStatelessCopySgl,        unwrapStatelessInPlaceSgl, unwrapRunningSampleCopySgl,
-    unwrapRunningSampleInPlaceSgl, unwrapRunningFrameCopySgl, unwrapRunningFrameInPlaceSgl,
+template <VectorLevel Level>
+constexpr KernelSet kLevelKernels = {
+#define KQ_LEVEL_KERNEL(Name, member, Form, T) .member = levelKernel<Level, KernelForm::Form, T>(),
+    KQ_UNWRAP_KERNELS(KQ_LEVEL_KERNEL)
+#undef KQ_LEVEL_KERNEL
 };
-
-#if defined(__x86_64__)
-constexpr KernelSet kAvx2Kernels = {
-    avx2::unwrapStatelessCopyDbl,     avx2::unwrapStatelessInPlaceDbl,
-    avx2::unwrapRunningSampleCopyDbl, avx2::unwrapRunningSampleInPlaceDbl,
-    avx2::unwrapRunningFrameCopyDbl,  avx2::unwrapRunningFrameInPlaceDbl,
-    avx2::unwrapStatelessCopySgl,     avx2::unwrapStatelessInPlaceSgl,
-    avx2::unwrapRunningSampleCopySgl, avx2::unwrapRunningSampleInPlaceSgl,
-    avx2::unwrapRunningFrameCopySgl,  avx2::unwrapRunningFrameInPlaceSgl,
-};
-
-constexpr KernelSet kAvx512Kernels = {
-    avx512::unwrapStatelessCopyDbl,     avx512::unwrapStatelessInPlaceDbl,
-    avx512::unwrapRunningSampleCopyDbl, avx512::unwrapRunningSampleInPlaceDbl,
-    avx512::unwrapRunningFrameCopyDbl,  avx512::unwrapRunningFrameInPlaceDbl,
-    avx512::unwrapStatelessCopySgl,     avx512::unwrapStatelessInPlaceSgl,
-    avx512::unwrapRunningSampleCopySgl, avx512::unwrapRunningSampleInPlaceSgl,
-    avx512::unwrapRunningFrameCopySgl,  avx512::unwrapRunningFrameInPlaceSgl,
-};
-#endif
-
-#if defined(__aarch64__)
-constexpr KernelSet kNeonKernels = {
-    neon::unwrapStatelessCopyDbl,     neon::unwrapStatelessInPlaceDbl,
-    neon::unwrapRunningSampleCopyDbl, neon::unwrapRunningSampleInPlaceDbl,
-    neon::unwrapRunningFrameCopyDbl,  neon::unwrapRunningFrameInPlaceDbl,
-    neon::unwrapStatelessCopySgl,     neon::unwrapStatelessInPlaceSgl,
-    neon::unwrapRunningSampleCopySgl, neon::unwrapRunningSampleInPlaceSgl,
-    neon::unwrapRunningFrameCopySgl,  neon::unwrapRunningFrameInPlaceSgl,
-};
-#endif
 
 }  // namespace
 
@@ -95,16 +63,16 @@ const KernelSet& kernelsFor(VectorLevel level) {
             break;
 #if defined(__x86_64__)
         case VectorLevel::Avx2:
-            return kAvx2Kernels;
+            return kLevelKernels<VectorLevel::Avx2>;
         case VectorLevel::Avx512:
-            return kAvx512Kernels;
+            return kLevelKernels<VectorLevel::Avx512>;
 #endif
 #if defined(__aarch64__)
         case VectorLevel::Neon:
-            return kNeonKernels;
+            return kLevelKernels<VectorLevel::Neon>;
 #endif
         default:
             break;
     }
-    return kScalarKernels;
+    return kLevelKernels<VectorLevel::Scalar>;
 }
