@@ -29,6 +29,7 @@
 #include "block/unwrap_args.h"
 #include "host/data_types.h"
 #include "host/kvx_function.h"
+#include "kernels/kernel_call.h"
 #include "kernels/vector_level.h"
 #include "sim/engine/block_library.h"
 #include "sim/engine/host_caller.h"
@@ -99,7 +100,7 @@ std::vector<double> wrappedPhase(size_t tracks, size_t length, double step, uint
 // ---------------------------------------------------------------------------------------------
 // Workloads
 
-enum class Shape { Stateless, RunningFrame, RunningSample };
+using Shape = KernelShape;
 
 struct Workload {
     std::string label;
@@ -176,61 +177,20 @@ struct Ring {
 
 // One call of the workload's kernel from `set` on ring buffer k.
 template <typename T>
-struct KernelOf;
-
-template <>
-struct KernelOf<double> {
-    static void call(const KernelSet& s, const Workload& w, Ring<double>& r, size_t k) {
-        constexpr double cut = 3.141592653589793;
-        double* out = r.work[k].data();
-        const double* in = w.inPlace ? out : r.raw[k].data();
-        switch (w.shape) {
-            case Shape::Stateless:
-                w.inPlace ? s.statelessInPlaceDbl(out, cut, w.numChans(), w.frameLen())
-                          : s.statelessCopyDbl(in, out, cut, w.numChans(), w.frameLen());
-                break;
-            case Shape::RunningFrame:
-                w.inPlace ? s.runningFrameInPlaceDbl(out, r.prev.data(), r.cumsum.data(), cut,
-                                                     w.numChans(), w.frameLen(), &r.firstStep)
-                          : s.runningFrameCopyDbl(in, out, r.prev.data(), r.cumsum.data(), cut,
-                                                  w.numChans(), w.frameLen(), &r.firstStep);
-                break;
-            case Shape::RunningSample:
-                w.inPlace ? s.runningSampleInPlaceDbl(out, r.prev.data(), r.cumsum.data(), cut,
-                                                      kElems, &r.firstStep)
-                          : s.runningSampleCopyDbl(in, out, r.prev.data(), r.cumsum.data(), cut,
-                                                   kElems, &r.firstStep);
-                break;
-        }
-    }
-};
-
-template <>
-struct KernelOf<float> {
-    static void call(const KernelSet& s, const Workload& w, Ring<float>& r, size_t k) {
-        constexpr float cut = 3.1415927f;
-        float* out = r.work[k].data();
-        const float* in = w.inPlace ? out : r.raw[k].data();
-        switch (w.shape) {
-            case Shape::Stateless:
-                w.inPlace ? s.statelessInPlaceSgl(out, cut, w.numChans(), w.frameLen())
-                          : s.statelessCopySgl(in, out, cut, w.numChans(), w.frameLen());
-                break;
-            case Shape::RunningFrame:
-                w.inPlace ? s.runningFrameInPlaceSgl(out, r.prev.data(), r.cumsum.data(), cut,
-                                                     w.numChans(), w.frameLen(), &r.firstStep)
-                          : s.runningFrameCopySgl(in, out, r.prev.data(), r.cumsum.data(), cut,
-                                                  w.numChans(), w.frameLen(), &r.firstStep);
-                break;
-            case Shape::RunningSample:
-                w.inPlace ? s.runningSampleInPlaceSgl(out, r.prev.data(), r.cumsum.data(), cut,
-                                                      kElems, &r.firstStep)
-                          : s.runningSampleCopySgl(in, out, r.prev.data(), r.cumsum.data(), cut,
-                                                   kElems, &r.firstStep);
-                break;
-        }
-    }
-};
+void callKernelOf(const KernelSet& set, const Workload& w, Ring<T>& r, size_t k) {
+    constexpr T cut = static_cast<T>(3.141592653589793);
+    T* out = r.work[k].data();
+    runKernel<T>(set, formOf(w.shape, w.inPlace),
+                 {.in = w.inPlace ? out : r.raw[k].data(),
+                  .out = out,
+                  .prev = r.prev.data(),
+                  .cumsum = r.cumsum.data(),
+                  .cutoff = cut,
+                  .numChans = w.numChans(),
+                  .frameLen = w.frameLen(),
+                  .numElems = kElems,
+                  .firstStep = &r.firstStep});
+}
 
 // A column of the table: a vector level's kernels, or memcpy of the same buffers.
 struct Column {
@@ -251,7 +211,7 @@ void runPasses(benchmark::State& state, const Workload& w, const Column& column)
                 std::memcpy(ring.work[k].data(), ring.raw[k].data(),
                             ring.raw[k].size() * sizeof(T));
             } else {
-                KernelOf<T>::call(set, w, ring, k);
+                callKernelOf<T>(set, w, ring, k);
             }
         }
         benchmark::ClobberMemory();

@@ -25,9 +25,11 @@ bool usesState(const BlockInstance* instance) {
     return inputFrameMode(instance) == kFrameModeFrame || isRunning(instance);
 }
 
-// The declared vectors still fit the input: of its type (double or single) and, for the state, as
-// wide as the input needs. A host that changed the input after the work widths must declare them
-// again before start.
+// The declared vectors still fit the input: of its type (double or single) and, for the state, at
+// least as wide as the input needs. They may be wider: a frame mode still inherited when the widths
+// were set gives one element of state per input element, so a 4x3 input gets 12 and, settled frame
+// based, uses the first 3. A host that changed the input after the work widths so that they no
+// longer fit must declare them again before start.
 bool workVectorsFitInput(const BlockInstance* instance) {
     const int32_t typeId = instance->inputPorts[0].typeId;
     if ((typeId != kTypeIdDouble && typeId != kTypeIdSingle) ||
@@ -40,8 +42,8 @@ bool workVectorsFitInput(const BlockInstance* instance) {
     const int32_t width = stateWidth(instance);
     const WorkVectorRecord* records = instance->workVectors;
     return workVectorType(instance, kWorkPrev) == typeId &&
-           workVectorType(instance, kWorkCumsum) == typeId && records[kWorkPrev].width == width &&
-           records[kWorkCumsum].width == width &&
+           workVectorType(instance, kWorkCumsum) == typeId && records[kWorkPrev].width >= width &&
+           records[kWorkCumsum].width >= width &&
            workVectorType(instance, kWorkFirstStep) == kTypeIdBoolean;
 }
 

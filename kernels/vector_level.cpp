@@ -2,36 +2,15 @@
 #include "kernels/vector_level.h"
 
 #include "kernels/simd/unwrap_kernels_simd.h"
-#include "kernels/unwrap_kernels.h"
 
 namespace {
 
-constexpr KernelSet kScalarKernels = {
-    unwrapStatelessCopyDbl,        unwrapStatelessInPlaceDbl, unwrapRunningSampleCopyDbl,
-    unwrapRunningSampleInPlaceDbl, unwrapRunningFrameCopyDbl, unwrapRunningFrameInPlaceDbl,
-    unwrapStatelessCopySgl,        unwrapStatelessInPlaceSgl, unwrapRunningSampleCopySgl,
-    unwrapRunningSampleInPlaceSgl, unwrapRunningFrameCopySgl, unwrapRunningFrameInPlaceSgl,
+template <VectorLevel Level>
+constexpr KernelSet kLevelKernels = {
+#define KQ_LEVEL_KERNEL(Name, member, Form, T) .member = levelKernel<Level, KernelForm::Form, T>(),
+    KQ_UNWRAP_KERNELS(KQ_LEVEL_KERNEL)
+#undef KQ_LEVEL_KERNEL
 };
-
-#if defined(__x86_64__)
-constexpr KernelSet kAvx2Kernels = {
-    avx2::unwrapStatelessCopyDbl,     avx2::unwrapStatelessInPlaceDbl,
-    avx2::unwrapRunningSampleCopyDbl, avx2::unwrapRunningSampleInPlaceDbl,
-    avx2::unwrapRunningFrameCopyDbl,  avx2::unwrapRunningFrameInPlaceDbl,
-    avx2::unwrapStatelessCopySgl,     avx2::unwrapStatelessInPlaceSgl,
-    avx2::unwrapRunningSampleCopySgl, avx2::unwrapRunningSampleInPlaceSgl,
-    avx2::unwrapRunningFrameCopySgl,  avx2::unwrapRunningFrameInPlaceSgl,
-};
-
-constexpr KernelSet kAvx512Kernels = {
-    avx512::unwrapStatelessCopyDbl,     avx512::unwrapStatelessInPlaceDbl,
-    avx512::unwrapRunningSampleCopyDbl, avx512::unwrapRunningSampleInPlaceDbl,
-    avx512::unwrapRunningFrameCopyDbl,  avx512::unwrapRunningFrameInPlaceDbl,
-    avx512::unwrapStatelessCopySgl,     avx512::unwrapStatelessInPlaceSgl,
-    avx512::unwrapRunningSampleCopySgl, avx512::unwrapRunningSampleInPlaceSgl,
-    avx512::unwrapRunningFrameCopySgl,  avx512::unwrapRunningFrameInPlaceSgl,
-};
-#endif
 
 }  // namespace
 
@@ -81,12 +60,12 @@ const KernelSet& kernelsFor(VectorLevel level) {
         case VectorLevel::Scalar:
             break;
         case VectorLevel::Avx2:
-            return kAvx2Kernels;
+            return kLevelKernels<VectorLevel::Avx2>;
         case VectorLevel::Avx512:
-            return kAvx512Kernels;
+            return kLevelKernels<VectorLevel::Avx512>;
     }
 #else
     (void)level;
 #endif
-    return kScalarKernels;
+    return kLevelKernels<VectorLevel::Scalar>;
 }

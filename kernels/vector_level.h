@@ -13,7 +13,7 @@
 
 #include <array>
 
-#include "kernels/unwrap_kernels.h"
+#include "kernels/kernel_list.h"
 
 enum class VectorLevel { Scalar, Avx2, Avx512 };
 
@@ -30,20 +30,13 @@ bool vectorLevelAvailable(VectorLevel level);
 // The fastest available level, asked of the processor at every call.
 VectorLevel bestVectorLevel();
 
-// The twelve kernels of one level, with the signatures of kernels/unwrap_kernels.h.
+// The twelve kernels of one level, with the signatures of kernels/unwrap_kernels.h; one member per
+// entry of KQ_UNWRAP_KERNELS (statelessCopyDbl ... runningFrameInPlaceSgl), in its order.
 struct KernelSet {
-    decltype(&unwrapStatelessCopyDbl) statelessCopyDbl;
-    decltype(&unwrapStatelessInPlaceDbl) statelessInPlaceDbl;
-    decltype(&unwrapRunningSampleCopyDbl) runningSampleCopyDbl;
-    decltype(&unwrapRunningSampleInPlaceDbl) runningSampleInPlaceDbl;
-    decltype(&unwrapRunningFrameCopyDbl) runningFrameCopyDbl;
-    decltype(&unwrapRunningFrameInPlaceDbl) runningFrameInPlaceDbl;
-    decltype(&unwrapStatelessCopySgl) statelessCopySgl;
-    decltype(&unwrapStatelessInPlaceSgl) statelessInPlaceSgl;
-    decltype(&unwrapRunningSampleCopySgl) runningSampleCopySgl;
-    decltype(&unwrapRunningSampleInPlaceSgl) runningSampleInPlaceSgl;
-    decltype(&unwrapRunningFrameCopySgl) runningFrameCopySgl;
-    decltype(&unwrapRunningFrameInPlaceSgl) runningFrameInPlaceSgl;
+// NOLINTNEXTLINE(bugprone-macro-parentheses): `member` is a declarator.
+#define KQ_KERNEL_SET_MEMBER(Name, member, Form, T) KernelFn<KernelForm::Form, T>* member;
+    KQ_UNWRAP_KERNELS(KQ_KERNEL_SET_MEMBER)
+#undef KQ_KERNEL_SET_MEMBER
 };
 
 // The kernels of `level`; the scalar set (the functions of kernels/unwrap_kernels.h) for a level

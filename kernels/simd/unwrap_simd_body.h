@@ -36,43 +36,19 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "kernels/unwrap_kernels.h"
+#include "kernels/first_step.h"
+#include "kernels/kernel_list.h"
 #include "kernels/wrap_correction.h"
 
 namespace unwrap_simd {
 
 namespace {
 
-// The scalar kernels, compiled for any x86-64, by data type, for calls whose channels are shorter
-// than one block: there, setting up the lanes and the partial loads and stores cost more than the
-// samples themselves. The copy kernels also work in place. (Local to each including unit, like
-// everything here that does not take the lane set.)
-inline void scalarStateless(const double* in, double* out, double cutoff, int32_t numChans,
-                            int32_t frameLen) {
-    unwrapStatelessCopyDbl(in, out, cutoff, numChans, frameLen);
-}
-inline void scalarStateless(const float* in, float* out, float cutoff, int32_t numChans,
-                            int32_t frameLen) {
-    unwrapStatelessCopySgl(in, out, cutoff, numChans, frameLen);
-}
-inline void scalarRunningFrame(const double* in, double* out, double* prev, double* cumsum,
-                               double cutoff, int32_t numChans, int32_t frameLen,
-                               uint8_t* firstStep) {
-    unwrapRunningFrameCopyDbl(in, out, prev, cumsum, cutoff, numChans, frameLen, firstStep);
-}
-inline void scalarRunningFrame(const float* in, float* out, float* prev, float* cumsum,
-                               float cutoff, int32_t numChans, int32_t frameLen,
-                               uint8_t* firstStep) {
-    unwrapRunningFrameCopySgl(in, out, prev, cumsum, cutoff, numChans, frameLen, firstStep);
-}
-inline void scalarRunningSample(const double* in, double* out, double* prev, double* cumsum,
-                                double cutoff, int32_t numElems, uint8_t* firstStep) {
-    unwrapRunningSampleCopyDbl(in, out, prev, cumsum, cutoff, numElems, firstStep);
-}
-inline void scalarRunningSample(const float* in, float* out, float* prev, float* cumsum,
-                                float cutoff, int32_t numElems, uint8_t* firstStep) {
-    unwrapRunningSampleCopySgl(in, out, prev, cumsum, cutoff, numElems, firstStep);
-}
+// The scalar kernel of a copying form, for calls whose channels are shorter than one block: there,
+// setting up the lanes and the partial loads and stores cost more than the samples themselves.
+// The copy kernels also work in place.
+template <KernelForm F, typename T>
+inline constexpr KernelFn<F, T>* kScalarFallback = ScalarKernel<F, T>::fn;
 
 }  // namespace
 
@@ -611,7 +587,8 @@ void unwrapStateless(const T* in, T* out, T cutoff, int32_t numChans, int32_t fr
     }
     const std::ptrdiff_t rest = static_cast<std::ptrdiff_t>(j) * frameLen;
     if (frameLen <= W) {
-        scalarStateless(in + rest, out + rest, cutoff, numChans - j, frameLen);
+        kScalarFallback<KernelForm::StatelessCopy, T>(in + rest, out + rest, cutoff, numChans - j,
+                                                      frameLen);
         return;
     }
     for (; j < numChans; ++j) {
@@ -631,18 +608,11 @@ void unwrapRunningFrame(const T* in, T* out, T* prev, T* cumsum, T cutoff, int32
     constexpr int32_t W = L::kLanes;
     constexpr unsigned kAll = (1u << W) - 1u;
     if (frameLen < W && numChans < W) {
-        scalarRunningFrame(in, out, prev, cumsum, cutoff, numChans, frameLen, firstStep);
+        kScalarFallback<KernelForm::RunningFrameCopy, T>(in, out, prev, cumsum, cutoff, numChans,
+                                                         frameLen, firstStep);
         return;
     }
-    if (*firstStep != 0) {
-        if (frameLen > 0) {
-            for (int32_t j = 0; j < numChans; ++j) {
-                cumsum[j] = T{0};
-                prev[j] = in[static_cast<std::ptrdiff_t>(j) * frameLen];
-            }
-        }
-        *firstStep = 0;
-    }
+    seedFirstStep(in, prev, cumsum, numChans, frameLen, firstStep);
     if (frameLen <= 0) {
         return;
     }
@@ -671,8 +641,8 @@ void unwrapRunningFrame(const T* in, T* out, T* prev, T* cumsum, T cutoff, int32
     }
     if (frameLen < W) {
         const std::ptrdiff_t rest = static_cast<std::ptrdiff_t>(j) * frameLen;
-        scalarRunningFrame(in + rest, out + rest, prev + j, cumsum + j, cutoff, numChans - j,
-                           frameLen, firstStep);
+        kScalarFallback<KernelForm::RunningFrameCopy, T>(
+            in + rest, out + rest, prev + j, cumsum + j, cutoff, numChans - j, frameLen, firstStep);
         return;
     }
     for (; j < numChans; ++j) {
@@ -694,16 +664,11 @@ void unwrapRunningSample(const T* in, T* out, T* prev, T* cumsum, T cutoff, int3
     using Vec = typename L::Vec;
     constexpr int32_t W = L::kLanes;
     if (numElems < W) {
-        scalarRunningSample(in, out, prev, cumsum, cutoff, numElems, firstStep);
+        kScalarFallback<KernelForm::RunningSampleCopy, T>(in, out, prev, cumsum, cutoff, numElems,
+                                                          firstStep);
         return;
     }
-    if (*firstStep != 0) {
-        for (int32_t i = 0; i < numElems; ++i) {
-            cumsum[i] = T{0};
-            prev[i] = in[i];
-        }
-        *firstStep = 0;
-    }
+    seedFirstStep(in, prev, cumsum, numElems, 1, firstStep);
     const StepConstants<L, T> k(cutoff);
     constexpr unsigned kAll = (1u << W) - 1u;
     int32_t i = 0;
@@ -739,67 +704,28 @@ void unwrapRunningSample(const T* in, T* out, T* prev, T* cumsum, T cutoff, int3
     }
 }
 
-}  // namespace unwrap_simd
-
-// The twelve kernels of one level, in the namespace of the including translation unit, under the
-// names of the scalar kernels. Lanes is that unit's lane set.
-#define KQ_DEFINE_UNWRAP_KERNELS(Lanes)                                                            \
-    void unwrapStatelessCopyDbl(const double* in, double* out, double cutoff, int32_t numChans,    \
-                                int32_t frameLen) {                                                \
-        unwrap_simd::unwrapStateless<Lanes, double>(in, out, cutoff, numChans, frameLen);          \
-    }                                                                                              \
-    void unwrapStatelessInPlaceDbl(double* buf, double cutoff, int32_t numChans,                   \
-                                   int32_t frameLen) {                                             \
-        unwrap_simd::unwrapStateless<Lanes, double>(buf, buf, cutoff, numChans, frameLen);         \
-    }                                                                                              \
-    void unwrapStatelessCopySgl(const float* in, float* out, float cutoff, int32_t numChans,       \
-                                int32_t frameLen) {                                                \
-        unwrap_simd::unwrapStateless<Lanes, float>(in, out, cutoff, numChans, frameLen);           \
-    }                                                                                              \
-    void unwrapStatelessInPlaceSgl(float* buf, float cutoff, int32_t numChans, int32_t frameLen) { \
-        unwrap_simd::unwrapStateless<Lanes, float>(buf, buf, cutoff, numChans, frameLen);          \
-    }                                                                                              \
-    void unwrapRunningSampleCopyDbl(const double* in, double* out, double* prev, double* cumsum,   \
-                                    double cutoff, int32_t numElems, uint8_t* firstStep) {         \
-        unwrap_simd::unwrapRunningSample<Lanes, double>(in, out, prev, cumsum, cutoff, numElems,   \
-                                                        firstStep);                                \
-    }                                                                                              \
-    void unwrapRunningSampleInPlaceDbl(double* buf, double* prev, double* cumsum, double cutoff,   \
-                                       int32_t numElems, uint8_t* firstStep) {                     \
-        unwrap_simd::unwrapRunningSample<Lanes, double>(buf, buf, prev, cumsum, cutoff, numElems,  \
-                                                        firstStep);                                \
-    }                                                                                              \
-    void unwrapRunningSampleCopySgl(const float* in, float* out, float* prev, float* cumsum,       \
-                                    float cutoff, int32_t numElems, uint8_t* firstStep) {          \
-        unwrap_simd::unwrapRunningSample<Lanes, float>(in, out, prev, cumsum, cutoff, numElems,    \
-                                                       firstStep);                                 \
-    }                                                                                              \
-    void unwrapRunningSampleInPlaceSgl(float* buf, float* prev, float* cumsum, float cutoff,       \
-                                       int32_t numElems, uint8_t* firstStep) {                     \
-        unwrap_simd::unwrapRunningSample<Lanes, float>(buf, buf, prev, cumsum, cutoff, numElems,   \
-                                                       firstStep);                                 \
-    }                                                                                              \
-    void unwrapRunningFrameCopyDbl(const double* in, double* out, double* prev, double* cumsum,    \
-                                   double cutoff, int32_t numChans, int32_t frameLen,              \
-                                   uint8_t* firstStep) {                                           \
-        unwrap_simd::unwrapRunningFrame<Lanes, double>(in, out, prev, cumsum, cutoff, numChans,    \
-                                                       frameLen, firstStep);                       \
-    }                                                                                              \
-    void unwrapRunningFrameInPlaceDbl(double* buf, double* prev, double* cumsum, double cutoff,    \
-                                      int32_t numChans, int32_t frameLen, uint8_t* firstStep) {    \
-        unwrap_simd::unwrapRunningFrame<Lanes, double>(buf, buf, prev, cumsum, cutoff, numChans,   \
-                                                       frameLen, firstStep);                       \
-    }                                                                                              \
-    void unwrapRunningFrameCopySgl(const float* in, float* out, float* prev, float* cumsum,        \
-                                   float cutoff, int32_t numChans, int32_t frameLen,               \
-                                   uint8_t* firstStep) {                                           \
-        unwrap_simd::unwrapRunningFrame<Lanes, float>(in, out, prev, cumsum, cutoff, numChans,     \
-                                                      frameLen, firstStep);                        \
-    }                                                                                              \
-    void unwrapRunningFrameInPlaceSgl(float* buf, float* prev, float* cumsum, float cutoff,        \
-                                      int32_t numChans, int32_t frameLen, uint8_t* firstStep) {    \
-        unwrap_simd::unwrapRunningFrame<Lanes, float>(buf, buf, prev, cumsum, cutoff, numChans,    \
-                                                      frameLen, firstStep);                        \
+// A kernel of form F on its own arguments, run by the body of its shape: an in-place kernel's one
+// buffer is the body's input and output.
+template <typename L, KernelShape S, typename T, class... Rest>
+[[gnu::always_inline]] inline void runShape(const T* in, T* out, Rest... rest) {
+    if constexpr (S == KernelShape::Stateless) {
+        unwrapStateless<L, T>(in, out, rest...);
+    } else if constexpr (S == KernelShape::RunningSample) {
+        unwrapRunningSample<L, T>(in, out, rest...);
+    } else {
+        unwrapRunningFrame<L, T>(in, out, rest...);
     }
+}
+
+template <typename L, KernelForm F, typename T, class First, class... Rest>
+[[gnu::always_inline]] inline void runInForm(First first, Rest... rest) {
+    if constexpr (isInPlace(F)) {
+        runShape<L, shapeOf(F), T>(first, first, rest...);
+    } else {
+        runShape<L, shapeOf(F), T>(first, rest...);
+    }
+}
+
+}  // namespace unwrap_simd
 
 #endif

@@ -39,78 +39,6 @@ using kqtest::sameBits;
 using kqtest::Shape;
 
 // ---------------------------------------------------------------------------------------------
-// A level's kernels behind the catalogue's calling form
-
-// The KernelSet members of one precision, in catalogue order.
-template <typename T>
-struct SetMembers;
-
-template <>
-struct SetMembers<double> {
-    static constexpr auto statelessCopy = &KernelSet::statelessCopyDbl;
-    static constexpr auto statelessInPlace = &KernelSet::statelessInPlaceDbl;
-    static constexpr auto sampleCopy = &KernelSet::runningSampleCopyDbl;
-    static constexpr auto sampleInPlace = &KernelSet::runningSampleInPlaceDbl;
-    static constexpr auto frameCopy = &KernelSet::runningFrameCopyDbl;
-    static constexpr auto frameInPlace = &KernelSet::runningFrameInPlaceDbl;
-};
-
-template <>
-struct SetMembers<float> {
-    static constexpr auto statelessCopy = &KernelSet::statelessCopySgl;
-    static constexpr auto statelessInPlace = &KernelSet::statelessInPlaceSgl;
-    static constexpr auto sampleCopy = &KernelSet::runningSampleCopySgl;
-    static constexpr auto sampleInPlace = &KernelSet::runningSampleInPlaceSgl;
-    static constexpr auto frameCopy = &KernelSet::runningFrameCopySgl;
-    static constexpr auto frameInPlace = &KernelSet::runningFrameInPlaceSgl;
-};
-
-template <VectorLevel Level, typename T>
-const std::array<KernelInfo<T>, 6>& levelCatalogue() {
-    using M = SetMembers<T>;
-    static const std::array<KernelInfo<T>, 6> catalogue{{
-        {"stateless copy", Shape::kStateless, false,
-         [](const T* in, T* out, T*, T*, T cut, int32_t nc, int32_t fl, uint8_t*) {
-             (kernelsFor(Level).*M::statelessCopy)(in, out, cut, nc, fl);
-         }},
-        {"stateless in place", Shape::kStateless, true,
-         [](const T*, T* out, T*, T*, T cut, int32_t nc, int32_t fl, uint8_t*) {
-             (kernelsFor(Level).*M::statelessInPlace)(out, cut, nc, fl);
-         }},
-        {"running per-element copy", Shape::kRunningSample, false,
-         [](const T* in, T* out, T* prev, T* cs, T cut, int32_t nc, int32_t fl, uint8_t* fs) {
-             (kernelsFor(Level).*M::sampleCopy)(in, out, prev, cs, cut, nc * fl, fs);
-         }},
-        {"running per-element in place", Shape::kRunningSample, true,
-         [](const T*, T* out, T* prev, T* cs, T cut, int32_t nc, int32_t fl, uint8_t* fs) {
-             (kernelsFor(Level).*M::sampleInPlace)(out, prev, cs, cut, nc * fl, fs);
-         }},
-        {"running per-channel copy", Shape::kRunningFrame, false,
-         [](const T* in, T* out, T* prev, T* cs, T cut, int32_t nc, int32_t fl, uint8_t* fs) {
-             (kernelsFor(Level).*M::frameCopy)(in, out, prev, cs, cut, nc, fl, fs);
-         }},
-        {"running per-channel in place", Shape::kRunningFrame, true,
-         [](const T*, T* out, T* prev, T* cs, T cut, int32_t nc, int32_t fl, uint8_t* fs) {
-             (kernelsFor(Level).*M::frameInPlace)(out, prev, cs, cut, nc, fl, fs);
-         }},
-    }};
-    return catalogue;
-}
-
-template <typename T>
-const std::array<KernelInfo<T>, 6>& catalogueFor(VectorLevel level) {
-    switch (level) {
-        case VectorLevel::Scalar:
-            break;
-        case VectorLevel::Avx2:
-            return levelCatalogue<VectorLevel::Avx2, T>();
-        case VectorLevel::Avx512:
-            return levelCatalogue<VectorLevel::Avx512, T>();
-    }
-    return levelCatalogue<VectorLevel::Scalar, T>();
-}
-
-// ---------------------------------------------------------------------------------------------
 // Signals
 
 // Hard values, each placed alone, and hard steps, each a pair (a zero, then the step) so that the
@@ -265,13 +193,13 @@ void checkLengthsAlignmentsAndHardValues(VectorLevel level, uint64_t seed) {
     const size_t pieceCount = hardPieces<T>().size();
     for (size_t k = 0; k < 6; ++k) {
         const KernelInfo<T>& scalarKernel = kqtest::kernelCatalogue<T>()[k];
-        const KernelInfo<T>& fastKernel = catalogueFor<T>(level)[k];
+        const KernelInfo<T>& fastKernel = kqtest::kernelCatalogue<T>(level)[k];
         for (size_t misalign : {0, 1}) {
             for (int32_t length : kLengths) {
                 const bool longOne = length > 100000;
                 // 9 channels: groups side by side at every level, and one channel left over.
                 for (int32_t numChans : {1, 3, 9}) {
-                    if (numChans > 1 && (longOne || scalarKernel.shape == Shape::kRunningSample)) {
+                    if (numChans > 1 && (longOne || scalarKernel.shape == Shape::RunningSample)) {
                         continue;  // per-element kernels see length elements, whatever numChans
                     }
                     const int trials = longOne ? 5 : static_cast<int>(pieceCount);
@@ -284,7 +212,7 @@ void checkLengthsAlignmentsAndHardValues(VectorLevel level, uint64_t seed) {
                             kqtest::stateLength(scalarKernel.shape, numChans, length);
                         KernelRunner<T> scalar(scalarKernel, stateLen, misalign);
                         KernelRunner<T> fast(fastKernel, stateLen, misalign);
-                        const int calls = scalarKernel.shape == Shape::kStateless ? 1 : 3;
+                        const int calls = scalarKernel.shape == Shape::Stateless ? 1 : 3;
                         for (int call = 0; call < calls; ++call) {
                             SCOPED_TRACE(::testing::Message() << "call " << call);
                             const T cutoff =
@@ -317,12 +245,12 @@ void checkRandomSplits(VectorLevel level, uint64_t seed) {
     const std::vector<T> cutoffs = trialCutoffs<T>();
     for (size_t k = 2; k < 6; ++k) {
         const KernelInfo<T>& scalarKernel = kqtest::kernelCatalogue<T>()[k];
-        const KernelInfo<T>& fastKernel = catalogueFor<T>(level)[k];
+        const KernelInfo<T>& fastKernel = kqtest::kernelCatalogue<T>(level)[k];
         for (int trial = 0; trial < 30; ++trial) {
             SCOPED_TRACE(::testing::Message()
                          << scalarKernel.name << " at " << vectorLevelName(level) << ", seed "
                          << seed << ", trial " << trial);
-            const bool perChannel = scalarKernel.shape == Shape::kRunningFrame;
+            const bool perChannel = scalarKernel.shape == Shape::RunningFrame;
             const int32_t numChans = perChannel ? source.intIn(1, 19) : source.intIn(1, 80);
             const size_t misalign = static_cast<size_t>(source.intIn(0, 7));
             KernelRunner<T> scalar(scalarKernel, static_cast<size_t>(numChans), misalign);
@@ -383,8 +311,8 @@ void checkAnyStartingState(VectorLevel level, uint64_t seed) {
     const std::vector<T> cutoffs = trialCutoffs<T>();
     for (size_t k = 2; k < 6; ++k) {
         const KernelInfo<T>& scalarKernel = kqtest::kernelCatalogue<T>()[k];
-        const KernelInfo<T>& fastKernel = catalogueFor<T>(level)[k];
-        const bool perChannel = scalarKernel.shape == Shape::kRunningFrame;
+        const KernelInfo<T>& fastKernel = kqtest::kernelCatalogue<T>(level)[k];
+        const bool perChannel = scalarKernel.shape == Shape::RunningFrame;
         for (int32_t numChans : {4, 9, 17}) {
             for (int32_t frameLen : {1, 5, 70, 200}) {
                 for (int trial = 0; trial < 10; ++trial) {
@@ -435,7 +363,7 @@ void checkCopyOntoItself(VectorLevel level, uint64_t seed) {
     HardSignalSource<T> source(seed);
     const std::vector<T> cutoffs = trialCutoffs<T>();
     for (size_t k : {size_t{0}, size_t{2}, size_t{4}}) {
-        const KernelInfo<T>& fastCopy = catalogueFor<T>(level)[k];
+        const KernelInfo<T>& fastCopy = kqtest::kernelCatalogue<T>(level)[k];
         const KernelInfo<T>& scalarInPlace = kqtest::kernelCatalogue<T>()[k + 1];
         for (int32_t length : kLengths) {
             if (length > 100000) {
@@ -445,7 +373,7 @@ void checkCopyOntoItself(VectorLevel level, uint64_t seed) {
                 SCOPED_TRACE(::testing::Message()
                              << fastCopy.name << " at " << vectorLevelName(level) << ", length "
                              << length << ", seed " << seed << ", trial " << trial);
-                const int32_t numChans = fastCopy.shape == Shape::kRunningSample ? 1 : 2;
+                const int32_t numChans = fastCopy.shape == Shape::RunningSample ? 1 : 2;
                 const size_t stateLen = kqtest::stateLength(fastCopy.shape, numChans, length);
                 KernelRunner<T> scalar(scalarInPlace, stateLen, 1);
                 for (int call = 0; call < 2; ++call) {
@@ -465,7 +393,7 @@ void checkCopyOntoItself(VectorLevel level, uint64_t seed) {
                                   numChans, length, &firstStep);
                     ASSERT_TRUE(buffer.guardsIntact());
                     ASSERT_TRUE(sameBits(buffer.values(), expected)) << "call " << call;
-                    if (fastCopy.shape != Shape::kStateless) {
+                    if (fastCopy.shape != Shape::Stateless) {
                         ASSERT_TRUE(sameBits(prev.values(), scalar.prev())) << "Prev";
                         ASSERT_TRUE(sameBits(cumsum.values(), scalar.cumsum())) << "Cumsum";
                         ASSERT_EQ(firstStep, scalar.firstStep());
@@ -495,34 +423,18 @@ INSTANTIATE_TEST_SUITE_P(VectorLevels, KernelLevels,
 
 TEST(KernelSets, ScalarSetIsTheReferenceKernels) {
     const KernelSet& s = kernelsFor(VectorLevel::Scalar);
-    EXPECT_EQ(s.statelessCopyDbl, &unwrapStatelessCopyDbl);
-    EXPECT_EQ(s.statelessInPlaceDbl, &unwrapStatelessInPlaceDbl);
-    EXPECT_EQ(s.runningSampleCopyDbl, &unwrapRunningSampleCopyDbl);
-    EXPECT_EQ(s.runningSampleInPlaceDbl, &unwrapRunningSampleInPlaceDbl);
-    EXPECT_EQ(s.runningFrameCopyDbl, &unwrapRunningFrameCopyDbl);
-    EXPECT_EQ(s.runningFrameInPlaceDbl, &unwrapRunningFrameInPlaceDbl);
-    EXPECT_EQ(s.statelessCopySgl, &unwrapStatelessCopySgl);
-    EXPECT_EQ(s.statelessInPlaceSgl, &unwrapStatelessInPlaceSgl);
-    EXPECT_EQ(s.runningSampleCopySgl, &unwrapRunningSampleCopySgl);
-    EXPECT_EQ(s.runningSampleInPlaceSgl, &unwrapRunningSampleInPlaceSgl);
-    EXPECT_EQ(s.runningFrameCopySgl, &unwrapRunningFrameCopySgl);
-    EXPECT_EQ(s.runningFrameInPlaceSgl, &unwrapRunningFrameInPlaceSgl);
+#define KQ_EXPECT_SCALAR_KERNEL(Name, member, Form, T) EXPECT_EQ(s.member, &unwrap##Name);
+    KQ_UNWRAP_KERNELS(KQ_EXPECT_SCALAR_KERNEL)
+#undef KQ_EXPECT_SCALAR_KERNEL
 }
 
-// The twelve entries of a set as addresses, in catalogue order.
+// The twelve entries of a set as addresses, in list order.
 std::vector<const void*> entriesOf(const KernelSet& s) {
-    return {reinterpret_cast<const void*>(s.statelessCopyDbl),
-            reinterpret_cast<const void*>(s.statelessInPlaceDbl),
-            reinterpret_cast<const void*>(s.runningSampleCopyDbl),
-            reinterpret_cast<const void*>(s.runningSampleInPlaceDbl),
-            reinterpret_cast<const void*>(s.runningFrameCopyDbl),
-            reinterpret_cast<const void*>(s.runningFrameInPlaceDbl),
-            reinterpret_cast<const void*>(s.statelessCopySgl),
-            reinterpret_cast<const void*>(s.statelessInPlaceSgl),
-            reinterpret_cast<const void*>(s.runningSampleCopySgl),
-            reinterpret_cast<const void*>(s.runningSampleInPlaceSgl),
-            reinterpret_cast<const void*>(s.runningFrameCopySgl),
-            reinterpret_cast<const void*>(s.runningFrameInPlaceSgl)};
+    return {
+#define KQ_ENTRY_ADDRESS(Name, member, Form, T) reinterpret_cast<const void*>(s.member),
+        KQ_UNWRAP_KERNELS(KQ_ENTRY_ADDRESS)
+#undef KQ_ENTRY_ADDRESS
+    };
 }
 
 // Each available level has twelve kernels of its own: none is missing, shared with another
@@ -535,11 +447,13 @@ TEST(KernelSets, EveryAvailableLevelHasKernelsOfItsOwn) {
             continue;
         }
         SCOPED_TRACE(vectorLevelName(level));
-        for (const void* entry : entriesOf(kernelsFor(level))) {
+        const std::vector<const void*> entries = entriesOf(kernelsFor(level));
+        EXPECT_EQ(entries.size(), static_cast<size_t>(kNumKernels));
+        for (const void* entry : entries) {
             EXPECT_NE(entry, nullptr);
             seen.insert(entry);
         }
-        expected += entriesOf(kernelsFor(level)).size();
+        expected += entries.size();
     }
     EXPECT_EQ(seen.size(), expected);
 }

@@ -2,6 +2,7 @@
 #include <climits>
 #include <string>
 
+#include "entry/block_identity.h"
 #include "sim/kqhost/cli/commands.h"
 
 namespace kqhost {
@@ -10,11 +11,11 @@ std::string defaultBlockPath() {
     char self[PATH_MAX];
     const ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
     if (length <= 0) {
-        return "kqphasefix2.so";
+        return kBlockName + std::string(".so");
     }
     std::string path(self, static_cast<size_t>(length));
     const size_t slash = path.rfind('/');
-    return path.substr(0, slash + 1) + "kqphasefix2.so";
+    return path.substr(0, slash + 1) + kBlockName + ".so";
 }
 
 }  // namespace kqhost
