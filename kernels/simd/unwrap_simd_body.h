@@ -74,12 +74,10 @@ struct StepConstants {
           calmLimit(L::broadcast(kCalmLimit)),
           calmRawBelow(L::broadcastRaw(static_cast<T>(cut >= kCalmCutoff ? kCalmRawStep : 0.0))) {}
 
-    // A calm difference, |d| < 3: then u = d + pi lies in (0.14, 6.15), so t lies in (0, 1), k is
-    // 0 and p = (d + pi) - pi; c = p - d is the rounding residue of those two operations, below
-    // 7e-16 since |u| < 8. So no correction is taken when the cutoff is at least 1e-15; with a
-    // smaller (or NaN) cutoff no difference counts as calm.
-    static constexpr double kCalmStep = 3.0;
-    static constexpr double kCalmCutoff = 1e-15;
+    // A calm difference (kernels/wrap_correction.h) takes no correction; with a cutoff below
+    // kCalmCutoff (or NaN) no difference counts as calm.
+    static constexpr double kCalmStep = ::kCalmStep;
+    static constexpr double kCalmCutoff = ::kCalmCutoff;
     // The same test made on the samples as stored, before they are widened: a binary32 difference
     // below 2.9 in magnitude is within 2.9 * (1 + 2^-24) of the exact one, so the binary64
     // difference is below 3 as well. (In double this is the test above.)
