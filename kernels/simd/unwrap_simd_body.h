@@ -217,7 +217,7 @@ using RawBlock = decltype(L::loadRaw(static_cast<const T*>(nullptr)));
 
 // Blocks per chunk of unwrapAlong: enough that the loop over the chunk's takes runs long between
 // its exits, few enough that the chunk's buffers stay small.
-inline constexpr int32_t kChunkBlocks = 16;
+inline constexpr int32_t kChunkBlocks = 32;
 
 // The buffers of one chunk of unwrapAlong.
 template <typename L>
@@ -682,10 +682,15 @@ void unwrapRunningSample(const T* in, T* out, T* prev, T* cumsum, T cutoff, int3
             L::calmBits(raw, rawPrev, k.calmRawBelow) == kAll
                 ? 0
                 : takenCorrections<L, T>(L::sub(x, L::widen(rawPrev)), k, kAll, c);
-        const Vec after = L::select(L::fromBits(takes), L::add(S, c), S);
-        L::store(out + i, L::add(after, x));
+        if (takes == 0) {
+            // No correction: Cumsum stays as it is stored.
+            L::store(out + i, L::add(S, x));
+        } else {
+            const Vec after = L::select(L::fromBits(takes), L::add(S, c), S);
+            L::store(out + i, L::add(after, x));
+            L::store(cumsum + i, after);
+        }
         L::storeRaw(prev + i, raw);
-        L::store(cumsum + i, after);
     }
     if (i < numElems) {
         const int32_t count = numElems - i;

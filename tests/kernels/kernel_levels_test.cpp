@@ -179,10 +179,10 @@ class KernelLevels : public ::testing::TestWithParam<VectorLevel> {
     }
 };
 
-// Around the vector widths, the chunks of the single-channel path (16 blocks) and the first chunk
-// of a group of channels side by side.
-constexpr int32_t kLengths[] = {0,  1,  2,  3,  7,  8,   9,   15,   16,
-                                17, 31, 32, 33, 65, 127, 129, 1023, 131071};
+// Around the vector widths and the chunks of 32 blocks (of the single-channel path, and the
+// first chunk of a group of channels side by side) at both widths.
+constexpr int32_t kLengths[] = {0,  1,  2,  3,  7,   8,   9,   15,   16,    17,
+                                31, 32, 33, 65, 127, 129, 257, 1023, 131071};
 
 // Every kernel, length, alignment and channel count, with hard values in every position over
 // the trials; running kernels make three calls (the first seeds the state).
