@@ -2,8 +2,9 @@
 
 The kernels keep their bits only with the floating-point flags of the CMake build: no
 contraction into fused multiply-add, no fast-math, SSE2 arithmetic on x86-64. Each vector
-level's kernels are compiled with their own instruction set and run only on a processor that
-has it, so the module as a whole still runs on any x86-64.
+level's kernels, and the module's row walks of that level, are compiled with their own
+instruction set and run only on a processor that has it, so the module as a whole still runs on
+any x86-64.
 """
 import glob
 import os
@@ -24,12 +25,24 @@ VECTOR_LEVEL_FLAGS = {
     "avx2": ["-mavx2"],
     "avx512": ["-mavx512f", "-mavx512vl", "-Wno-maybe-uninitialized"],
 }
+# The sources of one vector level end in _avx2 or _avx512: the kernels' own and the module's
+# row walks.
+LEVEL_SOURCE_CANDIDATES = sorted(
+    glob.glob(os.path.join(REPO, "kernels", "simd", "*.cpp")) +
+    glob.glob(os.path.join(HERE, "src", "*.cpp")))
+
+
+def vector_level(path):
+    level = os.path.splitext(os.path.basename(path))[0].split("_")[-1]
+    return level if level in VECTOR_LEVEL_FLAGS else None
+
+
 VECTOR_LEVEL_SOURCES = {
-    path: VECTOR_LEVEL_FLAGS[os.path.splitext(os.path.basename(path))[0].split("_")[-1]]
-    for path in sorted(glob.glob(os.path.join(REPO, "kernels", "simd", "*.cpp")))
+    path: VECTOR_LEVEL_FLAGS[vector_level(path)]
+    for path in LEVEL_SOURCE_CANDIDATES if vector_level(path)
 } if X86_64 else {}
-SOURCES = sorted(glob.glob(os.path.join(HERE, "src", "*.cpp"))) + sorted(
-    glob.glob(os.path.join(REPO, "kernels", "*.cpp")))
+SOURCES = [path for path in sorted(glob.glob(os.path.join(HERE, "src", "*.cpp")))
+           if not vector_level(path)] + sorted(glob.glob(os.path.join(REPO, "kernels", "*.cpp")))
 
 
 def pybind11_include():
@@ -44,7 +57,7 @@ def pybind11_include():
 
 
 class BuildWithVectorLevels(build_ext):
-    """Compiles each vector level's kernels with its own flags, then the module as usual."""
+    """Compiles each vector level's sources with its own flags, then the module as usual."""
 
     def build_extension(self, ext):
         objects = []

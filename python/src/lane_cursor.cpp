@@ -39,6 +39,13 @@ void LaneCursor::advance() {
     }
 }
 
+int64_t LaneCursor::sideBySideLanes(int64_t size) const {
+    if (!outer_.empty() && outer_[0].inStride == size && outer_[0].outStride == size) {
+        return outer_[0].size;
+    }
+    return 1;
+}
+
 bool LaneCursor::aligned(int64_t size) const {
     auto fits = [size](int64_t bytes) { return bytes % size == 0; };
     bool ok = fits(static_cast<int64_t>(reinterpret_cast<uintptr_t>(in_))) &&

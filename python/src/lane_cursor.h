@@ -31,6 +31,12 @@ class LaneCursor {
     char* out() const { return out_; }
     void advance();
 
+    // How many lanes lie side by side: the size of the innermost other axis when its strides,
+    // in and out, are both `size` bytes (lanes that step through it are one element apart at
+    // every sample), else 1. The cursor visits such lanes one after another, in groups of that
+    // many.
+    int64_t sideBySideLanes(int64_t size) const;
+
     // True when every sample of every lane, in and out, lies at a multiple of `size` bytes.
     bool aligned(int64_t size) const;
 

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <limits>
 #include <type_traits>
+#include <vector>
 
 #include "kernel_calls.h"
 
@@ -23,10 +24,46 @@ constexpr int64_t kDoubleTileSamples = 2048;
 // end of every call, so tiles would change the bits. This bounds the group, not the lane.
 constexpr int64_t kWholeLaneGroupBytes = int64_t{32} << 20;
 
+// Side-by-side lanes are walked row by row from two on (one lane is simply strided), and from
+// as many as the row walk takes.
+constexpr int64_t kMinSideBySideLanes = 2;
+
 template <typename T>
 bool lanesAsKernelsWant(const LaneCursor& lanes) {
     constexpr int64_t size = sizeof(T);
     return lanes.inStep() == size && lanes.outStep() == size && lanes.aligned(size);
+}
+
+// How many lanes lie side by side, when enough do for the row walk; else 0.
+template <typename T>
+int64_t sideBySideGroup(const LaneCursor& lanes) {
+    constexpr int64_t size = sizeof(T);
+    const int64_t count = lanes.sideBySideLanes(size);
+    const bool walked = count >= std::max(kMinSideBySideLanes, unwrapRowsMinChannels());
+    return walked && lanes.aligned(size) ? count : 0;
+}
+
+// A group of side-by-side lanes as rows: sample r of lane j at in[r * inRowStep + j].
+template <typename T>
+struct SideBySide {
+    const T* in;
+    T* out;
+    int64_t inRowStep;
+    int64_t outRowStep;
+    int64_t firstLane;
+};
+
+// Calls run(group) for every group of `count` side-by-side lanes, in the cursor's order.
+template <typename T, typename Run>
+void forEachSideBySideGroup(LaneCursor& lanes, int64_t count, Run run) {
+    constexpr int64_t size = sizeof(T);
+    for (int64_t first = 0; first < lanes.laneCount(); first += count) {
+        run(SideBySide<T>{reinterpret_cast<const T*>(lanes.in()), reinterpret_cast<T*>(lanes.out()),
+                          lanes.inStep() / size, lanes.outStep() / size, first});
+        for (int64_t i = 0; i < count; ++i) {
+            lanes.advance();
+        }
+    }
 }
 
 // Calls run(in, out, firstLane, laneCount) for every run of lanes that lie one after another.
@@ -231,6 +268,22 @@ void unwrapLanesStateless(LaneCursor lanes, T cutoff) {
         });
         return;
     }
+    // Side-by-side lanes are walked in place of the kernels, with the same bits: sample 0 passes
+    // through, and the walk carries every lane on from it with a zero binary64 correction, as
+    // the stateless kernels do.
+    if (const int64_t count = sideBySideGroup<T>(lanes); count > 0) {
+        std::vector<T> prev(static_cast<size_t>(count));
+        std::vector<double> sum(static_cast<size_t>(count));
+        const size_t rowBytes = static_cast<size_t>(count) * sizeof(T);
+        forEachSideBySideGroup<T>(lanes, count, [&](const SideBySide<T>& g) {
+            std::memcpy(prev.data(), g.in, rowBytes);
+            std::memcpy(g.out, prev.data(), rowBytes);
+            std::fill(sum.begin(), sum.end(), 0.0);
+            unwrapRows<T>(g.in + g.inRowStep, g.inRowStep, g.out + g.outRowStep, g.outRowStep,
+                          length - 1, count, prev.data(), sum.data(), cutoff);
+        });
+        return;
+    }
     // Staged lanes run the running kernel from a first step, which gives the stateless bits from
     // sample 1 on; sample 0, which that kernel would write as 0 + x, is put back raw.
     const int64_t tile = stagingTile<T>(length);
@@ -266,6 +319,26 @@ void unwrapLanesRunning(LaneCursor lanes, T* prev, T* cumsum, T cutoff, uint8_t*
             unwrapRunning<T>(in, out, prev + firstLane, cumsum + firstLane, cutoff,
                              static_cast<int32_t>(count), static_cast<int32_t>(length),
                              &runFirstStep);
+        });
+    } else if (const int64_t count = sideBySideGroup<T>(lanes); count > 0) {
+        // The walk keeps the correction in binary64 from row to row and leaves it to be
+        // rounded once, at the end of the call, as the running per-channel kernel does.
+        std::vector<double> sum(static_cast<size_t>(count));
+        const size_t rowBytes = static_cast<size_t>(count) * sizeof(T);
+        forEachSideBySideGroup<T>(lanes, count, [&](const SideBySide<T>& g) {
+            T* groupPrev = prev + g.firstLane;
+            T* groupCumsum = cumsum + g.firstLane;
+            if (firstStepAtStart != 0) {
+                std::memcpy(groupPrev, g.in, rowBytes);
+                std::fill(sum.begin(), sum.end(), 0.0);
+            } else {
+                std::copy(groupCumsum, groupCumsum + count, sum.begin());
+            }
+            unwrapRows<T>(g.in, g.inRowStep, g.out, g.outRowStep, length, count, groupPrev,
+                          sum.data(), cutoff);
+            for (int64_t j = 0; j < count; ++j) {
+                groupCumsum[j] = static_cast<T>(sum[static_cast<size_t>(j)]);
+            }
         });
     } else {
         const int64_t tile = stagingTile<T>(length);

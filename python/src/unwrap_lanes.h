@@ -1,6 +1,8 @@
 // Unwrapping the lanes of strided arrays with the kernels. Lanes that already lie as the kernels
 // want them (contiguous, aligned, one after another) go to the kernels as they are, in one call
-// per run of lanes; any other lanes pass through a staging buffer, a group of lanes at a time.
+// per run of lanes; lanes that lie side by side, one sample of each per row (the channels of a
+// time-major signal), are walked row by row where they lie, with the kernels' bits; any other
+// lanes pass through a staging buffer, a group of lanes at a time.
 #ifndef KQ_PYTHON_UNWRAP_LANES_H
 #define KQ_PYTHON_UNWRAP_LANES_H
 

@@ -52,8 +52,11 @@ def buffers(request):
     return request.param
 
 
-def test_stateless_frames(tmp_path, precision, buffers):
-    x = hard_phase((3, 1000), PRECISIONS[precision], seed=20).T.copy()
+# Time-major frames of 3 channels go through staging; 9 are walked row by row at every vector
+# level, the last vector overlapping the one before it.
+@pytest.mark.parametrize("channels", [3, 9])
+def test_stateless_frames(tmp_path, precision, buffers, channels):
+    x = hard_phase((channels, 1000), PRECISIONS[precision], seed=20).T.copy()
     block = run_block(tmp_path, x, precision, "--mode", "stateless", "--frame", "64", *buffers)
     module = np.concatenate([kqphasefix2.unwrap(x[f], axis=0) for f in frames(len(x), 64)])
     assert_same_bytes(module, block)
@@ -66,8 +69,9 @@ def test_stateless_vector_per_time_step(tmp_path, precision, buffers):
     assert_same_bytes(kqphasefix2.unwrap(x, cutoff=-7.0, axis=1), block)
 
 
-def test_running_frames_with_tolerance_changes_and_resets(tmp_path, precision, buffers):
-    x = hard_phase((4, 1500), PRECISIONS[precision], seed=22).T.copy()
+@pytest.mark.parametrize("channels", [4, 9])
+def test_running_frames_with_tolerance_changes_and_resets(tmp_path, precision, buffers, channels):
+    x = hard_phase((channels, 1500), PRECISIONS[precision], seed=22).T.copy()
     changes = {5: 0.0, 9: -7.0, 14: 1e-20, 20: 3.141592653589793}
     resets = {12, 17}
     options = ["--frame", "50", *buffers]
@@ -77,7 +81,7 @@ def test_running_frames_with_tolerance_changes_and_resets(tmp_path, precision, b
         options += ["--reset", str(step)]
     block = run_block(tmp_path, x, precision, *options)
 
-    unwrapper = kqphasefix2.Unwrapper(4, dtype=PRECISIONS[precision])
+    unwrapper = kqphasefix2.Unwrapper(channels, dtype=PRECISIONS[precision])
     parts = []
     for step, rows in enumerate(frames(len(x), 50)):
         if step in changes:

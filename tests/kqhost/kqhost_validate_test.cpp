@@ -248,6 +248,8 @@ INSTANTIATE_TEST_SUITE_P(
         BadValidateOptions{"MissingBlock",
                            {"--block", "/nonexistent/kqphasefix2.so"},
                            "cannot load block library"}),
-    [](const ::testing::TestParamInfo<BadValidateOptions>& testCase) { return testCase.param.name; });
+    [](const ::testing::TestParamInfo<BadValidateOptions>& testCase) {
+        return testCase.param.name;
+    });
 
 }  // namespace
