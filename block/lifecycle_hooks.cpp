@@ -7,6 +7,7 @@
 #include "block/block_hooks.h"
 #include "block/dialog_params.h"
 #include "block/input_port.h"
+#include "block/output_step.h"
 #include "block/unwrap_kernel_table.h"
 #include "block/work_vectors.h"
 #include "host/data_types.h"
@@ -121,6 +122,12 @@ void selectUnwrapKernel(const BlockInstance* instance, UnwrapArgs* args) {
     const bool running = isRunning(instance);
     const bool single = isInputSingle(instance, 0);
     const bool perChannel = inputFrameMode(instance) == kFrameModeFrame || args->numElems == 1;
+    // One element per call (a scalar signal): the step alone, which every table entry would
+    // reach only through a kernel's loops.
+    if (args->numChans == 1 && args->frameLen == 1) {
+        args->kernel = unwrapOneElementEntry(inPlace, single, running);
+        return;
+    }
     // The processor is asked once per start; the entry of its best vector level gives the same
     // bits as the scalar one, faster.
     args->kernel = unwrapKernelTableFor(
@@ -148,11 +155,7 @@ void hookInitializeConditions(BlockInstance* instance) {
 }
 
 void hookOutputs(BlockInstance* instance) {
-    // Without a successful start there is no record and nothing to run.
-    const auto* args = static_cast<const UnwrapArgs*>(instance->userData);
-    if (args != nullptr) {
-        args->kernel(args);
-    }
+    runOutputStep(instance);
 }
 
 void hookTerminate(BlockInstance* instance) {

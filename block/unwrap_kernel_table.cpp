@@ -3,6 +3,7 @@
 #include <type_traits>
 
 #include "kernels/kernel_call.h"
+#include "kernels/one_element.h"
 #include "kernels/simd/unwrap_kernels_simd.h"
 
 namespace {
@@ -47,7 +48,38 @@ constexpr std::array<UnwrapKernelEntry, kNumUnwrapKernels> kLevelTable = {
 #undef KQ_TABLE_ENTRY
 };
 
+// The entries of a call of one element. As in the table, an in-place entry's one buffer is `out`.
+template <typename T, bool InPlace>
+void runRunningOneElement(const UnwrapArgs* a) {
+    T* out = static_cast<T*>(a->out);
+    unwrapRunningOneElement<T>(InPlace ? out : static_cast<const T*>(a->in), out,
+                               static_cast<T*>(a->prev), static_cast<T*>(a->cumsum),
+                               *static_cast<const T*>(a->cutoff), a->firstStep);
+}
+
+// Stateless, the one sample passes through as it is stored (in place there is nothing to do).
+template <typename T, bool InPlace>
+void runStatelessOneElement(const UnwrapArgs* a) {
+    if constexpr (!InPlace) {
+        *static_cast<T*>(a->out) = *static_cast<const T*>(a->in);
+    }
+}
+
+template <typename T, bool InPlace>
+UnwrapKernelEntry oneElementEntry(bool running) {
+    return running ? runRunningOneElement<T, InPlace> : runStatelessOneElement<T, InPlace>;
+}
+
 }  // namespace
+
+UnwrapKernelEntry unwrapOneElementEntry(bool inPlace, bool single, bool running) {
+    if (single) {
+        return inPlace ? oneElementEntry<float, true>(running)
+                       : oneElementEntry<float, false>(running);
+    }
+    return inPlace ? oneElementEntry<double, true>(running)
+                   : oneElementEntry<double, false>(running);
+}
 
 const std::array<UnwrapKernelEntry, kNumUnwrapKernels> UnwrapKernelTable =
     kLevelTable<VectorLevel::Scalar>;

@@ -21,6 +21,11 @@ extern const std::array<UnwrapKernelEntry, kNumUnwrapKernels> UnwrapKernelTable;
 // at start, so an output call is still one indirect call.
 const std::array<UnwrapKernelEntry, kNumUnwrapKernels>& unwrapKernelTableFor(VectorLevel level);
 
+// The entry for a call of one element (one channel of one sample), with the choices of
+// unwrapKernelIndex: the step alone, without a kernel's loops and calls. It gives the bits of the
+// table's entry for that call.
+UnwrapKernelEntry unwrapOneElementEntry(bool inPlace, bool single, bool running);
+
 // Index of the entry for a choice of layout, precision and buffer sharing.
 constexpr int unwrapKernelIndex(bool inPlace, bool single, bool running, bool perChannel) {
     return int{inPlace} + 6 * int{single} + 2 * int{running} * (1 + int{perChannel});

@@ -275,9 +275,10 @@ void runShape(ByteReader& in, KernelShape shape) {
     const bool single = std::is_same_v<T, float>;
     // numChans for the per-channel and stateless kernels, numElems for the per-element ones;
     // -1 stands for a count a kernel must treat as no data at all. Up to 40 elements, so that
-    // vector paths run whole vectors and remainders.
+    // vector paths run whole vectors and remainders; up to 18 channels, so that groups of channels
+    // side by side (4 or 8 of them) run with channels left over.
     const auto count = static_cast<int32_t>(shape == KernelShape::RunningSample ? in.range(-1, 40)
-                                                                                : in.range(-1, 6));
+                                                                                : in.range(-1, 18));
     const size_t stateSize = count > 0 ? static_cast<size_t>(count) : 0;
 
     // The state before the first call: as left by hookInitializeConditions (FirstStep set), or a
@@ -329,8 +330,11 @@ void runShape(ByteReader& in, KernelShape shape) {
                 std::fill_n(s.cumsum.get(), stateSize, T{0});
             }
         }
-        const auto frameLen =
-            shape == KernelShape::RunningSample ? 1 : static_cast<int32_t>(in.range(-1, 40));
+        // Mostly short frames; now and then one long enough to pass a chunk of 32 blocks, where a
+        // channel changes between block by block and three passes.
+        const auto frameLen = shape == KernelShape::RunningSample ? 1
+                              : in.range(0, 7) != 0 ? static_cast<int32_t>(in.range(-1, 40))
+                                                    : static_cast<int32_t>(in.range(41, 700));
         const size_t samples = shape == KernelShape::RunningSample
                                    ? stateSize
                                    : stateSize * (frameLen > 0 ? static_cast<size_t>(frameLen) : 0);

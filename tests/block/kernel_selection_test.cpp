@@ -6,7 +6,10 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <iterator>
+#include <limits>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "block/block_hooks.h"
@@ -193,6 +196,10 @@ INSTANTIATE_TEST_SUITE_P(
         SelectionCase{
             "Row1x1RunningPerChannel", {{1, 1}, 0, 0, 0.0, false}, kPerChannel, 1, 1, 1, true},
         SelectionCase{
+            "Row1x1RunningSingleInPlace", {{1, 1}, 0, 1, 0.0, true}, kPerChannel, 1, 1, 1, true},
+        SelectionCase{
+            "Column1x1StatelessSingle", {{1, 1}, 0, 1, 1.0, false}, kStateless, 1, 1, 1, false},
+        SelectionCase{
             "Row1x3RunningSingleCopy", {{1, 3}, 0, 1, 0.0, false}, kPerElement, 1, 3, 3, true},
         SelectionCase{
             "Column3x1StatelessSingle", {{3, 1}, 0, 1, 1.0, false}, kStateless, 1, 3, 3, false},
@@ -224,6 +231,104 @@ TEST(KernelTables, EveryEntryRunsTheKernelOfItsIndex) {
                     }
                 }
             }
+        }
+    }
+}
+
+// A scalar signal, one sample per call: the one-element entries against the reference, step by
+// step, over values and steps that take every branch of the step (calm, one turn, near pi, beyond
+// 3 pi, huge, infinite, NaN, signed zeros) and cutoffs that make the calm shortcut unsafe (below
+// 1e-15, negative, NaN), with FirstStep raised now and then; copying and in place.
+template <typename T>
+::testing::AssertionResult oneElementRunsAsTheReference(bool running, bool inPlace) {
+    const double values[] = {0.0,
+                             -0.0,
+                             0.5,
+                             2.9,
+                             -2.9,
+                             3.1415926,
+                             -3.1415926,
+                             3.1425,
+                             -3.1425,
+                             6.0,
+                             -6.0,
+                             9.42,
+                             -9.42,
+                             12.0,
+                             1e300,
+                             -1e300,
+                             std::numeric_limits<double>::infinity(),
+                             -std::numeric_limits<double>::infinity(),
+                             std::numeric_limits<double>::quiet_NaN(),
+                             1e-310,
+                             0.25};
+    const double cutoffs[] = {
+        3.141592653589793, 0.0, 1e-16, -1.0, 6.3, std::numeric_limits<double>::quiet_NaN()};
+    const UnwrapKernelEntry entry =
+        unwrapOneElementEntry(inPlace, std::is_same_v<T, float>, running);
+    T prev = static_cast<T>(0.75);
+    T cumsum = T{0};
+    uint8_t firstStep = 1;
+    kqref::ReferenceState<T> model{{prev}, {cumsum}, 1};
+    T cutoff{};
+    UnwrapArgs args{};
+    args.prev = &prev;
+    args.cumsum = &cumsum;
+    args.cutoff = &cutoff;
+    args.firstStep = &firstStep;
+    args.numChans = 1;
+    args.frameLen = 1;
+    args.numElems = 1;
+    // Every value after every other one, under every cutoff: call 2p brings value i and call
+    // 2p + 1 value j, for the pairs p = (i, j) in turn.
+    constexpr size_t kValues = std::size(values);
+    for (size_t call = 0; call < 2 * kValues * kValues * std::size(cutoffs); ++call) {
+        const size_t pair = call / 2;
+        if (call % 97 == 50) {
+            firstStep = 1;
+            model.firstStep = 1;
+        }
+        cutoff = static_cast<T>(cutoffs[pair / (kValues * kValues)]);
+        T in = static_cast<T>(values[call % 2 == 0 ? pair % kValues : (pair / kValues) % kValues]);
+        T out = static_cast<T>(-123.0);
+        const T sample = in;
+        // In place the entry's one buffer is `out`; `in` then holds another value.
+        T other = static_cast<T>(99.0);
+        args.in = inPlace ? &other : &in;
+        args.out = inPlace ? &in : &out;
+        entry(&args);
+        T expected = sample;
+        if (running) {
+            kqref::referenceRunningFrame(model, &sample, &expected, cutoff, 1, 1);
+        } else {
+            kqref::referenceStateless(&sample, &expected, cutoff, 1, 1);
+        }
+        const T actual = inPlace ? in : out;
+        for (auto result : {sameValues("output", static_cast<int>(call), std::vector<T>{actual},
+                                       std::vector<T>{expected}),
+                            sameValues("Prev", static_cast<int>(call), std::vector<T>{prev},
+                                       running ? model.prev : std::vector<T>{prev}),
+                            sameValues("Cumsum", static_cast<int>(call), std::vector<T>{cumsum},
+                                       running ? model.cumsum : std::vector<T>{cumsum})}) {
+            if (!result) {
+                return result << " (cutoff " << static_cast<double>(cutoff) << ")";
+            }
+        }
+        if (running && firstStep != model.firstStep) {
+            return ::testing::AssertionFailure()
+                   << "call " << call << ": FirstStep " << int{firstStep};
+        }
+    }
+    return ::testing::AssertionSuccess();
+}
+
+TEST(OneElementEntries, RunTheReferenceStepOnEveryKindOfStep) {
+    for (bool running : {false, true}) {
+        for (bool inPlace : {false, true}) {
+            SCOPED_TRACE(::testing::Message() << (running ? "running" : "stateless")
+                                              << (inPlace ? ", in place" : ", copying"));
+            EXPECT_TRUE(oneElementRunsAsTheReference<double>(running, inPlace));
+            EXPECT_TRUE(oneElementRunsAsTheReference<float>(running, inPlace));
         }
     }
 }

@@ -259,6 +259,12 @@ class KernelRunner {
     }
     // FirstStep true alone: the kernel's first call must then zero Cumsum itself.
     void armFirstStep() { *firstStep_.data() = 1; }
+    // Prev and Cumsum as given and FirstStep clear: the next call goes on from that state.
+    void setState(const std::vector<T>& prev, const std::vector<T>& cumsum) {
+        prev_.assign(prev);
+        cumsum_.assign(cumsum);
+        *firstStep_.data() = 0;
+    }
 
     std::vector<T> call(const std::vector<T>& in, T cutoff, int32_t numChans, int32_t frameLen) {
         GuardedBuffer<T> inBuf(in, misalign_);
