@@ -24,6 +24,10 @@ struct NeonLanes {
     static Vec add(Vec a, Vec b) { return vaddq_f64(a, b); }
     static Vec sub(Vec a, Vec b) { return vsubq_f64(a, b); }
     static Vec mul(Vec a, Vec b) { return vmulq_f64(a, b); }
+    // The smaller (larger) of a and b; b when either is NaN, so an accumulator passed as b keeps
+    // NaN out of it. FMIN/FMAX would return the NaN, so these are a comparison and a select.
+    static Vec min(Vec a, Vec b) { return vbslq_f64(vcltq_f64(a, b), a, b); }
+    static Vec max(Vec a, Vec b) { return vbslq_f64(vcgtq_f64(a, b), a, b); }
     // Clears the sign bit, as fabs does; only ever compared.
     static Vec abs(Vec a) { return vabsq_f64(a); }
     // The magnitude of mag (not negative) with the sign of s: a bitwise select.
@@ -38,6 +42,7 @@ struct NeonLanes {
     static Cmp less(Vec a, Vec b) { return vcltq_f64(a, b); }
     static Cmp equal(Vec a, Vec b) { return vceqq_f64(a, b); }
     static Cmp both(Cmp a, Cmp b) { return vandq_u64(a, b); }
+    static Cmp either(Cmp a, Cmp b) { return vorrq_u64(a, b); }
     static Vec select(Cmp m, Vec ifTrue, Vec ifFalse) { return vbslq_f64(m, ifTrue, ifFalse); }
     // Lane i sets bit i.
     static unsigned bits(Cmp m) {
@@ -60,6 +65,23 @@ struct NeonLanes {
     }
     // [last lane of before, x0]: the previous raw sample of each lane.
     static Vec shiftIn(Vec before, Vec x) { return vextq_f64(before, x, 1); }
+
+    // rows[r] lane l becomes rows[l] lane r: two channels' blocks become two samples' lanes.
+    static void transpose(Vec (&rows)[kLanes]) {
+        const Vec first = vzip1q_f64(rows[0], rows[1]);
+        rows[1] = vzip2q_f64(rows[0], rows[1]);
+        rows[0] = first;
+    }
+
+    // The lanes of c named by takes, moved to the first lanes in lane order; the other lanes
+    // are unspecified.
+    static Vec packTaken(Vec c, unsigned takes) { return takes == 2u ? vdupq_laneq_f64(c, 1) : c; }
+    // Lane l gets sums[n], n the number of takes in lanes 0 to l; reads sums[0] to sums[2].
+    static Vec spreadTaken(const double* sums, unsigned takes) {
+        const unsigned first = takes & 1u;
+        const unsigned second = first + ((takes >> 1) & 1u);
+        return vsetq_lane_f64(sums[second], vdupq_n_f64(sums[first]), 1);
+    }
 
     // Loads widen binary32 exactly; stores round to binary32 with the current (default) rounding,
     // as static_cast<float> does. The First forms touch only the first count elements (count is

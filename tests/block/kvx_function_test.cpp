@@ -34,7 +34,6 @@ struct NoInstanceCase {
 class HostCallWithoutInstance : public ::testing::TestWithParam<NoInstanceCase> {};
 
 TEST_P(HostCallWithoutInstance, ReturnsWithoutTouchingAnything) {
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
     EXPECT_EXIT(callWithoutInstance(GetParam()), ::testing::ExitedWithCode(0), "");
 }
 

@@ -1,5 +1,5 @@
 """kqhost run --plot with an input path of about 500 characters: the SVG must parse as XML and its
-title must hold the whole path. Usage: plot_long_path_test.py KQHOST"""
+title must hold the whole path. Usage: plot_long_path_test.py [EMULATOR WORDS...] KQHOST"""
 import os
 import subprocess
 import sys
@@ -10,7 +10,7 @@ SVG = "{http://www.w3.org/2000/svg}"
 
 
 def main():
-    kqhost = sys.argv[1]
+    kqhost = sys.argv[1:]  # kqhost, after an emulator's command in a cross build
     with tempfile.TemporaryDirectory(prefix="kqhost-long-path-") as scratch:
         # Folder names up to 200 characters each, with the characters XML must escape.
         folder = scratch
@@ -22,7 +22,7 @@ def main():
             f.write("0,1\n3,-3\n-3,3\n")
         plot_path = os.path.join(scratch, "plot.svg")
         result = subprocess.run(
-            [kqhost, "run", "--plot", plot_path, input_path, os.path.join(scratch, "out.csv")],
+            [*kqhost, "run", "--plot", plot_path, input_path, os.path.join(scratch, "out.csv")],
             capture_output=True, text=True)
         if result.returncode != 0:
             sys.exit(f"kqhost failed ({result.returncode}): {result.stderr}")
