@@ -24,6 +24,11 @@ for tool in "$kqhost" "$maker"; do
     fi
 done
 
+# GNU time measures the peak memory.
+if [[ ! -x /usr/bin/time ]]; then
+    apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq time
+fi
+
 work=$(mktemp -d "${STREAM_BENCH_DIR:-$build}/stream_bench.XXXXXX")
 trap 'rm -rf "$work"' EXIT INT TERM
 
@@ -52,22 +57,10 @@ wall() {
 
 median() { sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 
-# Peak resident set of a command in KiB: from /usr/bin/time when present, else by polling
-# /proc/PID/status (VmHWM, the high-water mark) until the command ends.
+# Peak resident set of a command in KiB, from GNU time.
 peak_kib() {
-    if [[ -x /usr/bin/time ]]; then
-        /usr/bin/time -f '%M' -o "$work/rss" "$@" > /dev/null
-        tail -n 1 "$work/rss"
-    else
-        "$@" > /dev/null &
-        local pid=$! peak=0 hwm
-        while hwm=$(awk '/^VmHWM/ { print $2 }' "/proc/$pid/status" 2> /dev/null); do
-            [[ -n $hwm ]] && ((hwm > peak)) && peak=$hwm
-            sleep 0.02
-        done
-        wait "$pid"
-        echo "$peak"
-    fi
+    /usr/bin/time -f '%M' -o "$work/rss" "$@" > /dev/null
+    tail -n 1 "$work/rss"
 }
 
 echo "kqhost run --frame 4096 --channels 1 on raw .f64 phase data (0.3 rad/sample + noise)"

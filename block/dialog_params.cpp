@@ -12,8 +12,8 @@ bool isRunning(const BlockInstance* instance) {
     if (param == nullptr) {
         return false;
     }
-    // vzGetPr is NULL for an empty array or one whose elements are not doubles, so the read below
-    // never leaves the parameter's data.
-    const double* values = vzGetPr(param);
-    return values != nullptr && values[0] == 0.0;
+    // Read as Tolerance is read: the first element of any numeric class, converted to a double, so
+    // that a 0 typed as an integer or a single runs too. An empty array reads as NaN. A logical or
+    // char parameter is no number and never runs.
+    return vzIsNumeric(param) && vzGetScalar(param) == 0.0;
 }

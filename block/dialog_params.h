@@ -15,8 +15,9 @@ enum DialogParamIndex : int32_t {
 // The dialog parameter at `index`, or nullptr when the host holds fewer parameters.
 const vzArray* dialogParam(const BlockInstance* instance, int32_t index);
 
-// True when the first element of the second parameter is a double equal to 0.0. A missing, empty
-// or non-double parameter counts as not running, and so does a NaN.
+// True when the first element of the second parameter, of any numeric class (double, single,
+// int32) and read as a double, equals 0.0. A missing, empty, logical or char parameter counts as
+// not running, and so does a NaN.
 bool isRunning(const BlockInstance* instance);
 
 #endif

@@ -8,33 +8,37 @@
 #include "host/data_types.h"
 #include "host/sig_blk_common.h"
 
+namespace {
+// The record needs the cutoff as the run holds it; before the work vectors are allocated in the
+// input's type (code generation asked for before start, say) there is none to describe.
+constexpr const char* kCutoffNotReady =
+    "Work vector Cutoff is missing or not of the input's data type: the host must set the work "
+    "widths and allocate the work vectors before it asks for the code-generation record";
+}  // namespace
+
 void hookGXW(BlockInstance* instance) {
     const void* cutoff = workVectorData(instance, kWorkCutoff);
-    if (cutoff == nullptr) {
-        return;  // nothing to describe before the host has allocated the cutoff
+    // The copy is read in the vector's declared type, which must be the input's.
+    const int32_t inputType = isInputSingle(instance, 0) ? kTypeIdSingle : kTypeIdDouble;
+    if (cutoff == nullptr || workVectorType(instance, kWorkCutoff) != inputType) {
+        setErrorStatus(instance, kCutoffNotReady);
+        return;
     }
     // Both values are copied into storage of this call; the references are valid only during it.
     const uint8_t running = isRunning(instance) ? 1 : 0;
     double cutoffDouble = 0.0;
     float cutoffSingle = 0.0f;
     const void* cutoffValue = nullptr;
-    int32_t cutoffType = kTypeIdDouble;
-    // The copy is read in the vector's declared type, which is the input's.
-    const int32_t declaredType = workVectorType(instance, kWorkCutoff);
-    if (declaredType != (isInputSingle(instance, 0) ? kTypeIdSingle : kTypeIdDouble)) {
-        return;  // the host changed the input's type after the work vectors: nothing consistent
-    }
-    if (declaredType == kTypeIdSingle) {
+    if (inputType == kTypeIdSingle) {
         cutoffSingle = *static_cast<const float*>(cutoff);
         cutoffValue = &cutoffSingle;
-        cutoffType = kTypeIdSingle;
     } else {
         cutoffDouble = *static_cast<const double*>(cutoff);
         cutoffValue = &cutoffDouble;
     }
     // The writer reports its own failures; the host learns of them through errorStatus.
-    biWriteGXWParamSettings(instance, 2,                                          //
-                            valueTypedScalar, "Cutoff", cutoffValue, cutoffType,  //
+    biWriteGXWParamSettings(instance, 2,                                         //
+                            valueTypedScalar, "Cutoff", cutoffValue, inputType,  //
                             valueTypedScalar, "Running", static_cast<const void*>(&running),
                             int32_t{kTypeIdBoolean});
 }

@@ -7,6 +7,7 @@
 #include "block/block_hooks.h"
 #include "block/dialog_params.h"
 #include "block/input_port.h"
+#include "block/output_step.h"
 #include "block/unwrap_kernel_table.h"
 #include "block/work_vectors.h"
 #include "host/data_types.h"
@@ -25,9 +26,11 @@ bool usesState(const BlockInstance* instance) {
     return inputFrameMode(instance) == kFrameModeFrame || isRunning(instance);
 }
 
-// The declared vectors still fit the input: of its type (double or single) and, for the state, as
-// wide as the input needs. A host that changed the input after the work widths must declare them
-// again before start.
+// The declared vectors still fit the input: of its type (double or single) and, for the state, at
+// least as wide as the input needs. They may be wider: a frame mode still inherited when the widths
+// were set gives one element of state per input element, so a 4x3 input gets 12 and, settled frame
+// based, uses the first 3. A host that changed the input after the work widths so that they no
+// longer fit must declare them again before start.
 bool workVectorsFitInput(const BlockInstance* instance) {
     const int32_t typeId = instance->inputPorts[0].typeId;
     if ((typeId != kTypeIdDouble && typeId != kTypeIdSingle) ||
@@ -40,8 +43,8 @@ bool workVectorsFitInput(const BlockInstance* instance) {
     const int32_t width = stateWidth(instance);
     const WorkVectorRecord* records = instance->workVectors;
     return workVectorType(instance, kWorkPrev) == typeId &&
-           workVectorType(instance, kWorkCumsum) == typeId && records[kWorkPrev].width == width &&
-           records[kWorkCumsum].width == width &&
+           workVectorType(instance, kWorkCumsum) == typeId && records[kWorkPrev].width >= width &&
+           records[kWorkCumsum].width >= width &&
            workVectorType(instance, kWorkFirstStep) == kTypeIdBoolean;
 }
 
@@ -119,6 +122,12 @@ void selectUnwrapKernel(const BlockInstance* instance, UnwrapArgs* args) {
     const bool running = isRunning(instance);
     const bool single = isInputSingle(instance, 0);
     const bool perChannel = inputFrameMode(instance) == kFrameModeFrame || args->numElems == 1;
+    // One element per call (a scalar signal): the step alone, which every table entry would
+    // reach only through a kernel's loops.
+    if (args->numChans == 1 && args->frameLen == 1) {
+        args->kernel = unwrapOneElementEntry(inPlace, single, running);
+        return;
+    }
     // The processor is asked once per start; the entry of its best vector level gives the same
     // bits as the scalar one, faster.
     args->kernel = unwrapKernelTableFor(
@@ -146,11 +155,7 @@ void hookInitializeConditions(BlockInstance* instance) {
 }
 
 void hookOutputs(BlockInstance* instance) {
-    // Without a successful start there is no record and nothing to run.
-    const auto* args = static_cast<const UnwrapArgs*>(instance->userData);
-    if (args != nullptr) {
-        args->kernel(args);
-    }
+    runOutputStep(instance);
 }
 
 void hookTerminate(BlockInstance* instance) {

@@ -1,95 +1,105 @@
 #include "block/unwrap_kernel_table.h"
 
+#include <type_traits>
+
+#include "kernels/kernel_call.h"
+#include "kernels/one_element.h"
 #include "kernels/simd/unwrap_kernels_simd.h"
-#include "kernels/unwrap_kernels.h"
 
 namespace {
 
-// Each entry reads the current cutoff through the record and hands the kernel its arguments in the
-// kernel's own order. The in-place entries pass one buffer: the per-channel ones take it from `in`,
-// the others from `out`; both hold the same address whenever an in-place entry is chosen.
+// The list of kernels is the table's order.
+constexpr bool tableFollowsTheIndex() {
+    bool inOrder = true;
+#define KQ_CHECK_TABLE_INDEX(Name, member, Form, T)                                             \
+    inOrder =                                                                                   \
+        inOrder && unwrapKernelIndex(isInPlace(KernelForm::Form), std::is_same_v<T, float>,     \
+                                     shapeOf(KernelForm::Form) != KernelShape::Stateless,       \
+                                     shapeOf(KernelForm::Form) == KernelShape::RunningFrame) == \
+                       kernelIndex(KernelForm::Form, std::is_same_v<T, float>);
+    KQ_UNWRAP_KERNELS(KQ_CHECK_TABLE_INDEX)
+#undef KQ_CHECK_TABLE_INDEX
+    return inOrder && kNumKernels == kNumUnwrapKernels;
+}
+static_assert(tableFollowsTheIndex());
 
-template <typename T, void (*Kernel)(const T*, T*, T, int32_t, int32_t)>
-void statelessCopy(const UnwrapArgs* a) {
-    Kernel(static_cast<const T*>(a->in), static_cast<T*>(a->out), *static_cast<const T*>(a->cutoff),
-           a->numChans, a->frameLen);
+// One entry: reads the current cutoff through the record and hands the kernel the arguments of its
+// form. An in-place kernel's one buffer is `out`, which holds the same address as `in` whenever an
+// in-place entry is chosen.
+template <KernelForm F, typename T, KernelFn<F, T>* Kernel>
+void runEntry(const UnwrapArgs* a) {
+    callKernel<F, T>(Kernel, {.in = static_cast<const T*>(a->in),
+                              .out = static_cast<T*>(a->out),
+                              .prev = static_cast<T*>(a->prev),
+                              .cumsum = static_cast<T*>(a->cumsum),
+                              .cutoff = *static_cast<const T*>(a->cutoff),
+                              .numChans = a->numChans,
+                              .frameLen = a->frameLen,
+                              .numElems = a->numElems,
+                              .firstStep = a->firstStep});
 }
 
-template <typename T, void (*Kernel)(T*, T, int32_t, int32_t)>
-void statelessInPlace(const UnwrapArgs* a) {
-    Kernel(static_cast<T*>(a->out), *static_cast<const T*>(a->cutoff), a->numChans, a->frameLen);
+// The twelve entries of a level, in list order.
+template <VectorLevel Level>
+constexpr std::array<UnwrapKernelEntry, kNumUnwrapKernels> kLevelTable = {
+#define KQ_TABLE_ENTRY(Name, member, Form, T) \
+    runEntry<KernelForm::Form, T, levelKernel<Level, KernelForm::Form, T>()>,
+    KQ_UNWRAP_KERNELS(KQ_TABLE_ENTRY)
+#undef KQ_TABLE_ENTRY
+};
+
+// The entries of a call of one element. As in the table, an in-place entry's one buffer is `out`.
+template <typename T, bool InPlace>
+void runRunningOneElement(const UnwrapArgs* a) {
+    T* out = static_cast<T*>(a->out);
+    unwrapRunningOneElement<T>(InPlace ? out : static_cast<const T*>(a->in), out,
+                               static_cast<T*>(a->prev), static_cast<T*>(a->cumsum),
+                               *static_cast<const T*>(a->cutoff), a->firstStep);
 }
 
-template <typename T, void (*Kernel)(const T*, T*, T*, T*, T, int32_t, uint8_t*)>
-void runningSampleCopy(const UnwrapArgs* a) {
-    Kernel(static_cast<const T*>(a->in), static_cast<T*>(a->out), static_cast<T*>(a->prev),
-           static_cast<T*>(a->cumsum), *static_cast<const T*>(a->cutoff), a->numElems,
-           a->firstStep);
+// Stateless, the one sample passes through as it is stored (in place there is nothing to do).
+template <typename T, bool InPlace>
+void runStatelessOneElement(const UnwrapArgs* a) {
+    if constexpr (!InPlace) {
+        *static_cast<T*>(a->out) = *static_cast<const T*>(a->in);
+    }
 }
 
-template <typename T, void (*Kernel)(T*, T*, T*, T, int32_t, uint8_t*)>
-void runningSampleInPlace(const UnwrapArgs* a) {
-    Kernel(static_cast<T*>(a->out), static_cast<T*>(a->prev), static_cast<T*>(a->cumsum),
-           *static_cast<const T*>(a->cutoff), a->numElems, a->firstStep);
-}
-
-template <typename T, void (*Kernel)(const T*, T*, T*, T*, T, int32_t, int32_t, uint8_t*)>
-void runningFrameCopy(const UnwrapArgs* a) {
-    Kernel(static_cast<const T*>(a->in), static_cast<T*>(a->out), static_cast<T*>(a->prev),
-           static_cast<T*>(a->cumsum), *static_cast<const T*>(a->cutoff), a->numChans, a->frameLen,
-           a->firstStep);
-}
-
-template <typename T, void (*Kernel)(T*, T*, T*, T, int32_t, int32_t, uint8_t*)>
-void runningFrameInPlace(const UnwrapArgs* a) {
-    Kernel(static_cast<T*>(a->in), static_cast<T*>(a->prev), static_cast<T*>(a->cumsum),
-           *static_cast<const T*>(a->cutoff), a->numChans, a->frameLen, a->firstStep);
+template <typename T, bool InPlace>
+UnwrapKernelEntry oneElementEntry(bool running) {
+    return running ? runRunningOneElement<T, InPlace> : runStatelessOneElement<T, InPlace>;
 }
 
 }  // namespace
 
-// The twelve entries over one family of kernels with the scalar kernels' names: the global ones,
-// or those of a vector level's namespace.
-#define KQ_UNWRAP_KERNEL_ENTRIES(family)                                    \
-    statelessCopy<double, family unwrapStatelessCopyDbl>,                   \
-        statelessInPlace<double, family unwrapStatelessInPlaceDbl>,         \
-        runningSampleCopy<double, family unwrapRunningSampleCopyDbl>,       \
-        runningSampleInPlace<double, family unwrapRunningSampleInPlaceDbl>, \
-        runningFrameCopy<double, family unwrapRunningFrameCopyDbl>,         \
-        runningFrameInPlace<double, family unwrapRunningFrameInPlaceDbl>,   \
-        statelessCopy<float, family unwrapStatelessCopySgl>,                \
-        statelessInPlace<float, family unwrapStatelessInPlaceSgl>,          \
-        runningSampleCopy<float, family unwrapRunningSampleCopySgl>,        \
-        runningSampleInPlace<float, family unwrapRunningSampleInPlaceSgl>,  \
-        runningFrameCopy<float, family unwrapRunningFrameCopySgl>,          \
-        runningFrameInPlace<float, family unwrapRunningFrameInPlaceSgl>
+UnwrapKernelEntry unwrapOneElementEntry(bool inPlace, bool single, bool running) {
+    if (single) {
+        return inPlace ? oneElementEntry<float, true>(running)
+                       : oneElementEntry<float, false>(running);
+    }
+    return inPlace ? oneElementEntry<double, true>(running)
+                   : oneElementEntry<double, false>(running);
+}
 
-const std::array<UnwrapKernelEntry, kNumUnwrapKernels> UnwrapKernelTable = {
-    KQ_UNWRAP_KERNEL_ENTRIES(::)};
-
-namespace {
-#if defined(__x86_64__)
-const std::array<UnwrapKernelEntry, kNumUnwrapKernels> kAvx2Table = {
-    KQ_UNWRAP_KERNEL_ENTRIES(avx2::)};
-const std::array<UnwrapKernelEntry, kNumUnwrapKernels> kAvx512Table = {
-    KQ_UNWRAP_KERNEL_ENTRIES(avx512::)};
-#endif
-}  // namespace
-
-#undef KQ_UNWRAP_KERNEL_ENTRIES
+const std::array<UnwrapKernelEntry, kNumUnwrapKernels> UnwrapKernelTable =
+    kLevelTable<VectorLevel::Scalar>;
 
 const std::array<UnwrapKernelEntry, kNumUnwrapKernels>& unwrapKernelTableFor(VectorLevel level) {
-#if defined(__x86_64__)
     switch (level) {
         case VectorLevel::Scalar:
             break;
+#if defined(__x86_64__)
         case VectorLevel::Avx2:
-            return kAvx2Table;
+            return kLevelTable<VectorLevel::Avx2>;
         case VectorLevel::Avx512:
-            return kAvx512Table;
-    }
-#else
-    (void)level;
+            return kLevelTable<VectorLevel::Avx512>;
 #endif
+#if defined(__aarch64__)
+        case VectorLevel::Neon:
+            return kLevelTable<VectorLevel::Neon>;
+#endif
+        default:
+            break;
+    }
     return UnwrapKernelTable;
 }

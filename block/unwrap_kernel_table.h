@@ -10,9 +10,9 @@
 
 inline constexpr int kNumUnwrapKernels = 12;
 
-// Entry i runs kernel i in this order: stateless copy, stateless in place, running per-element
-// copy, running per-element in place, running per-channel copy, running per-channel in place;
-// double for 0 to 5, single for 6 to 11.
+// Entry i runs kernel i of KQ_UNWRAP_KERNELS (kernels/kernel_list.h), in this order: stateless
+// copy, stateless in place, running per-element copy, running per-element in place, running
+// per-channel copy, running per-channel in place; double for 0 to 5, single for 6 to 11.
 // These entries run the scalar kernels of kernels/unwrap_kernels.h, the reference of every level.
 extern const std::array<UnwrapKernelEntry, kNumUnwrapKernels> UnwrapKernelTable;
 
@@ -20,6 +20,11 @@ extern const std::array<UnwrapKernelEntry, kNumUnwrapKernels> UnwrapKernelTable;
 // level's table is UnwrapKernelTable itself. The block stores the entry of the level it detects
 // at start, so an output call is still one indirect call.
 const std::array<UnwrapKernelEntry, kNumUnwrapKernels>& unwrapKernelTableFor(VectorLevel level);
+
+// The entry for a call of one element (one channel of one sample), with the choices of
+// unwrapKernelIndex: the step alone, without a kernel's loops and calls. It gives the bits of the
+// table's entry for that call.
+UnwrapKernelEntry unwrapOneElementEntry(bool inPlace, bool single, bool running);
 
 // Index of the entry for a choice of layout, precision and buffer sharing.
 constexpr int unwrapKernelIndex(bool inPlace, bool single, bool running, bool perChannel) {

@@ -1,7 +1,9 @@
 #include "entry/host_call_dispatcher.h"
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
+#include <type_traits>
 
 #include "block/block_hooks.h"
 #include "entry/error_stubs.h"
@@ -14,8 +16,7 @@ namespace {
 using Runner = bool (*)(BlockInstance* instance);
 
 struct DispatchRow {
-    HostCallFlag code;
-    Runner run;
+    Runner run;  // nullptr for a code without a row: an invalid code
     const char* messageOtherwise;
 };
 
@@ -26,6 +27,67 @@ int32_t currentPort(const BlockInstance* b) {
 bool dimensionInfoSizing(const BlockInstance* b) {
     return (static_cast<uint32_t>(b->sizes[kSizesInstanceFlags]) &
             kInstanceFlagDimensionInfoSizing) != 0;
+}
+
+// A hook called in its form with the host's arguments for the current port; the forms that take
+// an argument from HostInfo do not run without one.
+bool callHook(BlockInstance* b, HookFormA hook) {
+    hook(b);
+    return true;
+}
+bool callHook(BlockInstance* b, HookFormP hook) {
+    if (b->hostInfo == nullptr) {
+        return false;
+    }
+    hook(b, currentPort(b), b->hostInfo->portValue);
+    return true;
+}
+bool callHook(BlockInstance* b, HookFormT hook) {
+    if (b->hostInfo == nullptr) {
+        return false;
+    }
+    hook(b, currentPort(b), b->hostInfo->portSamplePeriod, b->hostInfo->portSampleOffset);
+    return true;
+}
+bool callHook(BlockInstance* b, HookFormD hook) {
+    if (b->hostInfo == nullptr) {
+        return false;
+    }
+    hook(b, currentPort(b), b->hostInfo->portDims);
+    return true;
+}
+bool callHook(BlockInstance* b, HookFormI hook) {
+    hook(b, currentPort(b));
+    return true;
+}
+
+const HookSlots* slotTable(const BlockInstance* b, const HookSlots* /*tag*/) {
+    return &b->hookSlots;
+}
+// The extension table may be missing: every one of its slots then counts as empty.
+const ExtHookSlots* slotTable(const BlockInstance* b, const ExtHookSlots* /*tag*/) {
+    return b->extHookSlots;
+}
+
+// Runs the hook in a slot, in the form of the row, when the slot is filled. A port sizing slot
+// (a HookEntry) serves two codes, one per sizing style: bit 0 of instanceFlags says which one the
+// host uses, and a call of the other style is refused even when the slot is filled.
+template <class Form, class Table, auto Slot>
+bool runSlot(BlockInstance* b) {
+    const Table* table = slotTable(b, static_cast<const Table*>(nullptr));
+    if (table == nullptr || table->*Slot == nullptr) {
+        return false;
+    }
+    if constexpr (std::is_same_v<std::remove_cvref_t<decltype(table->*Slot)>, HookEntry>) {
+        if (dimensionInfoSizing(b) != std::is_same_v<Form, HookFormD>) {
+            return false;
+        }
+        return callHook(b, reinterpret_cast<Form>(table->*Slot));
+    } else {
+        static_assert(std::is_same_v<std::remove_cvref_t<decltype(table->*Slot)>, Form>,
+                      "a row's form is the form of its slot");
+        return callHook(b, table->*Slot);
+    }
 }
 
 // The block's own routine, whatever the slots hold.
@@ -49,151 +111,53 @@ bool neverRuns(BlockInstance* /*b*/) {
     return false;
 }
 
-template <HookFormA HookSlots::*Slot>
-bool runSlotA(BlockInstance* b) {
-    const HookFormA hook = b->hookSlots.*Slot;
-    if (hook == nullptr) {
-        return false;
-    }
-    hook(b);
-    return true;
-}
+// Where the block departs from running the slot of a code: codes 101, 104 and 107 run the block's
+// routine without looking at any slot; 102 and 117 look at their slot only to decide whether to
+// run; 103 and 108 never run and store messages of their own.
+struct OwnRow {
+    HostCallFlag code;
+    Runner run;
+    const char* message;  // nullptr: the code's "Unexpected call to" message
+};
 
-template <HookFormP HookSlots::*Slot>
-bool runSlotP(BlockInstance* b) {
-    const HookFormP hook = b->hookSlots.*Slot;
-    if (hook == nullptr || b->hostInfo == nullptr) {
-        return false;
-    }
-    hook(b, currentPort(b), b->hostInfo->portValue);
-    return true;
-}
-
-template <HookFormT HookSlots::*Slot>
-bool runSlotT(BlockInstance* b) {
-    const HookFormT hook = b->hookSlots.*Slot;
-    if (hook == nullptr || b->hostInfo == nullptr) {
-        return false;
-    }
-    hook(b, currentPort(b), b->hostInfo->portSamplePeriod, b->hostInfo->portSampleOffset);
-    return true;
-}
-
-// One slot per port direction serves both sizing styles; bit 0 of instanceFlags says which one the
-// host uses, and a call of the other style is refused even when the slot is filled.
-template <HookEntry HookSlots::*Slot>
-bool runWidthSlot(BlockInstance* b) {
-    const HookEntry entry = b->hookSlots.*Slot;
-    if (dimensionInfoSizing(b) || entry == nullptr || b->hostInfo == nullptr) {
-        return false;
-    }
-    reinterpret_cast<HookFormP>(entry)(b, currentPort(b), b->hostInfo->portValue);
-    return true;
-}
-
-template <HookEntry HookSlots::*Slot>
-bool runDimensionInfoSlot(BlockInstance* b) {
-    const HookEntry entry = b->hookSlots.*Slot;
-    if (!dimensionInfoSizing(b) || entry == nullptr || b->hostInfo == nullptr) {
-        return false;
-    }
-    reinterpret_cast<HookFormD>(entry)(b, currentPort(b), b->hostInfo->portDims);
-    return true;
-}
-
-template <HookFormP ExtHookSlots::*Slot>
-bool runExtSlotP(BlockInstance* b) {
-    if (b->extHookSlots == nullptr || b->extHookSlots->*Slot == nullptr || b->hostInfo == nullptr) {
-        return false;
-    }
-    (b->extHookSlots->*Slot)(b, currentPort(b), b->hostInfo->portValue);
-    return true;
-}
-
-template <HookFormA ExtHookSlots::*Slot>
-bool runExtSlotA(BlockInstance* b) {
-    if (b->extHookSlots == nullptr || b->extHookSlots->*Slot == nullptr) {
-        return false;
-    }
-    (b->extHookSlots->*Slot)(b);
-    return true;
-}
-
-template <HookFormI ExtHookSlots::*Slot>
-bool runExtSlotI(BlockInstance* b) {
-    if (b->extHookSlots == nullptr || b->extHookSlots->*Slot == nullptr) {
-        return false;
-    }
-    (b->extHookSlots->*Slot)(b, currentPort(b));
-    return true;
-}
-
-// Every valid code, with what it runs and the message stored when it does not run. Codes 101, 104
-// and 107 run the block's routine without looking at any slot; 102 and 117 look at their slot
-// only to decide whether to run.
-constexpr DispatchRow kDispatchRows[] = {
+constexpr OwnRow kOwnRows[] = {
     {kFlagInitializeSampleTimes, runBlockHook<hookInitializeSampleTimes>, nullptr},
     {kFlagInitializeConditions,
-     runBlockHookIfSlot<&HookSlots::hookInitializeConditions, hookInitializeConditions>,
-     "Unexpected call to hookInitializeConditions"},
+     runBlockHookIfSlot<&HookSlots::hookInitializeConditions, hookInitializeConditions>, nullptr},
     {kFlagGetTimeOfNextVarHit, neverRuns, kNoVarHitMessage},
     {kFlagOutputs, runBlockHook<hookOutputs>, nullptr},
     {kFlagTerminate, runBlockHook<hookTerminate>, nullptr},
     {kFlagZeroCrossings, neverRuns, kNoZeroCrossingsMessage},
-    {kFlagSetWorkWidths, runSlotA<&HookSlots::hookSetWorkWidths>,
-     "Unexpected call to hookSetWorkWidths"},
-    {kFlagCheckParameters, runSlotA<&HookSlots::hookCheckParameters>,
-     "Unexpected call to hookCheckParameters"},
-    {kFlagSetInputPortDataType, runSlotP<&HookSlots::hookSetInputPortDataType>,
-     "Unexpected call to hookSetInputPortDataType"},
-    {kFlagSetOutputPortDataType, runSlotP<&HookSlots::hookSetOutputPortDataType>,
-     "Unexpected call to hookSetOutputPortDataType"},
-    {kFlagSetInputPortWidth, runWidthSlot<&HookSlots::inputPortSizing>,
-     "Unexpected call to hookSetInputPortWidth"},
-    {kFlagSetOutputPortWidth, runWidthSlot<&HookSlots::outputPortSizing>,
-     "Unexpected call to hookSetOutputPortWidth"},
-    {kFlagStart, runBlockHookIfSlot<&HookSlots::hookStart, hookStart>,
-     "Unexpected call to hookStart"},
-    {kFlagProcessParameters, runSlotA<&HookSlots::hookProcessParameters>,
-     "Unexpected call to hookProcessParameters"},
-    {kFlagGXW, runSlotA<&HookSlots::hookGXW>, "Unexpected call to hookGXW"},
-    {kFlagSetInputPortComplexSignal, runSlotP<&HookSlots::hookSetInputPortComplexSignal>,
-     "Unexpected call to hookSetInputPortComplexSignal"},
-    {kFlagSetOutputPortComplexSignal, runSlotP<&HookSlots::hookSetOutputPortComplexSignal>,
-     "Unexpected call to hookSetOutputPortComplexSignal"},
-    {kFlagSetInputPortSampleTime, runSlotT<&HookSlots::hookSetInputPortSampleTime>,
-     "Unexpected call to hookSetInputPortSampleTime"},
-    {kFlagSetOutputPortSampleTime, runSlotT<&HookSlots::hookSetOutputPortSampleTime>,
-     "Unexpected call to hookSetOutputPortSampleTime"},
-    {kFlagSetInputPortDimensionInfo, runDimensionInfoSlot<&HookSlots::inputPortSizing>,
-     "Unexpected call to hookSetInputPortDimensionInfo"},
-    {kFlagSetOutputPortDimensionInfo, runDimensionInfoSlot<&HookSlots::outputPortSizing>,
-     "Unexpected call to hookSetOutputPortDimensionInfo"},
-    {kFlagSetInputPortFrameData, runExtSlotP<&ExtHookSlots::hookSetInputPortFrameData>,
-     "Unexpected call to hookSetInputPortFrameData"},
-    {kFlagSetDefaultPortDimensionInfo, runExtSlotA<&ExtHookSlots::hookSetDefaultPortDimensionInfo>,
-     "Unexpected call to hookSetDefaultPortDimensionInfo"},
-    {kFlagSetDefaultPortDataTypes, runExtSlotA<&ExtHookSlots::hookSetDefaultPortDataTypes>,
-     "Unexpected call to hookSetDefaultPortDataTypes"},
-    {kFlagSetDefaultPortComplexSignals,
-     runExtSlotA<&ExtHookSlots::hookSetDefaultPortComplexSignals>,
-     "Unexpected call to hookSetDefaultPortComplexSignals"},
-    {kFlagInitializePropagationPass, runExtSlotI<&ExtHookSlots::hookInitializePropagationPass>,
-     "Unexpected call to hookInitializePropagationPass"},
+    {kFlagStart, runBlockHookIfSlot<&HookSlots::hookStart, hookStart>, nullptr},
 };
 
 constexpr int kNumCodes = kFlagLast - kFlagFirst + 1;
 
-// The rows indexed by code - 101; codes without a row are invalid.
-constexpr std::array<const DispatchRow*, kNumCodes> buildCodeIndex() {
-    std::array<const DispatchRow*, kNumCodes> index{};
-    for (const DispatchRow& row : kDispatchRows) {
-        index[row.code - kFlagFirst] = &row;
-    }
-    return index;
+// Where a code's row is: code - 101.
+constexpr size_t rowIndex(int32_t code) {
+    return static_cast<size_t>(code - kFlagFirst);
 }
 
-constexpr std::array<const DispatchRow*, kNumCodes> kRowByCode = buildCodeIndex();
+// The rows indexed by code - 101: every code of KQ_HOST_CALL_FLAGS runs its slot or stores
+// "Unexpected call to" its hook, unless the block has a row of its own for it.
+constexpr std::array<DispatchRow, kNumCodes> buildRows() {
+    std::array<DispatchRow, kNumCodes> rows{};
+#define KQ_DISPATCH_ROW(code, Name, Table, slot, form)                                \
+    rows[rowIndex(code)] = DispatchRow{&runSlot<HookForm##form, Table, &Table::slot>, \
+                                       "Unexpected call to " KQ_HOOK_NAME(Name)};
+    KQ_HOST_CALL_FLAGS(KQ_DISPATCH_ROW)
+#undef KQ_DISPATCH_ROW
+    for (const OwnRow& own : kOwnRows) {
+        DispatchRow& row = rows[rowIndex(own.code)];
+        row.run = own.run;
+        if (own.message != nullptr) {
+            row.messageOtherwise = own.message;
+        }
+    }
+    return rows;
+}
+
+constexpr std::array<DispatchRow, kNumCodes> kRows = buildRows();
 
 const DispatchRow* rowForCode(double flagCode) {
     // Truncating a double outside the 32-bit range (or a NaN) is undefined, so the range is checked
@@ -202,10 +166,10 @@ const DispatchRow* rowForCode(double flagCode) {
         return nullptr;
     }
     const auto code = static_cast<int32_t>(flagCode);
-    if (code < kFlagFirst || code > kFlagLast) {
+    if (code < kFlagFirst || code > kFlagLast || kRows[rowIndex(code)].run == nullptr) {
         return nullptr;
     }
-    return kRowByCode[code - kFlagFirst];
+    return &kRows[rowIndex(code)];
 }
 
 }  // namespace

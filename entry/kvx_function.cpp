@@ -3,6 +3,7 @@
 
 #include <limits>
 
+#include "block/output_step.h"
 #include "entry/command_line_call.h"
 #include "entry/host_call_dispatcher.h"
 
@@ -27,6 +28,13 @@ extern "C" __attribute__((visibility("default"))) void kvxFunction(int32_t numLe
     auto* instance = reinterpret_cast<BlockInstance*>(leftArgs[kInstanceSlot]);
     const vzArray* flag = rightArgs != nullptr ? rightArgs[kFlagSlot] : nullptr;
     // An empty or missing flag array reads as NaN, which is an invalid code.
-    dispatchHostCall(
-        instance, flag != nullptr ? vzGetScalar(flag) : std::numeric_limits<double>::quiet_NaN());
+    const double code =
+        flag != nullptr ? vzGetScalar(flag) : std::numeric_limits<double>::quiet_NaN();
+    // The output step, made at every step of a run, goes straight to its routine, as the
+    // dispatcher's row for it would: that row looks at no slot and stores no message.
+    if (code == static_cast<double>(kFlagOutputs)) {
+        runOutputStep(instance);
+        return;
+    }
+    dispatchHostCall(instance, code);
 }

@@ -23,9 +23,11 @@
 #include <vector>
 
 #include "block/block_hooks.h"
+#include "entry/block_identity.h"
 #include "entry/error_stubs.h"
 #include "fuzz/byte_reader.h"
 #include "fuzz/fuzz_arrays.h"
+#include "fuzz/fuzz_check.h"
 #include "host/kvx_function.h"
 #include "sim/engine/host_instance.h"
 #include "sim/libkvx/host_error.h"
@@ -34,14 +36,16 @@
 extern "C" void kvxFunction(int32_t numLeft, vzArray* leftArgs[], int32_t numRight,
                             const vzArray* rightArgs[]);
 
+const char* const kqfuzz::kTargetName = "fuzz_command_line";
+
 namespace {
 
 using kqfuzz::ArrayPool;
 using kqfuzz::ByteReader;
+using kqfuzz::check;
+using kqfuzz::fail;
 using kqfuzz::interestingDouble;
 
-constexpr char kBlockName[] = "kqphasefix2";
-constexpr char kBlockLabel[] = "KVX level2 R-block \"kqphasefix2\"";
 constexpr double kStamp = kvxLevel2Stamp;
 constexpr double kLargestExactAddress = 9007199254740992.0;
 constexpr int kUnsignedEntries[] = {kSizesHostFlags15, kSizesHostFlags16, kSizesHostFlags17,
@@ -49,28 +53,15 @@ constexpr int kUnsignedEntries[] = {kSizesHostFlags15, kSizesHostFlags16, kSizes
 // More right-hand arguments than any real call, still cheap to build.
 constexpr int32_t kMaxBuiltRightArgs = 1100;
 
-[[noreturn]] void fail(const char* what, const std::string& detail = {}) {
-    std::fprintf(stderr, "fuzz_command_line: %s%s%s\n", what, detail.empty() ? "" : ": ",
-                 detail.c_str());
-    std::fflush(stderr);
-    __builtin_trap();
-}
-
-void check(bool condition, const char* what, const std::string& detail = {}) {
-    if (!condition) {
-        fail(what, detail);
-    }
-}
-
 // Marks the slots the block never touches, to see that registration leaves them alone.
 void sentinelEntry() {}
 
 std::string readBlockName(ByteReader& in) {
     switch (in.range(0, 7)) {
         case 4:
-            return "kqphasefix";  // one character short
+            return std::string(kBlockName, kBlockNameBytes - 2);  // one character short
         case 5:
-            return "kqphasefix22";  // one character more
+            return std::string(kBlockName) + "2";  // one character more
         case 6:
             return in.text(24);  // anything, embedded zero bytes included
         case 7:

@@ -10,22 +10,28 @@
 // At the end the host terminates a started instance and destroys it; LeakSanitizer then sees any
 // memory the block kept.
 //
-// The host keeps its own records valid, as any host must: it allocates the port buffers before it
-// starts the block, reallocates them whenever a port's size or type changes, and between a start
-// and a terminate it changes no shape, allocation or work-vector count (no set-work-widths call,
-// no new load). Everything else may come in any order: outputs before start, terminate twice,
-// parameters processed before the work vectors exist, starts that fail, data types offered after
-// the work widths were set. The first input byte chooses between that host and an orderly one,
-// which keeps the documented order of propagation (data types and shape settled before
-// set-work-widths, which it calls only then, and a load that failed ends the run); setting the
-// environment variable KQ_FUZZ_ORDERLY_HOST=1 makes every input orderly. KQ_FUZZ_TRACE=1 prints
-// what the host does, one line per operation, on stderr: run it on a reproducer to read the
-// sequence that led to a finding.
+// The host keeps its own records valid, as any host must, since the block cannot see the size of a
+// buffer: the block is started from a start it accepted until the next terminate, and only then
+// does it hold a record that borrows the port buffers and work vectors. A start the block refused
+// (with a message) starts nothing: it leaves the block as it was, not started or still on the
+// record of an earlier start. While the block is not started, the host allocates the port buffers
+// before a start and brings them to the port records whenever a port's size or type changes; while
+// it is started, it changes no shape, allocation or work-vector count (no set-work-widths call, no
+// new load) and, should a data type offered during the run leave the buffers unfit for the port
+// records, starts the block again only after a terminate. Everything else may come in any order:
+// outputs before start, terminate twice, parameters processed before the work vectors exist, starts
+// that fail, data types offered after the work widths were set. The first input byte chooses
+// between that host and an orderly one, which keeps the host's order of propagation (data types
+// and shape settled before set-work-widths, which it calls only then, and a load that failed ends
+// the run); setting the environment variable KQ_FUZZ_ORDERLY_HOST=1 makes every input orderly.
+// KQ_FUZZ_TRACE=1 prints what the host does, one line per operation, on stderr: run it on a
+// reproducer to read the sequence that led to a finding.
 //
 // Besides crashes and leaks, the dispatcher's part is checked exactly: invalid codes, the codes
-// that never run, the slots the block leaves empty and the slots not yet filled all store their
-// documented message, and the codes that run the block's own output, sample-time and terminate
-// routines store none.
+// that never run, the slots the block leaves empty and the slots not yet filled all store the
+// dispatcher's own message, and the codes that run the block's own output, sample-time and
+// terminate routines store none. The block never holds a run-time record while the host counts it
+// as not started.
 #include <cmath>
 #include <cstdarg>
 #include <cstdint>
@@ -40,6 +46,7 @@
 #include "entry/error_stubs.h"
 #include "fuzz/byte_reader.h"
 #include "fuzz/fuzz_arrays.h"
+#include "fuzz/fuzz_check.h"
 #include "host/data_types.h"
 #include "host/kvx_function.h"
 #include "sim/engine/host_instance.h"
@@ -49,10 +56,14 @@
 extern "C" void kvxFunction(int32_t numLeft, vzArray* leftArgs[], int32_t numRight,
                             const vzArray* rightArgs[]);
 
+const char* const kqfuzz::kTargetName = "fuzz_host_dispatch";
+
 namespace {
 
 using kqfuzz::ArrayPool;
 using kqfuzz::ByteReader;
+using kqfuzz::check;
+using kqfuzz::fail;
 using kqfuzz::interestingDouble;
 
 constexpr const char* kInvalidFlagMessage = "Invalid flag encountered in veltrano";
@@ -72,33 +83,24 @@ __attribute__((format(printf, 1, 2))) void trace(const char* format, ...) {
     std::fputc('\n', stderr);
 }
 
-[[noreturn]] void fail(const char* what, const std::string& detail = {}) {
-    std::fprintf(stderr, "fuzz_host_dispatch: %s%s%s\n", what, detail.empty() ? "" : ": ",
-                 detail.c_str());
-    std::fflush(stderr);
-    __builtin_trap();
-}
-
-void check(bool condition, const char* what, const std::string& detail = {}) {
-    if (!condition) {
-        fail(what, detail);
-    }
-}
-
 // Every valid flag code, the lifecycle codes several times so that runs get far.
 constexpr int32_t kFlagCodes[] = {
-    kFlagInitializeSampleTimes, kFlagInitializeConditions, kFlagGetTimeOfNextVarHit, kFlagOutputs,
-    kFlagTerminate, kFlagZeroCrossings, kFlagSetWorkWidths, kFlagCheckParameters,
-    kFlagSetInputPortDataType, kFlagSetOutputPortDataType, kFlagSetInputPortWidth,
-    kFlagSetOutputPortWidth, kFlagStart, kFlagProcessParameters, kFlagGXW,
-    kFlagSetInputPortComplexSignal, kFlagSetOutputPortComplexSignal, kFlagSetInputPortSampleTime,
-    kFlagSetOutputPortSampleTime, kFlagSetInputPortDimensionInfo, kFlagSetOutputPortDimensionInfo,
-    kFlagSetInputPortFrameData, kFlagSetDefaultPortDimensionInfo, kFlagSetDefaultPortDataTypes,
-    kFlagSetDefaultPortComplexSignals, kFlagInitializePropagationPass,
+#define KQ_FLAG_CODE(code, Name, Table, slot, form) code,
+    KQ_HOST_CALL_FLAGS(KQ_FLAG_CODE)
+#undef KQ_FLAG_CODE
     // lifecycle codes again
-    kFlagOutputs, kFlagOutputs, kFlagOutputs, kFlagStart, kFlagInitializeConditions,
-    kFlagSetWorkWidths, kFlagSetInputPortDataType, kFlagProcessParameters, kFlagTerminate,
-    kFlagInitializeSampleTimes, kFlagCheckParameters, kFlagGXW};
+    kFlagOutputs,
+    kFlagOutputs,
+    kFlagOutputs,
+    kFlagStart,
+    kFlagInitializeConditions,
+    kFlagSetWorkWidths,
+    kFlagSetInputPortDataType,
+    kFlagProcessParameters,
+    kFlagTerminate,
+    kFlagInitializeSampleTimes,
+    kFlagCheckParameters,
+    kFlagGXW};
 
 // The message the dispatcher itself stores for a code, when the code does not reach the block's
 // hooks: nullptr for the codes that do (their hooks may store their own messages), and "" for the
@@ -295,7 +297,8 @@ class HostModel {
         return pool_.keep(vzCreateDoubleScalar(flag));
     }
 
-    void hostCall(double flag, const vzArray* flagArray) {
+    // Returns the message the call stored, empty when none.
+    std::string hostCall(double flag, const vzArray* flagArray) {
         BlockInstance* b = block();
         HostInfo& info = host_->hostInfo();
         b->sizes[kSizesCurrentPort] = in_.range(0, 7) == 0 ? static_cast<int32_t>(in_.u32()) : 0;
@@ -334,6 +337,7 @@ class HostModel {
                   "code " + std::to_string(code) + ": '" + message + "', expected '" + expected +
                       "'");
         }
+        return message;
     }
 
     // A host call of the code, where the host's rules allow it now.
@@ -357,14 +361,22 @@ class HostModel {
             if (orderly_ && !workWidthsSet_) {
                 return;
             }
+            // The block's record borrows the buffers it was started on; a data type offered during
+            // the run has left them unfit for the port records, and they may only follow those
+            // after a terminate.
+            if (started_ && !buffersFitPorts()) {
+                return;
+            }
             // Port buffers exist from start to terminate.
             if (portsDeclared() && !allocated_) {
                 allocate(in_.boolean());
             }
-            started_ = true;
         }
-        const int32_t typeBefore = portsDeclared() ? block()->inputPorts[0].typeId : kTypeIdUnset;
-        hostCall(flag, array);
+        const std::string message = hostCall(flag, array);
+        if (code == kFlagStart) {
+            // A refused start starts nothing: the block stays as it was.
+            started_ = started_ || message.empty();
+        }
         if (code == kFlagSetWorkWidths && block()->hookSlots.hookSetWorkWidths != nullptr) {
             workWidthsSet_ = true;
             // The host's work-vector service dropped the old vectors; buffers come next.
@@ -373,9 +385,25 @@ class HostModel {
         if (code == kFlagTerminate) {
             started_ = false;
         }
-        if (propagation && !started_ && allocated_ && portsDeclared() &&
-            block()->inputPorts[0].typeId != typeBefore) {
-            allocate(inPlace_);  // the port buffers follow the new element size
+        check(started_ || block()->userData == nullptr,
+              "the block holds a run-time record that no accepted start gave it",
+              "code " + std::to_string(code) + ": '" + message + "'");
+    }
+
+    // The buffers hold the element type and count that the port records now declare.
+    bool buffersFitPorts() {
+        if (!portsDeclared()) {
+            return false;
+        }
+        const InputPortRecord& in = block()->inputPorts[0];
+        return bufferType_ == in.typeId && bufferWidth_ == in.width;
+    }
+
+    // While the block is not started, the buffers follow the port records: a new size or element
+    // type of the input, from a shape or a data type settled by propagation, gets new buffers.
+    void keepBuffersFittingPorts() {
+        if (!started_ && allocated_ && portsDeclared() && !buffersFitPorts()) {
+            allocate(inPlace_);
         }
     }
 
@@ -403,9 +431,6 @@ class HostModel {
               dims.size(), frameMode == kFrameModeFrame ? "frame based" : "sample based");
         host_->propagateInputShape(dims, frameMode);
         shapeSet_ = true;
-        if (allocated_) {
-            allocate(inPlace_);
-        }
     }
 
     void writeInput() {
@@ -473,6 +498,7 @@ class HostModel {
                 callCode(readFlag(in_));
                 break;
         }
+        keepBuffersFittingPorts();
     }
 
     // A host terminates a started block before it drops the instance.

@@ -1,15 +1,15 @@
-// Fuzz target: the twelve unwrap kernels against a plain reference written here from the
-// documented step, bit for bit (NaN bits included).
+// Fuzz target: the twelve unwrap kernels of every vector level against the plain reference
+// (kernels/reference/unwrap_reference.h), bit for bit (NaN bits included).
 //
-// Each input picks a kernel family (stateless, running per element, running per channel; double or
+// Each input picks a kernel shape (stateless, running per element, running per channel; double or
 // single), the channel or element count, a starting state, and a sequence of calls, each with its
 // own frame length (the split points of the signal), cutoff, samples and an optional reset (what
 // hookInitializeConditions does: FirstStep set, Cumsum zeroed). Every call runs the copy kernel and
-// the in-place kernel of the family on exact-size heap buffers (so AddressSanitizer catches any
+// the in-place kernel of the shape on exact-size heap buffers (so AddressSanitizer catches any
 // access outside them) and the reference on its own copies; outputs (pre-filled with a marker, so
 // a sample never written shows), Prev, Cumsum and FirstStep must agree to the bit, and the copy
-// kernel must leave its input untouched. Where the tree has vector levels of the kernels, every
-// level the processor runs is checked the same way, each with its own state.
+// kernel must leave its input untouched. Every vector level the processor runs (the scalar kernels
+// among them) is checked the same way, each with its own state.
 //
 // Samples come from raw bytes (any NaN payload, infinities, subnormals), small values with
 // fractions, and steps from the previous sample of exactly +-pi, pi's neighbours, whole turns and
@@ -27,210 +27,45 @@
 #include <vector>
 
 #include "fuzz/byte_reader.h"
-#include "kernels/unwrap_kernels.h"
-
-// The vector levels of the kernels, where the tree has them.
-#if __has_include("kernels/vector_level.h")
+#include "fuzz/fuzz_check.h"
+#include "kernels/kernel_call.h"
+#include "kernels/reference/unwrap_reference.h"
+#include "kernels/reference/value_bits.h"
 #include "kernels/vector_level.h"
-#define KQ_FUZZ_HAS_VECTOR_LEVELS 1
-#else
-#define KQ_FUZZ_HAS_VECTOR_LEVELS 0
-#endif
+
+const char* const kqfuzz::kTargetName = "fuzz_kernels";
 
 namespace {
 
 using kqfuzz::ByteReader;
-
-// The constants of each precision variant, as binary64 values (the single ones are the binary32
-// constants widened exactly).
-template <typename T>
-struct StepConstants;
-
-template <>
-struct StepConstants<double> {
-    static constexpr double kPi = 3.141592653589793;
-    static constexpr double kTwoPi = 6.283185307179586;
-    static constexpr double kInvTwoPi = 0.15915494309189535;
-    static constexpr double kBias = 0.9999999999;
-};
-
-template <>
-struct StepConstants<float> {
-    static constexpr double kPi = 3.1415927410125732421875;
-    static constexpr double kTwoPi = 6.283185482025146484375;
-    static constexpr double kInvTwoPi = 0.15915493667125701904296875;
-    static constexpr double kBias = 0.999989986419677734375;
-};
-
-// The step, one binary64 operation per line in the documented order. The turn count is kept as a
-// binary64 whole number (truncation toward zero), as the kernels document for every difference.
-template <typename T>
-double referenceStep(double previous, double current, double& correction, double cutoff) {
-    using K = StepConstants<T>;
-    const double d = current - previous;
-    const double u = d + K::kPi;
-    const double t = u * K::kInvTwoPi;
-    double tFloor = t;
-    if (!(t > 0.0)) {
-        tFloor = t - K::kBias;
-    }
-    const double turns = std::trunc(tFloor);
-    const double turnsInRadians = turns * K::kTwoPi;
-    const double shifted = u - turnsInRadians;
-    double principal = shifted - K::kPi;
-    if (principal == -K::kPi && d > 0.0) {
-        principal = K::kPi;
-    }
-    const double c = principal - d;
-    if (cutoff < std::fabs(c)) {
-        correction = correction + c;
-    }
-    return correction + current;
-}
-
-// Rounds a binary64 result to the stored type as IEEE 754 does (nearest, ties to even, overflow to
-// infinity), spelled out for binary32 so that no out-of-range cast is involved.
-template <typename T>
-T stored(double value) {
-    if constexpr (std::is_same_v<T, float>) {
-        if (std::isfinite(value) && std::fabs(value) > std::numeric_limits<float>::max()) {
-            // Half an ulp above the largest binary32 value rounds to infinity, ties included.
-            const float big = std::fabs(value) >= 0x1.ffffffp127
-                                  ? std::numeric_limits<float>::infinity()
-                                  : std::numeric_limits<float>::max();
-            return std::signbit(value) ? -big : big;
-        }
-        return static_cast<float>(value);
-    } else {
-        return value;
-    }
-}
-
-// Held in the data type itself: widening a signalling NaN would quiet it, and Prev keeps raw
-// samples bit for bit.
-template <typename T>
-struct ReferenceState {
-    std::vector<T> prev;
-    std::vector<T> cumsum;
-    uint8_t firstStep = 0;
-};
+using kqref::ReferenceState;
+using kqref::stored;
 
 template <typename T>
-void referenceStateless(const T* in, T* out, T cutoff, int32_t numChans, int32_t frameLen) {
-    for (int32_t chan = 0; chan < numChans && frameLen > 0; ++chan) {
-        const T* x = in + static_cast<size_t>(chan) * static_cast<size_t>(frameLen);
-        T* y = out + static_cast<size_t>(chan) * static_cast<size_t>(frameLen);
-        double correction = 0.0;
-        y[0] = x[0];
-        for (int32_t n = 1; n < frameLen; ++n) {
-            y[n] = stored<T>(referenceStep<T>(x[n - 1], x[n], correction, cutoff));
-        }
-    }
-}
+using Constants = kqref::ReferenceConstants<T>;
 
-template <typename T>
-void referenceRunningFrame(const T* in, T* out, ReferenceState<T>& s, T cutoff, int32_t numChans,
-                           int32_t frameLen) {
-    if (s.firstStep != 0) {
-        for (int32_t chan = 0; chan < numChans && frameLen > 0; ++chan) {
-            s.cumsum[static_cast<size_t>(chan)] = T{0};
-            s.prev[static_cast<size_t>(chan)] =
-                in[static_cast<size_t>(chan) * static_cast<size_t>(frameLen)];
-        }
-        s.firstStep = 0;
-    }
-    for (int32_t chan = 0; chan < numChans && frameLen > 0; ++chan) {
-        const size_t c = static_cast<size_t>(chan);
-        const T* x = in + c * static_cast<size_t>(frameLen);
-        T* y = out + c * static_cast<size_t>(frameLen);
-        double correction = s.cumsum[c];
-        T previous = s.prev[c];
-        for (int32_t n = 0; n < frameLen; ++n) {
-            y[n] = stored<T>(referenceStep<T>(previous, x[n], correction, cutoff));
-            previous = x[n];
-        }
-        s.prev[c] = previous;
-        s.cumsum[c] = stored<T>(correction);
-    }
-}
-
-template <typename T>
-void referenceRunningSample(const T* in, T* out, ReferenceState<T>& s, T cutoff, int32_t numElems) {
-    if (s.firstStep != 0) {
-        for (int32_t i = 0; i < numElems; ++i) {
-            s.cumsum[static_cast<size_t>(i)] = T{0};
-            s.prev[static_cast<size_t>(i)] = in[i];
-        }
-        s.firstStep = 0;
-    }
-    for (int32_t i = 0; i < numElems; ++i) {
-        const size_t e = static_cast<size_t>(i);
-        double correction = s.cumsum[e];
-        const T x = in[i];
-        out[i] = stored<T>(referenceStep<T>(s.prev[e], x, correction, cutoff));
-        s.prev[e] = x;
-        s.cumsum[e] = stored<T>(correction);
-    }
-}
-
-enum class Family { kStateless, kRunningSample, kRunningFrame };
-
-const char* familyName(Family family) {
-    switch (family) {
-        case Family::kStateless:
+const char* shapeName(KernelShape shape) {
+    switch (shape) {
+        case KernelShape::Stateless:
             return "stateless";
-        case Family::kRunningSample:
+        case KernelShape::RunningSample:
             return "running per element";
-        case Family::kRunningFrame:
+        case KernelShape::RunningFrame:
             return "running per channel";
     }
     return "?";
 }
 
-// The twelve kernels of one implementation, for one data type.
-template <typename T>
-struct KernelFns {
-    const char* name;
-    void (*statelessCopy)(const T*, T*, T, int32_t, int32_t);
-    void (*statelessInPlace)(T*, T, int32_t, int32_t);
-    void (*sampleCopy)(const T*, T*, T*, T*, T, int32_t, uint8_t*);
-    void (*sampleInPlace)(T*, T*, T*, T, int32_t, uint8_t*);
-    void (*frameCopy)(const T*, T*, T*, T*, T, int32_t, int32_t, uint8_t*);
-    void (*frameInPlace)(T*, T*, T*, T, int32_t, int32_t, uint8_t*);
-};
-
-// The public kernels, and, in a tree that has vector levels, the kernels of every level this
-// processor runs: all of them must give the reference's bits.
-template <typename T>
-std::vector<KernelFns<T>> implementations() {
-    std::vector<KernelFns<T>> all;
-    if constexpr (std::is_same_v<T, double>) {
-        all.push_back({"public", unwrapStatelessCopyDbl, unwrapStatelessInPlaceDbl,
-                       unwrapRunningSampleCopyDbl, unwrapRunningSampleInPlaceDbl,
-                       unwrapRunningFrameCopyDbl, unwrapRunningFrameInPlaceDbl});
-    } else {
-        all.push_back({"public", unwrapStatelessCopySgl, unwrapStatelessInPlaceSgl,
-                       unwrapRunningSampleCopySgl, unwrapRunningSampleInPlaceSgl,
-                       unwrapRunningFrameCopySgl, unwrapRunningFrameInPlaceSgl});
-    }
-#if KQ_FUZZ_HAS_VECTOR_LEVELS
+// Every vector level this processor runs, the scalar one included: all must give the
+// reference's bits.
+std::vector<VectorLevel> availableLevels() {
+    std::vector<VectorLevel> levels;
     for (const VectorLevel level : kAllVectorLevels) {
-        if (!vectorLevelAvailable(level)) {
-            continue;
-        }
-        const KernelSet& k = kernelsFor(level);
-        if constexpr (std::is_same_v<T, double>) {
-            all.push_back({vectorLevelName(level), k.statelessCopyDbl, k.statelessInPlaceDbl,
-                           k.runningSampleCopyDbl, k.runningSampleInPlaceDbl, k.runningFrameCopyDbl,
-                           k.runningFrameInPlaceDbl});
-        } else {
-            all.push_back({vectorLevelName(level), k.statelessCopySgl, k.statelessInPlaceSgl,
-                           k.runningSampleCopySgl, k.runningSampleInPlaceSgl, k.runningFrameCopySgl,
-                           k.runningFrameInPlaceSgl});
+        if (vectorLevelAvailable(level)) {
+            levels.push_back(level);
         }
     }
-#endif
-    return all;
+    return levels;
 }
 
 // A buffer of exactly `count` elements on the heap: one element more or less, and AddressSanitizer
@@ -243,7 +78,7 @@ struct ExactBuffer {
     explicit ExactBuffer(size_t n) : data(new T[n]), count(n) {}
     T* get() { return data.get(); }
     bool sameBits(const T* other) const {
-        return count == 0 || std::memcmp(data.get(), other, count * sizeof(T)) == 0;
+        return kqref::firstBitDifference(data.get(), other, count) == count;
     }
 };
 
@@ -306,9 +141,9 @@ T specialSample(ByteReader& in) {
         L::max(),
         L::lowest(),
         L::epsilon(),
-        stored<T>(StepConstants<T>::kPi),
-        stored<T>(-StepConstants<T>::kPi),
-        stored<T>(StepConstants<T>::kTwoPi),
+        stored<T>(Constants<T>::pi),
+        stored<T>(-Constants<T>::pi),
+        stored<T>(Constants<T>::twoPi),
         stored<T>(1.35e10),
         stored<T>(-2.0e10),
         stored<T>(1e30),
@@ -319,7 +154,7 @@ T specialSample(ByteReader& in) {
 // A step from the previous sample that lands on the boundaries of the principal value.
 template <typename T>
 T steppedSample(ByteReader& in, T previous) {
-    constexpr double kPi = StepConstants<T>::kPi;
+    constexpr double kPi = Constants<T>::pi;
     constexpr double kWindow = std::is_same_v<T, float> ? 1.0e-5 : 1.0e-10;
     const double steps[] = {
         kPi,
@@ -371,7 +206,7 @@ T readSample(ByteReader& in, T previous) {
 
 template <typename T>
 T readCutoff(ByteReader& in) {
-    constexpr double kPi = StepConstants<T>::kPi;
+    constexpr double kPi = Constants<T>::pi;
     const T options[] = {stored<T>(kPi),
                          stored<T>(kPi),
                          T{0},
@@ -389,33 +224,24 @@ T readCutoff(ByteReader& in) {
     return in.pick(options);
 }
 
-[[noreturn]] void mismatch(const char* implementation, Family family, bool single, int call,
+[[noreturn]] void mismatch(VectorLevel level, KernelShape shape, bool single, int call,
                            const char* what, const std::string& detail) {
-    std::fprintf(stderr, "fuzz_kernels: %s %s %s kernel, call %d: %s: %s\n", implementation,
-                 familyName(family), single ? "single" : "double", call, what, detail.c_str());
-    std::fflush(stderr);
-    __builtin_trap();
-}
-
-template <typename T>
-std::string bitsOf(T value) {
-    using Bits = std::conditional_t<std::is_same_v<T, float>, uint32_t, uint64_t>;
-    char text[64];
-    std::snprintf(text, sizeof text, "%.17g (0x%llx)", static_cast<double>(value),
-                  static_cast<unsigned long long>(std::bit_cast<Bits>(value)));
-    return text;
+    kqfuzz::fail(
+        (std::string(vectorLevelName(level)) + " " + shapeName(shape) + " " +
+         (single ? "single" : "double") + " kernel, call " + std::to_string(call) + ": " + what)
+            .c_str(),
+        detail);
 }
 
 // Where two buffers first differ, for the report.
 template <typename T>
 std::string firstDifference(const char* name, const T* got, const T* expected, size_t n) {
-    for (size_t i = 0; i < n; ++i) {
-        if (std::memcmp(&got[i], &expected[i], sizeof(T)) != 0) {
-            return std::string(name) + "[" + std::to_string(i) + "] is " + bitsOf(got[i]) +
-                   ", expected " + bitsOf(expected[i]);
-        }
+    const size_t i = kqref::firstBitDifference(got, expected, n);
+    if (i == n) {
+        return std::string(name) + " equal";
     }
-    return std::string(name) + " equal";
+    return std::string(name) + "[" + std::to_string(i) + "] is " + kqref::describeBits(got[i]) +
+           ", expected " + kqref::describeBits(expected[i]);
 }
 
 template <typename T>
@@ -445,13 +271,14 @@ std::string stateDifference(KernelState<T>& state, const ReferenceState<T>& refe
 }
 
 template <typename T>
-void runFamily(ByteReader& in, Family family) {
+void runShape(ByteReader& in, KernelShape shape) {
     const bool single = std::is_same_v<T, float>;
     // numChans for the per-channel and stateless kernels, numElems for the per-element ones;
     // -1 stands for a count a kernel must treat as no data at all. Up to 40 elements, so that
-    // vector paths run whole vectors and remainders.
-    const auto count =
-        static_cast<int32_t>(family == Family::kRunningSample ? in.range(-1, 40) : in.range(-1, 6));
+    // vector paths run whole vectors and remainders; up to 18 channels, so that groups of channels
+    // side by side (4 or 8 of them) run with channels left over.
+    const auto count = static_cast<int32_t>(shape == KernelShape::RunningSample ? in.range(-1, 40)
+                                                                                : in.range(-1, 18));
     const size_t stateSize = count > 0 ? static_cast<size_t>(count) : 0;
 
     // The state before the first call: as left by hookInitializeConditions (FirstStep set), or a
@@ -470,19 +297,18 @@ void runFamily(ByteReader& in, Family family) {
             // a NaN there and a NaN input, S + x would have two NaN operands, whose payload IEEE
             // 754 leaves open).
             T correction =
-                in.boolean()
-                    ? stored<T>(StepConstants<T>::kTwoPi * static_cast<double>(in.range(-3, 3)))
-                    : readSample<T>(in, T{0});
+                in.boolean() ? stored<T>(Constants<T>::twoPi * static_cast<double>(in.range(-3, 3)))
+                             : readSample<T>(in, T{0});
             if (std::isnan(correction)) {
                 correction = -std::numeric_limits<T>::infinity();
             }
             reference.cumsum[i] = correction;
         }
     }
-    static const std::vector<KernelFns<T>> kImplementations = implementations<T>();
-    // Per implementation: the state of its copy kernel, then of its in-place kernel.
+    static const std::vector<VectorLevel> kLevels = availableLevels();
+    // Per level: the state of its copy kernel, then of its in-place kernel.
     std::vector<KernelState<T>> states;
-    for (size_t i = 0; i < 2 * kImplementations.size(); ++i) {
+    for (size_t i = 0; i < 2 * kLevels.size(); ++i) {
         states.emplace_back(stateSize);
         fillState(states.back(), reference);
     }
@@ -494,7 +320,7 @@ void runFamily(ByteReader& in, Family family) {
         if ((control & 1u) != 0) {
             cutoff = readCutoff<T>(in);
         }
-        if ((control & 2u) != 0 && family != Family::kStateless) {
+        if ((control & 2u) != 0 && shape != KernelShape::Stateless) {
             // A reset: any non-zero FirstStep counts as set; Prev keeps what it holds.
             const uint8_t firstStep = (control & 4u) != 0 ? 0xFF : 1;
             reference.firstStep = firstStep;
@@ -504,9 +330,12 @@ void runFamily(ByteReader& in, Family family) {
                 std::fill_n(s.cumsum.get(), stateSize, T{0});
             }
         }
-        const auto frameLen =
-            family == Family::kRunningSample ? 1 : static_cast<int32_t>(in.range(-1, 40));
-        const size_t samples = family == Family::kRunningSample
+        // Mostly short frames; now and then one long enough to pass a chunk of 32 blocks, where a
+        // channel changes between block by block and three passes.
+        const auto frameLen = shape == KernelShape::RunningSample ? 1
+                              : in.range(0, 7) != 0 ? static_cast<int32_t>(in.range(-1, 40))
+                                                    : static_cast<int32_t>(in.range(41, 700));
+        const size_t samples = shape == KernelShape::RunningSample
                                    ? stateSize
                                    : stateSize * (frameLen > 0 ? static_cast<size_t>(frameLen) : 0);
 
@@ -516,22 +345,24 @@ void runFamily(ByteReader& in, Family family) {
             pristine[i] = last;
         }
         std::vector<T> expected(samples, outputMarker<T>());
-        switch (family) {
-            case Family::kStateless:
-                referenceStateless<T>(pristine.data(), expected.data(), cutoff, count, frameLen);
+        switch (shape) {
+            case KernelShape::Stateless:
+                kqref::referenceStateless<T>(pristine.data(), expected.data(), cutoff, count,
+                                             frameLen);
                 break;
-            case Family::kRunningSample:
-                referenceRunningSample<T>(pristine.data(), expected.data(), reference, cutoff,
-                                          count);
+            case KernelShape::RunningSample:
+                kqref::referenceRunningSample<T>(reference, pristine.data(), expected.data(),
+                                                 cutoff, count);
                 break;
-            case Family::kRunningFrame:
-                referenceRunningFrame<T>(pristine.data(), expected.data(), reference, cutoff, count,
-                                         frameLen);
+            case KernelShape::RunningFrame:
+                kqref::referenceRunningFrame<T>(reference, pristine.data(), expected.data(), cutoff,
+                                                count, frameLen);
                 break;
         }
 
-        for (size_t k = 0; k < kImplementations.size(); ++k) {
-            const KernelFns<T>& f = kImplementations[k];
+        for (size_t k = 0; k < kLevels.size(); ++k) {
+            const VectorLevel level = kLevels[k];
+            const KernelSet& kernels = kernelsFor(level);
             KernelState<T>& copyState = states[2 * k];
             KernelState<T>& inPlaceState = states[2 * k + 1];
             ExactBuffer<T> input(samples);
@@ -542,50 +373,45 @@ void runFamily(ByteReader& in, Family family) {
                 copyOut.get()[i] = outputMarker<T>();
                 inPlace.get()[i] = pristine[i];
             }
-            switch (family) {
-                case Family::kStateless:
-                    f.statelessCopy(input.get(), copyOut.get(), cutoff, count, frameLen);
-                    f.statelessInPlace(inPlace.get(), cutoff, count, frameLen);
-                    break;
-                case Family::kRunningSample:
-                    f.sampleCopy(input.get(), copyOut.get(), copyState.prev.get(),
-                                 copyState.cumsum.get(), cutoff, count, copyState.firstStep.get());
-                    f.sampleInPlace(inPlace.get(), inPlaceState.prev.get(),
-                                    inPlaceState.cumsum.get(), cutoff, count,
-                                    inPlaceState.firstStep.get());
-                    break;
-                case Family::kRunningFrame:
-                    f.frameCopy(input.get(), copyOut.get(), copyState.prev.get(),
-                                copyState.cumsum.get(), cutoff, count, frameLen,
-                                copyState.firstStep.get());
-                    f.frameInPlace(inPlace.get(), inPlaceState.prev.get(),
-                                   inPlaceState.cumsum.get(), cutoff, count, frameLen,
-                                   inPlaceState.firstStep.get());
-                    break;
-            }
+            // The per-element kernels count `count` elements, the others `count` channels; an
+            // in-place kernel's one buffer is `out`.
+            const auto run = [&](bool inPlaceForm, const T* from, T* to, KernelState<T>& state) {
+                runKernel<T>(kernels, formOf(shape, inPlaceForm),
+                             {.in = from,
+                              .out = to,
+                              .prev = state.prev.get(),
+                              .cumsum = state.cumsum.get(),
+                              .cutoff = cutoff,
+                              .numChans = count,
+                              .frameLen = frameLen,
+                              .numElems = count,
+                              .firstStep = state.firstStep.get()});
+            };
+            run(false, input.get(), copyOut.get(), copyState);
+            run(true, nullptr, inPlace.get(), inPlaceState);
 
             if (!input.sameBits(pristine.data())) {
-                mismatch(f.name, family, single, call, "the copy kernel changed its input",
+                mismatch(level, shape, single, call, "the copy kernel changed its input",
                          firstDifference("in", input.get(), pristine.data(), samples));
             }
             if (!copyOut.sameBits(expected.data())) {
-                mismatch(f.name, family, single, call,
+                mismatch(level, shape, single, call,
                          "copy kernel output differs from the reference",
                          firstDifference("out", copyOut.get(), expected.data(), samples));
             }
             if (!inPlace.sameBits(expected.data())) {
-                mismatch(f.name, family, single, call,
+                mismatch(level, shape, single, call,
                          "in-place kernel output differs from the reference",
                          firstDifference("buffer", inPlace.get(), expected.data(), samples));
             }
-            if (family != Family::kStateless) {
+            if (shape != KernelShape::Stateless) {
                 if (!sameState(copyState, reference)) {
-                    mismatch(f.name, family, single, call,
+                    mismatch(level, shape, single, call,
                              "copy kernel state differs from the reference",
                              stateDifference(copyState, reference));
                 }
                 if (!sameState(inPlaceState, reference)) {
-                    mismatch(f.name, family, single, call,
+                    mismatch(level, shape, single, call,
                              "in-place kernel state differs from the reference",
                              stateDifference(inPlaceState, reference));
                 }
@@ -600,22 +426,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     ByteReader in(data, size);
     switch (in.range(0, 5)) {
         case 0:
-            runFamily<double>(in, Family::kStateless);
+            runShape<double>(in, KernelShape::Stateless);
             break;
         case 1:
-            runFamily<float>(in, Family::kStateless);
+            runShape<float>(in, KernelShape::Stateless);
             break;
         case 2:
-            runFamily<double>(in, Family::kRunningSample);
+            runShape<double>(in, KernelShape::RunningSample);
             break;
         case 3:
-            runFamily<float>(in, Family::kRunningSample);
+            runShape<float>(in, KernelShape::RunningSample);
             break;
         case 4:
-            runFamily<double>(in, Family::kRunningFrame);
+            runShape<double>(in, KernelShape::RunningFrame);
             break;
         default:
-            runFamily<float>(in, Family::kRunningFrame);
+            runShape<float>(in, KernelShape::RunningFrame);
             break;
     }
     return 0;

@@ -11,7 +11,7 @@
 // stand-in host's RecordTextWriter (which formats, and so reads, every element) unless the input
 // makes one call return another result; or they are missing.
 //
-// The block's writers are checked against the documented rules: the message and result of each
+// The block's writers are checked against the writers' own rules: the message and result of each
 // failed check, that nothing is forwarded after a failure, the exact arguments of each forwarded
 // pair (a list's double by value as a reference to the same bits, a list's split parts as a
 // SplitValue), the opening and closing texts, and that a service result other than 1 is returned
@@ -30,13 +30,18 @@
 
 #include "entry/gxw_record_writer.h"
 #include "fuzz/byte_reader.h"
+#include "fuzz/fuzz_check.h"
 #include "host/data_types.h"
 #include "host/record_pair.h"
 #include "sim/engine/record_text_writer.h"
 
+const char* const kqfuzz::kTargetName = "fuzz_record_writer";
+
 namespace {
 
 using kqfuzz::ByteReader;
+using kqfuzz::check;
+using kqfuzz::fail;
 
 constexpr const char* kPairKindMessage =
     "Invalid BIWRITE_VALUE_type passed to biWriteGXWNameValuePair";
@@ -51,19 +56,6 @@ constexpr char kClosing[] = "}";
 
 // Entry shape 11 stands for any invalid kind.
 constexpr int kInvalidShape = kNumPairValueKinds;
-
-[[noreturn]] void fail(const char* what, const std::string& detail = {}) {
-    std::fprintf(stderr, "fuzz_record_writer: %s%s%s\n", what, detail.empty() ? "" : ": ",
-                 detail.c_str());
-    std::fflush(stderr);
-    __builtin_trap();
-}
-
-void check(bool condition, const char* what, const std::string& detail = {}) {
-    if (!condition) {
-        fail(what, detail);
-    }
-}
 
 bool isMatrixKind(int32_t kind) {
     return kind == valueDoubleMatrix || kind == valueTypedMatrix || kind == valueSplitMatrix;
@@ -307,7 +299,8 @@ struct WriterHost {
         hostInfo.recordWriterContext = &writer;
         hostInfo.writeRecordText = services == 1 ? nullptr : RecordingWriter::writeText;
         hostInfo.writeRecordPair = services == 2 ? nullptr : RecordingWriter::writePair;
-        // Only a pair call is documented to take an instance without a HostInfo.
+        // An instance without a HostInfo only for a pair call, which makes its checks and then
+        // returns 0 without a writer to forward to.
         instance.hostInfo = services == 3 && pairCall ? nullptr : &hostInfo;
         instance.root = in.boolean() ? &separateRoot : &instance;
         writer.injectAt = static_cast<int32_t>(in.range(0, 5));
@@ -333,8 +326,9 @@ struct PairOutcome {
     int32_t columns = 1;
 };
 
-// The documented checks, in order. `valuePresent` is whether the value (for a split kind: the
-// SplitValue, its real part and, with the complex bit, its imaginary part) is there.
+// The pair writer's checks, in the order it makes them. `valuePresent` is whether the value (for a
+// split kind: the SplitValue, its real part and, with the complex bit, its imaginary part) is
+// there.
 PairOutcome expectPair(int32_t kind, const char* name, int32_t typeWord, int32_t rows,
                        int32_t columns, bool valuePresent) {
     PairOutcome out;
@@ -504,8 +498,9 @@ struct EntryArgs {
 };
 
 // Passes the list entries from `Index` on after the arguments gathered so far, each with the
-// arguments of its kind in the documented order, then makes the call. Entries of different kinds
-// but the same argument types share an instantiation, so there are 8 * 8 * 8 complete calls.
+// arguments of its kind in the order the settings writer reads them, then makes the call. Entries
+// of different kinds but the same argument types share an instantiation, so there are 8 * 8 * 8
+// complete calls.
 template <int Index, typename... Args>
 int32_t callSettings(BlockInstance* b, int32_t count, const EntryArgs* entries, Args... args) {
     if constexpr (Index == 3) {
@@ -594,7 +589,7 @@ void runSettingsCall(ByteReader& in, Storage& storage, WriterHost& host) {
         return;
     }
 
-    // Walks the recorded calls along the documented sequence.
+    // Walks the recorded calls along the writer's sequence: opening text, pairs, closing text.
     size_t next = 0;
     auto takeText = [&](const char* text) -> int32_t {
         check(next < calls.size() && calls[next].isText && calls[next].text == text,

@@ -11,7 +11,7 @@
 // and message as a regular file; raw values are exactly the file's values (rounded to binary32 for
 // single precision from .f64); each CSV value of a file read without error is the value of its
 // field as the C library reads it, rounded once to the precision, with the lines and fields of the
-// documented format (blank and '#' lines skipped, CR LF, a byte-order mark); every value is
+// reader's CSV format (blank and '#' lines skipped, CR LF, a byte-order mark); every value is
 // representable in the precision; no call reads past its buffer (exact-size heap buffers) and no
 // file descriptor is left open.
 #include <fcntl.h>
@@ -32,13 +32,18 @@
 #include <vector>
 
 #include "fuzz/byte_reader.h"
+#include "fuzz/fuzz_check.h"
 #include "sim/kqhost/io/kqhost_error.h"
 #include "sim/kqhost/io/signal_format.h"
 #include "sim/kqhost/io/signal_reader.h"
 
+const char* const kqfuzz::kTargetName = "fuzz_signal_reader";
+
 namespace {
 
 using kqfuzz::ByteReader;
+using kqfuzz::check;
+using kqfuzz::fail;
 using kqhost::Precision;
 using kqhost::SignalFormat;
 
@@ -48,19 +53,6 @@ constexpr size_t kMaxChannels = size_t{1} << 24;
 constexpr size_t kPipeCapacity = 60000;
 // No call is given a buffer larger than this many values.
 constexpr size_t kMaxBufferValues = size_t{1} << 20;
-
-[[noreturn]] void fail(const char* what, const std::string& detail = {}) {
-    std::fprintf(stderr, "fuzz_signal_reader: %s%s%s\n", what, detail.empty() ? "" : ": ",
-                 detail.c_str());
-    std::fflush(stderr);
-    __builtin_trap();
-}
-
-void check(bool condition, const char* what, const std::string& detail = {}) {
-    if (!condition) {
-        fail(what, detail);
-    }
-}
 
 // A file descriptor of this target, closed with it.
 struct OwnedFd {
@@ -220,7 +212,7 @@ std::string_view trimmed(std::string_view text) {
     return text;
 }
 
-// The data lines of a CSV file and their fields, as the documented format splits them.
+// The data lines of a CSV file and their fields, as the reader's CSV format splits them.
 std::vector<std::vector<std::string>> csvFields(const std::vector<uint8_t>& bytes) {
     const std::string_view file(reinterpret_cast<const char*>(bytes.data()), bytes.size());
     std::vector<std::vector<std::string>> lines;

@@ -549,6 +549,28 @@ def host_dispatch():
     h.sample_time().code(117).write_input([1.0, 5.0]).code(104)
     write(t, "finding_outputs_past_single_state", h.bytes())
 
+    # Findings in the host model itself, kept as regression seeds: it counted a start the block
+    # refused as a start, so a data type offered afterwards (single, then double again) left its
+    # port buffers at the single size, and the next start, accepted, ran a kernel past them. The
+    # model now starts only on a start the block accepts; its buffers follow the new type.
+    h = HostScript(orderly=False, running=False)
+    h.code(113, port_value=0).shape([1, 2], False).code(111).code(113, port_value=1).allocate()
+    h.sample_time().code(117).code(113, port_value=0).code(117).code(104)
+    write(t, "finding_refused_start_then_type_round_trip_stateless", h.bytes())
+    h = HostScript(orderly=False)
+    h.code(113, port_value=0).shape([4], True).code(111).code(113, port_value=1).allocate()
+    h.sample_time().code(117).code(113, port_value=0).code(117).code(104).code(104).code(107)
+    write(t, "finding_refused_start_then_type_round_trip_running_frame", h.bytes())
+    # A data type offered during a run: the buffers stay those of the run until the terminate, then
+    # follow the new type; the block starts again on new work vectors.
+    h = HostScript(orderly=False)
+    h.code(113, port_value=0).shape([1, 2], False).code(112).code(101).sample_time().code(111)
+    h.allocate().code(117).code(102).write_input([0.0, 4.0]).code(104)
+    h.code(113, port_value=1).code(104).code(118).code(119).code(107)
+    h.code(111).code(117, allocate_in_place=False).code(102).write_input_single([4.0, 0.0])
+    h.code(104).code(107)
+    write(t, "type_offered_during_run_then_restart", h.bytes())
+
 
 def main():
     kernels()

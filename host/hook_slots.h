@@ -1,6 +1,7 @@
 /* The tables of hook entry points kept in every BlockInstance. Every slot is NULL until the block
  * fills it in its load-time call; the host calls a filled slot directly or through kvxFunction with
- * the slot's flag code. Slots are listed in their fixed order. */
+ * the slot's flag code (KQ_HOST_CALL_FLAGS in host/kvx_function.h says which code runs which slot,
+ * in which form). Slots are listed in their fixed order. */
 #ifndef KQ_HOST_HOOK_SLOTS_H
 #define KQ_HOST_HOOK_SLOTS_H
 
@@ -15,30 +16,30 @@ typedef struct HookSlots {
     HookFormA hookInitializeSizes;
     HookEntry unused1;
     HookEntry unused2;
-    /* Input port sizing: a HookFormP width hook when instanceFlags bit 0 is clear (code 115), a
-     * HookFormD dimension-info hook when it is set (code 126). */
+    /* Input port sizing: a HookFormP width hook when instanceFlags bit 0 is clear, a HookFormD
+     * dimension-info hook when it is set. */
     HookEntry inputPortSizing;
-    /* Output port sizing, as the input slot (codes 116 and 127). */
+    /* Output port sizing, as the input slot. */
     HookEntry outputPortSizing;
-    HookFormP hookSetInputPortDataType;    /* code 113 */
-    HookFormP hookSetOutputPortDataType;   /* code 114 */
-    HookFormA hookInitializeSampleTimes;   /* code 101 */
-    HookFormT hookSetInputPortSampleTime;  /* code 122 */
-    HookFormT hookSetOutputPortSampleTime; /* code 123 */
-    HookFormA hookSetWorkWidths;           /* code 111 */
-    HookFormA hookGXW;                     /* code 119: write the code-generation record */
-    HookFormA hookInitializeConditions;    /* code 102 */
-    HookFormA hookStart;                   /* code 117 */
-    HookFormA hookCheckParameters;         /* code 112 */
-    HookFormA hookProcessParameters;       /* code 118 */
-    HookFormA hookGetTimeOfNextVarHit;     /* code 103 */
-    HookFormA hookOutputs;                 /* code 104 */
+    HookFormP hookSetInputPortDataType;
+    HookFormP hookSetOutputPortDataType;
+    HookFormA hookInitializeSampleTimes;
+    HookFormT hookSetInputPortSampleTime;
+    HookFormT hookSetOutputPortSampleTime;
+    HookFormA hookSetWorkWidths;
+    HookFormA hookGXW; /* writes the code-generation record */
+    HookFormA hookInitializeConditions;
+    HookFormA hookStart;
+    HookFormA hookCheckParameters;
+    HookFormA hookProcessParameters;
+    HookFormA hookGetTimeOfNextVarHit;
+    HookFormA hookOutputs;
     HookEntry unused18;
     HookEntry unused19;
-    HookFormA hookZeroCrossings;              /* code 108 */
-    HookFormA hookTerminate;                  /* code 107 */
-    HookFormP hookSetInputPortComplexSignal;  /* code 120 */
-    HookFormP hookSetOutputPortComplexSignal; /* code 121 */
+    HookFormA hookZeroCrossings;
+    HookFormA hookTerminate;
+    HookFormP hookSetInputPortComplexSignal;
+    HookFormP hookSetOutputPortComplexSignal;
 } HookSlots;
 
 /* The extension slots, reached through BlockInstance.extHookSlots (which may be NULL: every slot
@@ -46,13 +47,13 @@ typedef struct HookSlots {
 typedef struct ExtHookSlots {
     HookEntry unused0;
     HookEntry unused1;
-    HookFormP hookSetInputPortFrameData; /* code 128 */
+    HookFormP hookSetInputPortFrameData;
     HookEntry unused3;
-    HookFormA hookSetDefaultPortDimensionInfo;  /* code 131 */
-    HookFormA hookSetDefaultPortDataTypes;      /* code 132 */
-    HookFormA hookSetDefaultPortComplexSignals; /* code 133 */
+    HookFormA hookSetDefaultPortDimensionInfo;
+    HookFormA hookSetDefaultPortDataTypes;
+    HookFormA hookSetDefaultPortComplexSignals;
     HookEntry unused7[12];
-    HookFormI hookInitializePropagationPass; /* code 142 */
+    HookFormI hookInitializePropagationPass;
 } ExtHookSlots;
 
 #ifdef __cplusplus

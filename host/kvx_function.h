@@ -14,7 +14,9 @@ extern "C" {
  *
  * Host call, numLeft < 0: leftArgs[1] holds the BlockInstance* itself (converted to vzArray*), and
  * rightArgs[3] is a real array whose first element is the flag code (HostCallFlag). Nothing else is
- * read. Failures are stored in the root's errorStatus; nothing is raised.
+ * read. Failures are stored in the root's errorStatus; nothing is raised. A host call whose
+ * leftArgs is NULL, or whose leftArgs[1] is NULL, returns at once and touches nothing: there is no
+ * instance to run on or to report to.
  *
  * Command-line call, numLeft >= 0: numRight >= 4 arrays; rightArgs[1] may carry the load-time
  * marker, rightArgs[3] is FLAG (must be the integer 0), rightArgs[4...] are the dialog parameters.
@@ -27,37 +29,49 @@ typedef void (*KvxFunctionFn)(int32_t numLeft, vzArray* leftArgs[], int32_t numR
  * host's BlockInstance as a double (truncated back to the address) and whose element 1 is exactly
  * kvxLevel2Stamp (5200229.0). The number of columns plays no part. */
 
-/* Host-call flag codes. Codes 101 to 142 not listed here are invalid. */
-enum HostCallFlag {
-    kFlagInitializeSampleTimes = 101,
-    kFlagInitializeConditions = 102,
-    kFlagGetTimeOfNextVarHit = 103,
-    kFlagOutputs = 104,
-    kFlagTerminate = 107,
-    kFlagZeroCrossings = 108,
-    kFlagSetWorkWidths = 111,
-    kFlagCheckParameters = 112,
-    kFlagSetInputPortDataType = 113,
-    kFlagSetOutputPortDataType = 114,
-    kFlagSetInputPortWidth = 115,
-    kFlagSetOutputPortWidth = 116,
-    kFlagStart = 117,
-    kFlagProcessParameters = 118,
-    kFlagGXW = 119,
-    kFlagSetInputPortComplexSignal = 120,
-    kFlagSetOutputPortComplexSignal = 121,
-    kFlagSetInputPortSampleTime = 122,
-    kFlagSetOutputPortSampleTime = 123,
-    kFlagSetInputPortDimensionInfo = 126,
-    kFlagSetOutputPortDimensionInfo = 127,
-    kFlagSetInputPortFrameData = 128,
-    kFlagSetDefaultPortDimensionInfo = 131,
-    kFlagSetDefaultPortDataTypes = 132,
-    kFlagSetDefaultPortComplexSignals = 133,
-    kFlagInitializePropagationPass = 142,
-    kFlagFirst = 101,
-    kFlagLast = 142
-};
+/* The host-call flag codes and the hook each one runs, one row a code, in code order:
+ *
+ *   X(code, Name, Table, slot, form)
+ *
+ * The hook is "hook" Name (KQ_HOOK_NAME), the code's enumerator kFlag<Name>. Table is HookSlots or
+ * ExtHookSlots (host/hook_slots.h), slot the member of it that holds the hook, and form the letter
+ * of the HookForm the host calls it in (host/hook_forms.h). The two port sizing slots serve two
+ * codes each, one per sizing style (instanceFlags bit 0). Codes 101 to 142 not listed are
+ * invalid. */
+#define KQ_HOST_CALL_FLAGS(X)                                                               \
+    X(101, InitializeSampleTimes, HookSlots, hookInitializeSampleTimes, A)                  \
+    X(102, InitializeConditions, HookSlots, hookInitializeConditions, A)                    \
+    X(103, GetTimeOfNextVarHit, HookSlots, hookGetTimeOfNextVarHit, A)                      \
+    X(104, Outputs, HookSlots, hookOutputs, A)                                              \
+    X(107, Terminate, HookSlots, hookTerminate, A)                                          \
+    X(108, ZeroCrossings, HookSlots, hookZeroCrossings, A)                                  \
+    X(111, SetWorkWidths, HookSlots, hookSetWorkWidths, A)                                  \
+    X(112, CheckParameters, HookSlots, hookCheckParameters, A)                              \
+    X(113, SetInputPortDataType, HookSlots, hookSetInputPortDataType, P)                    \
+    X(114, SetOutputPortDataType, HookSlots, hookSetOutputPortDataType, P)                  \
+    X(115, SetInputPortWidth, HookSlots, inputPortSizing, P)                                \
+    X(116, SetOutputPortWidth, HookSlots, outputPortSizing, P)                              \
+    X(117, Start, HookSlots, hookStart, A)                                                  \
+    X(118, ProcessParameters, HookSlots, hookProcessParameters, A)                          \
+    X(119, GXW, HookSlots, hookGXW, A)                                                      \
+    X(120, SetInputPortComplexSignal, HookSlots, hookSetInputPortComplexSignal, P)          \
+    X(121, SetOutputPortComplexSignal, HookSlots, hookSetOutputPortComplexSignal, P)        \
+    X(122, SetInputPortSampleTime, HookSlots, hookSetInputPortSampleTime, T)                \
+    X(123, SetOutputPortSampleTime, HookSlots, hookSetOutputPortSampleTime, T)              \
+    X(126, SetInputPortDimensionInfo, HookSlots, inputPortSizing, D)                        \
+    X(127, SetOutputPortDimensionInfo, HookSlots, outputPortSizing, D)                      \
+    X(128, SetInputPortFrameData, ExtHookSlots, hookSetInputPortFrameData, P)               \
+    X(131, SetDefaultPortDimensionInfo, ExtHookSlots, hookSetDefaultPortDimensionInfo, A)   \
+    X(132, SetDefaultPortDataTypes, ExtHookSlots, hookSetDefaultPortDataTypes, A)           \
+    X(133, SetDefaultPortComplexSignals, ExtHookSlots, hookSetDefaultPortComplexSignals, A) \
+    X(142, InitializePropagationPass, ExtHookSlots, hookInitializePropagationPass, I)
+
+/* The name of the hook of a row, as a string literal: KQ_HOOK_NAME(Outputs) is "hookOutputs". */
+#define KQ_HOOK_NAME(Name) "hook" #Name
+
+#define KQ_FLAG_ENUMERATOR(code, Name, Table, slot, form) kFlag##Name = code,
+enum HostCallFlag { KQ_HOST_CALL_FLAGS(KQ_FLAG_ENUMERATOR) kFlagFirst = 101, kFlagLast = 142 };
+#undef KQ_FLAG_ENUMERATOR
 
 #ifdef __cplusplus
 }

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "kernels/first_step.h"
 #include "kernels/unwrap_kernels.h"
 #include "kernels/wrap_correction.h"
 
@@ -18,17 +19,7 @@ namespace {
 template <typename T>
 void unwrapRunningFrame(const T* in, T* out, T* prev, T* cumsum, T cutoff, int32_t numChans,
                         int32_t frameLen, uint8_t* firstStep) {
-    // A first call seeds the state from its own samples, so sample 0 of each channel is unchanged.
-    // Without samples there is nothing to seed from: the state is left as it is.
-    if (*firstStep != 0) {
-        if (frameLen > 0) {
-            for (int32_t j = 0; j < numChans; ++j) {
-                cumsum[j] = T{0};
-                prev[j] = in[static_cast<std::ptrdiff_t>(j) * frameLen];
-            }
-        }
-        *firstStep = 0;
-    }
+    seedFirstStep(in, prev, cumsum, numChans, frameLen, firstStep);
     if (frameLen <= 0) {
         return;
     }
@@ -56,13 +47,7 @@ void unwrapRunningFrame(const T* in, T* out, T* prev, T* cumsum, T cutoff, int32
 template <typename T>
 void unwrapRunningSample(const T* in, T* out, T* prev, T* cumsum, T cutoff, int32_t numElems,
                          uint8_t* firstStep) {
-    if (*firstStep != 0) {
-        for (int32_t i = 0; i < numElems; ++i) {
-            cumsum[i] = T{0};
-            prev[i] = in[i];
-        }
-        *firstStep = 0;
-    }
+    seedFirstStep(in, prev, cumsum, numElems, 1, firstStep);
 
     const double cut = cutoff;
     for (int32_t i = 0; i < numElems; ++i) {

@@ -1,37 +1,17 @@
 // The kernel sets of the vector levels and the processor check that picks one.
 #include "kernels/vector_level.h"
 
+#include "kernels/processor_features.h"
 #include "kernels/simd/unwrap_kernels_simd.h"
-#include "kernels/unwrap_kernels.h"
 
 namespace {
 
-constexpr KernelSet kScalarKernels = {
-    unwrapStatelessCopyDbl,        unwrapStatelessInPlaceDbl, unwrapRunningSampleCopyDbl,
-    unwrapRunningSampleInPlaceDbl, unwrapRunningFrameCopyDbl, unwrapRunningFrameInPlaceDbl,
-    unwrapStatelessCopySgl,        unwrapStatelessInPlaceSgl, unwrapRunningSampleCopySgl,
-    unwrapRunningSampleInPlaceSgl, unwrapRunningFrameCopySgl, unwrapRunningFrameInPlaceSgl,
+template <VectorLevel Level>
+constexpr KernelSet kLevelKernels = {
+#define KQ_LEVEL_KERNEL(Name, member, Form, T) .member = levelKernel<Level, KernelForm::Form, T>(),
+    KQ_UNWRAP_KERNELS(KQ_LEVEL_KERNEL)
+#undef KQ_LEVEL_KERNEL
 };
-
-#if defined(__x86_64__)
-constexpr KernelSet kAvx2Kernels = {
-    avx2::unwrapStatelessCopyDbl,     avx2::unwrapStatelessInPlaceDbl,
-    avx2::unwrapRunningSampleCopyDbl, avx2::unwrapRunningSampleInPlaceDbl,
-    avx2::unwrapRunningFrameCopyDbl,  avx2::unwrapRunningFrameInPlaceDbl,
-    avx2::unwrapStatelessCopySgl,     avx2::unwrapStatelessInPlaceSgl,
-    avx2::unwrapRunningSampleCopySgl, avx2::unwrapRunningSampleInPlaceSgl,
-    avx2::unwrapRunningFrameCopySgl,  avx2::unwrapRunningFrameInPlaceSgl,
-};
-
-constexpr KernelSet kAvx512Kernels = {
-    avx512::unwrapStatelessCopyDbl,     avx512::unwrapStatelessInPlaceDbl,
-    avx512::unwrapRunningSampleCopyDbl, avx512::unwrapRunningSampleInPlaceDbl,
-    avx512::unwrapRunningFrameCopyDbl,  avx512::unwrapRunningFrameInPlaceDbl,
-    avx512::unwrapStatelessCopySgl,     avx512::unwrapStatelessInPlaceSgl,
-    avx512::unwrapRunningSampleCopySgl, avx512::unwrapRunningSampleInPlaceSgl,
-    avx512::unwrapRunningFrameCopySgl,  avx512::unwrapRunningFrameInPlaceSgl,
-};
-#endif
 
 }  // namespace
 
@@ -43,31 +23,33 @@ const char* vectorLevelName(VectorLevel level) {
             return "avx2";
         case VectorLevel::Avx512:
             return "avx512";
+        case VectorLevel::Neon:
+            return "neon";
     }
     return "unknown";
 }
 
 bool vectorLevelAvailable(VectorLevel level) {
-#if defined(__x86_64__)
-    // The processor check of the compiler's runtime also asks the operating system whether it
-    // saves the wide registers; it is idempotent and reads state the runtime filled at load.
-    __builtin_cpu_init();
     switch (level) {
         case VectorLevel::Scalar:
             return true;
         case VectorLevel::Avx2:
-            return __builtin_cpu_supports("avx2");
+            return queryProcessorFeatures().avx2;
         case VectorLevel::Avx512:
-            return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512vl");
+            return queryProcessorFeatures().avx512;
+        case VectorLevel::Neon:
+            // Advanced SIMD is part of the base 64-bit ARM architecture.
+#if defined(__aarch64__)
+            return true;
+#else
+            return false;
+#endif
     }
     return false;
-#else
-    return level == VectorLevel::Scalar;
-#endif
 }
 
 VectorLevel bestVectorLevel() {
-    for (VectorLevel level : {VectorLevel::Avx512, VectorLevel::Avx2}) {
+    for (VectorLevel level : {VectorLevel::Avx512, VectorLevel::Avx2, VectorLevel::Neon}) {
         if (vectorLevelAvailable(level)) {
             return level;
         }
@@ -76,17 +58,21 @@ VectorLevel bestVectorLevel() {
 }
 
 const KernelSet& kernelsFor(VectorLevel level) {
-#if defined(__x86_64__)
     switch (level) {
         case VectorLevel::Scalar:
             break;
+#if defined(__x86_64__)
         case VectorLevel::Avx2:
-            return kAvx2Kernels;
+            return kLevelKernels<VectorLevel::Avx2>;
         case VectorLevel::Avx512:
-            return kAvx512Kernels;
-    }
-#else
-    (void)level;
+            return kLevelKernels<VectorLevel::Avx512>;
 #endif
-    return kScalarKernels;
+#if defined(__aarch64__)
+        case VectorLevel::Neon:
+            return kLevelKernels<VectorLevel::Neon>;
+#endif
+        default:
+            break;
+    }
+    return kLevelKernels<VectorLevel::Scalar>;
 }

@@ -49,6 +49,14 @@ static_assert(WrapConstants<float>::kTwoPi == 2.0 * WrapConstants<float>::kPi);
 static_assert(WrapConstants<float>::kInvTwoPi == 0.15915493667125701904296875);
 static_assert(WrapConstants<float>::kFloorBias == 0.999989986419677734375);
 
+// A calm difference, |d| < kCalmStep: then u = d + pi lies in (0.14, 6.15), so t lies in (0, 1), k
+// is 0 and p = (d + pi) - pi; c = p - d is the rounding residue of those two operations, below
+// 7e-16 since |u| < 8. So no correction is taken when the cutoff is at least kCalmCutoff, and a
+// caller may skip the step there: S stays, and the output is S + x. (This holds for both
+// precisions' constants.)
+inline constexpr double kCalmStep = 3.0;
+inline constexpr double kCalmCutoff = 1e-15;
+
 // One step for a sample of data type T (double or float). v, x and cutoff are the raw values of
 // type T widened exactly; S is updated in place. Returns y = S + x in binary64, which the caller
 // rounds to T when it stores it. NaN and infinite differences leave S unchanged.

@@ -11,7 +11,7 @@
 # Reproducing a finding: run the target on the reproducer, e.g.
 #   build/fuzz/fuzz/fuzz_host_dispatch build/fuzz/findings/fuzz_host_dispatch/crash-1a2b...
 # fuzz_host_dispatch prints every host operation with KQ_FUZZ_TRACE=1 in the environment, and
-# KQ_FUZZ_ORDERLY_HOST=1 limits it to hosts that keep the documented order of propagation. Once the
+# KQ_FUZZ_ORDERLY_HOST=1 limits it to hosts that keep the host's order of propagation. Once the
 # fault is fixed, add the reproducer to fuzz/corpus/<target>/ (named after what it does): the
 # replay step then keeps it fixed.
 #

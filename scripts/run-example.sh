@@ -3,6 +3,7 @@
 # Writes out/chirp_unwrapped.csv and the picture out/chirp.svg.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+./scripts/install-deps.sh
 cmake --preset release >/dev/null
 cmake --build --preset release --target kqhost
 mkdir -p out

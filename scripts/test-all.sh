@@ -3,6 +3,7 @@
 # UndefinedBehaviorSanitizer build. Exits non-zero on the first failure.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+./scripts/install-deps.sh
 for preset in release asan; do
   echo "== ${preset}: configure, build, test"
   cmake --preset "${preset}"

@@ -11,6 +11,36 @@
 
 namespace {
 
+// Index tables of packTaken and spreadTaken, by the four bits of taken lanes: 32-bit element
+// indices for _mm256_permutevar8x32_ps, two per binary64 lane.
+struct Avx2TakeTables {
+    int32_t pack[16][8];
+    int32_t spread[16][8];
+};
+
+constexpr Avx2TakeTables makeAvx2TakeTables() {
+    Avx2TakeTables t{};
+    for (int32_t m = 0; m < 16; ++m) {
+        int32_t packed = 0;
+        int32_t before = 0;  // takes in lanes 0 to l
+        for (int32_t l = 0; l < 4; ++l) {
+            if (((m >> l) & 1) != 0) {
+                t.pack[m][2 * packed] = 2 * l;
+                t.pack[m][2 * packed + 1] = 2 * l + 1;
+                ++packed;
+                ++before;
+            }
+            // Relative to the first value spreadTaken loads, sums[m & 1].
+            const int32_t from = before - (m & 1);
+            t.spread[m][2 * l] = 2 * from;
+            t.spread[m][2 * l + 1] = 2 * from + 1;
+        }
+    }
+    return t;
+}
+
+inline constexpr Avx2TakeTables kAvx2TakeTables = makeAvx2TakeTables();
+
 struct Avx2Lanes {
     static constexpr int32_t kLanes = 4;
     using Vec = __m256d;
@@ -22,6 +52,10 @@ struct Avx2Lanes {
     static Vec add(Vec a, Vec b) { return _mm256_add_pd(a, b); }
     static Vec sub(Vec a, Vec b) { return _mm256_sub_pd(a, b); }
     static Vec mul(Vec a, Vec b) { return _mm256_mul_pd(a, b); }
+    // The smaller (larger) of a and b; b when either is NaN, so an accumulator passed as b keeps
+    // NaN out of it.
+    static Vec min(Vec a, Vec b) { return _mm256_min_pd(a, b); }
+    static Vec max(Vec a, Vec b) { return _mm256_max_pd(a, b); }
     // Clears the sign bit, as fabs does; only ever compared.
     static Vec abs(Vec a) { return _mm256_andnot_pd(_mm256_set1_pd(-0.0), a); }
     // The magnitude of mag (not negative) with the sign of s.
@@ -38,6 +72,7 @@ struct Avx2Lanes {
     static Cmp less(Vec a, Vec b) { return _mm256_cmp_pd(a, b, _CMP_LT_OQ); }
     static Cmp equal(Vec a, Vec b) { return _mm256_cmp_pd(a, b, _CMP_EQ_OQ); }
     static Cmp both(Cmp a, Cmp b) { return _mm256_and_pd(a, b); }
+    static Cmp either(Cmp a, Cmp b) { return _mm256_or_pd(a, b); }
     static Vec select(Cmp m, Vec ifTrue, Vec ifFalse) {
         return _mm256_blendv_pd(ifFalse, ifTrue, m);
     }
@@ -63,6 +98,33 @@ struct Avx2Lanes {
     static Vec shiftIn(Vec before, Vec x) {
         const Vec middle = _mm256_permute2f128_pd(before, x, 0x21);  // [b2, b3, x0, x1]
         return _mm256_shuffle_pd(middle, x, 0b0101);
+    }
+
+    // rows[r] lane l becomes rows[l] lane r: four channels' blocks become four samples' lanes.
+    static void transpose(Vec (&rows)[kLanes]) {
+        const Vec t0 = _mm256_unpacklo_pd(rows[0], rows[1]);  // a0 b0 a2 b2
+        const Vec t1 = _mm256_unpackhi_pd(rows[0], rows[1]);  // a1 b1 a3 b3
+        const Vec t2 = _mm256_unpacklo_pd(rows[2], rows[3]);  // c0 d0 c2 d2
+        const Vec t3 = _mm256_unpackhi_pd(rows[2], rows[3]);  // c1 d1 c3 d3
+        rows[0] = _mm256_permute2f128_pd(t0, t2, 0x20);
+        rows[1] = _mm256_permute2f128_pd(t1, t3, 0x20);
+        rows[2] = _mm256_permute2f128_pd(t0, t2, 0x31);
+        rows[3] = _mm256_permute2f128_pd(t1, t3, 0x31);
+    }
+
+    // The lanes of c named by takes, moved to the first lanes in lane order; the other lanes
+    // are unspecified.
+    static Vec packTaken(Vec c, unsigned takes) {
+        const __m256i index =
+            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(kAvx2TakeTables.pack[takes]));
+        return _mm256_castps_pd(_mm256_permutevar8x32_ps(_mm256_castpd_ps(c), index));
+    }
+    // Lane l gets sums[n], n the number of takes in lanes 0 to l; reads sums[0] to sums[4].
+    static Vec spreadTaken(const double* sums, unsigned takes) {
+        const __m256i index =
+            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(kAvx2TakeTables.spread[takes]));
+        const Vec from = _mm256_loadu_pd(sums + (takes & 1u));
+        return _mm256_castps_pd(_mm256_permutevar8x32_ps(_mm256_castpd_ps(from), index));
     }
 
     // Loads widen binary32 exactly; stores round to binary32 with the current (default) rounding,

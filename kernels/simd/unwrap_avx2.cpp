@@ -4,6 +4,12 @@
 #include "kernels/simd/unwrap_kernels_simd.h"
 #include "kernels/simd/unwrap_simd_body.h"
 
-namespace avx2 {
-KQ_DEFINE_UNWRAP_KERNELS(Avx2Lanes)
-}  // namespace avx2
+template <KernelForm F, typename T, class... Args>
+void LevelKernel<VectorLevel::Avx2, F, T, void(Args...)>::run(Args... args) {
+    unwrap_simd::runInForm<Avx2Lanes, F, T>(args...);
+}
+
+#define KQ_AVX2_KERNEL(Name, member, Form, T) \
+    template struct LevelKernel<VectorLevel::Avx2, KernelForm::Form, T>;
+KQ_UNWRAP_KERNELS(KQ_AVX2_KERNEL)
+#undef KQ_AVX2_KERNEL

@@ -4,6 +4,12 @@
 #include "kernels/simd/unwrap_kernels_simd.h"
 #include "kernels/simd/unwrap_simd_body.h"
 
-namespace avx512 {
-KQ_DEFINE_UNWRAP_KERNELS(Avx512Lanes)
-}  // namespace avx512
+template <KernelForm F, typename T, class... Args>
+void LevelKernel<VectorLevel::Avx512, F, T, void(Args...)>::run(Args... args) {
+    unwrap_simd::runInForm<Avx512Lanes, F, T>(args...);
+}
+
+#define KQ_AVX512_KERNEL(Name, member, Form, T) \
+    template struct LevelKernel<VectorLevel::Avx512, KernelForm::Form, T>;
+KQ_UNWRAP_KERNELS(KQ_AVX512_KERNEL)
+#undef KQ_AVX512_KERNEL

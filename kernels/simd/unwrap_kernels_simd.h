@@ -1,53 +1,46 @@
-// The twelve kernels of each x86-64 vector level, under the names and with the signatures of the
-// scalar kernels in kernels/unwrap_kernels.h, whose contracts they keep bit for bit. Each level's
-// kernels run only on a processor that has the level (vectorLevelAvailable in
-// kernels/vector_level.h); other builds declare none.
+// The kernels of each vector level of this build's architecture (AVX2 and AVX-512 on x86-64,
+// Advanced SIMD on 64-bit ARM): LevelKernel<Level, Form, T>::run has the signature of
+// the scalar kernel of that form and data type (kernels/kernel_list.h), whose contract it keeps bit
+// for bit. A level's kernels are defined, and the twelve of KQ_UNWRAP_KERNELS instantiated, in that
+// level's own translation unit; they run only on a processor that has the level
+// (vectorLevelAvailable in kernels/vector_level.h). Other builds declare none.
 #ifndef KQ_KERNELS_SIMD_UNWRAP_KERNELS_SIMD_H
 #define KQ_KERNELS_SIMD_UNWRAP_KERNELS_SIMD_H
 
-#include <cstdint>
+#include "kernels/kernel_list.h"
+#include "kernels/vector_level.h"
+
+template <VectorLevel Level, KernelForm F, typename T, class Signature = KernelFn<F, T>>
+struct LevelKernel;
 
 #if defined(__x86_64__)
+template <KernelForm F, typename T, class... Args>
+struct LevelKernel<VectorLevel::Avx2, F, T, void(Args...)> {
+    static void run(Args... args);
+};
 
-#define KQ_DECLARE_UNWRAP_KERNELS                                                                 \
-    void unwrapStatelessCopyDbl(const double* in, double* out, double cutoff, int32_t numChans,   \
-                                int32_t frameLen);                                                \
-    void unwrapStatelessInPlaceDbl(double* buf, double cutoff, int32_t numChans,                  \
-                                   int32_t frameLen);                                             \
-    void unwrapStatelessCopySgl(const float* in, float* out, float cutoff, int32_t numChans,      \
-                                int32_t frameLen);                                                \
-    void unwrapStatelessInPlaceSgl(float* buf, float cutoff, int32_t numChans, int32_t frameLen); \
-    void unwrapRunningSampleCopyDbl(const double* in, double* out, double* prev, double* cumsum,  \
-                                    double cutoff, int32_t numElems, uint8_t* firstStep);         \
-    void unwrapRunningSampleInPlaceDbl(double* buf, double* prev, double* cumsum, double cutoff,  \
-                                       int32_t numElems, uint8_t* firstStep);                     \
-    void unwrapRunningSampleCopySgl(const float* in, float* out, float* prev, float* cumsum,      \
-                                    float cutoff, int32_t numElems, uint8_t* firstStep);          \
-    void unwrapRunningSampleInPlaceSgl(float* buf, float* prev, float* cumsum, float cutoff,      \
-                                       int32_t numElems, uint8_t* firstStep);                     \
-    void unwrapRunningFrameCopyDbl(const double* in, double* out, double* prev, double* cumsum,   \
-                                   double cutoff, int32_t numChans, int32_t frameLen,             \
-                                   uint8_t* firstStep);                                           \
-    void unwrapRunningFrameInPlaceDbl(double* buf, double* prev, double* cumsum, double cutoff,   \
-                                      int32_t numChans, int32_t frameLen, uint8_t* firstStep);    \
-    void unwrapRunningFrameCopySgl(const float* in, float* out, float* prev, float* cumsum,       \
-                                   float cutoff, int32_t numChans, int32_t frameLen,              \
-                                   uint8_t* firstStep);                                           \
-    void unwrapRunningFrameInPlaceSgl(float* buf, float* prev, float* cumsum, float cutoff,       \
-                                      int32_t numChans, int32_t frameLen, uint8_t* firstStep);
-
-// AVX2: four binary64 lanes (kernels/simd/unwrap_avx2.cpp).
-namespace avx2 {
-KQ_DECLARE_UNWRAP_KERNELS
-}  // namespace avx2
-
-// AVX-512F with AVX-512VL: eight binary64 lanes (kernels/simd/unwrap_avx512.cpp).
-namespace avx512 {
-KQ_DECLARE_UNWRAP_KERNELS
-}  // namespace avx512
-
-#undef KQ_DECLARE_UNWRAP_KERNELS
-
+template <KernelForm F, typename T, class... Args>
+struct LevelKernel<VectorLevel::Avx512, F, T, void(Args...)> {
+    static void run(Args... args);
+};
 #endif
+
+#if defined(__aarch64__)
+template <KernelForm F, typename T, class... Args>
+struct LevelKernel<VectorLevel::Neon, F, T, void(Args...)> {
+    static void run(Args... args);
+};
+#endif
+
+// The kernel of a form and data type at a level, as a constant: the scalar kernel itself for
+// VectorLevel::Scalar.
+template <VectorLevel Level, KernelForm F, typename T>
+constexpr KernelFn<F, T>* levelKernel() {
+    if constexpr (Level == VectorLevel::Scalar) {
+        return ScalarKernel<F, T>::fn;
+    } else {
+        return &LevelKernel<Level, F, T>::run;
+    }
+}
 
 #endif

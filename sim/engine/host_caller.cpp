@@ -10,65 +10,18 @@ namespace kq::sim {
 
 const char* hookNameForFlag(int32_t code) {
     switch (code) {
-        case kFlagInitializeSampleTimes:
-            return "hookInitializeSampleTimes";
-        case kFlagInitializeConditions:
-            return "hookInitializeConditions";
-        case kFlagGetTimeOfNextVarHit:
-            return "hookGetTimeOfNextVarHit";
-        case kFlagOutputs:
-            return "hookOutputs";
-        case kFlagTerminate:
-            return "hookTerminate";
-        case kFlagZeroCrossings:
-            return "hookZeroCrossings";
-        case kFlagSetWorkWidths:
-            return "hookSetWorkWidths";
-        case kFlagCheckParameters:
-            return "hookCheckParameters";
-        case kFlagSetInputPortDataType:
-            return "hookSetInputPortDataType";
-        case kFlagSetOutputPortDataType:
-            return "hookSetOutputPortDataType";
-        case kFlagSetInputPortWidth:
-            return "hookSetInputPortWidth";
-        case kFlagSetOutputPortWidth:
-            return "hookSetOutputPortWidth";
-        case kFlagStart:
-            return "hookStart";
-        case kFlagProcessParameters:
-            return "hookProcessParameters";
-        case kFlagGXW:
-            return "hookGXW";
-        case kFlagSetInputPortComplexSignal:
-            return "hookSetInputPortComplexSignal";
-        case kFlagSetOutputPortComplexSignal:
-            return "hookSetOutputPortComplexSignal";
-        case kFlagSetInputPortSampleTime:
-            return "hookSetInputPortSampleTime";
-        case kFlagSetOutputPortSampleTime:
-            return "hookSetOutputPortSampleTime";
-        case kFlagSetInputPortDimensionInfo:
-            return "hookSetInputPortDimensionInfo";
-        case kFlagSetOutputPortDimensionInfo:
-            return "hookSetOutputPortDimensionInfo";
-        case kFlagSetInputPortFrameData:
-            return "hookSetInputPortFrameData";
-        case kFlagSetDefaultPortDimensionInfo:
-            return "hookSetDefaultPortDimensionInfo";
-        case kFlagSetDefaultPortDataTypes:
-            return "hookSetDefaultPortDataTypes";
-        case kFlagSetDefaultPortComplexSignals:
-            return "hookSetDefaultPortComplexSignals";
-        case kFlagInitializePropagationPass:
-            return "hookInitializePropagationPass";
+#define KQ_HOOK_NAME_CASE(value, Name, Table, slot, form) \
+    case value:                                           \
+        return KQ_HOOK_NAME(Name);
+        KQ_HOST_CALL_FLAGS(KQ_HOOK_NAME_CASE)
+#undef KQ_HOOK_NAME_CASE
         default:
             return "invalid";
     }
 }
 
-HostCaller::HostCaller(KvxFunctionFn kvxFunction, std::ostream* trace)
-    : kvxFunction_(kvxFunction), trace_(trace) {}
+HostCaller::HostCaller(KvxFunctionFn entry, std::ostream* trace)
+    : kvxFunction_(entry), trace_(trace) {}
 
 HostCaller::~HostCaller() {
     for (auto& [code, array] : flagArrays_) {

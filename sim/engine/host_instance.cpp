@@ -170,6 +170,8 @@ void HostInstance::propagateInputShape(const std::vector<int32_t>& dims, int32_t
     in.attributes &= ~(kInputFrameModeLowBit | kInputFrameModeHighBit);
     if (frameMode == kFrameModeFrame) {
         in.attributes |= kInputFrameModeLowBit;
+    } else if (frameMode == kFrameModeInherited) {
+        in.attributes |= kInputFrameModeLowBit | kInputFrameModeHighBit;
     }
     OutputPortRecord& out = outputPorts_[0];
     out.dims = outputDims_.data();
@@ -178,6 +180,8 @@ void HostInstance::propagateInputShape(const std::vector<int32_t>& dims, int32_t
     out.attributes &= ~(kOutputFrameModeLowBit | kOutputFrameModeHighBit);
     if (frameMode == kFrameModeFrame) {
         out.attributes |= kOutputFrameModeLowBit;
+    } else if (frameMode == kFrameModeInherited) {
+        out.attributes |= kOutputFrameModeLowBit | kOutputFrameModeHighBit;
     }
 }
 

@@ -9,19 +9,20 @@
 #include <string>
 #include <vector>
 
+#include "entry/block_identity.h"
 #include "host/block_instance.h"
 #include "sim/engine/record_text_writer.h"
 
 namespace kq::sim {
 
 struct HostInstanceOptions {
-    int32_t simMode = 0;                    // kSimMode*, or 0 for an ordinary simulation
-    std::string blockName = "kqphasefix2";  // compared by the block at load
-    bool offerPortDimsServices = true;      // setInputPortDims / setOutputPortDims
-    bool offerWorkVectorService = true;     // setNumWorkVectors
-    bool offerTypeSizeService = true;       // getDataTypeSize
-    bool dimensionInfoSizing = false;       // instanceFlags bit 0
-    bool withExtHookSlots = true;           // an extension slot table (all empty) or none
+    int32_t simMode = 0;                 // kSimMode*, or 0 for an ordinary simulation
+    std::string blockName = kBlockName;  // compared by the block at load
+    bool offerPortDimsServices = true;   // setInputPortDims / setOutputPortDims
+    bool offerWorkVectorService = true;  // setNumWorkVectors
+    bool offerTypeSizeService = true;    // getDataTypeSize
+    bool dimensionInfoSizing = false;    // instanceFlags bit 0
+    bool withExtHookSlots = true;        // an extension slot table (all empty) or none
 };
 
 // Owns the instance and every host record in it. Not copyable: the block keeps pointers into it.
@@ -46,7 +47,8 @@ class HostInstance {
     std::string takeErrorStatus();
 
     // Settles input port 0: its dimensions (one entry for a one-dimensional vector, two for a
-    // matrix) and frame mode. Output port 0 follows it. Needs the ports declared.
+    // matrix) and frame mode (kFrameModeInherited leaves the mode open, as it is before propagation
+    // has decided it). Output port 0 follows it. Needs the ports declared.
     void propagateInputShape(const std::vector<int32_t>& dims, int32_t frameMode);
 
     // Resolves the inherited sample time of the source.

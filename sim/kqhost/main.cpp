@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "entry/block_identity.h"
+#include "kq_version.h"
 #include "sim/engine/block_error.h"
 #include "sim/kqhost/cli/commands.h"
 #include "sim/kqhost/io/kqhost_error.h"
@@ -14,19 +16,21 @@
 namespace {
 
 constexpr const char* kUsage = R"(usage: kqhost COMMAND [options]
+       kqhost --version
 
-A stand-in simulation host for the kqphasefix2 phase-unwrap block: it loads the block library
+A stand-in simulation host for the )" KQ_BLOCK_NAME
+                               R"( phase-unwrap block: it loads the block library
 and drives it through its one entry point, kvxFunction, as a block-diagram host would.
 
 Commands:
   run INPUT OUTPUT   run one simulation of the block on a signal file and write the result
   gxw                set the block up and print its code-generation record
   sizes              make a command-line sizes query and print the 38 sizes entries
-  validate           check the block against the protocol and the reference kernels with
+  validate           check the block against the protocol and the plain reference with
                      seeded random simulations (the seed is printed, for a replay)
 
 Run 'kqhost COMMAND --help' for the options of a command.
-Every command takes --block PATH (default: kqphasefix2.so beside kqhost).
+Every command takes --block PATH (default: )" KQ_BLOCK_NAME R"(.so beside kqhost).
 )";
 
 int dispatch(std::string_view command, const std::vector<std::string>& args) {
@@ -59,6 +63,10 @@ int main(int argc, char** argv) {
     const std::string_view command = argv[1];
     if (command == "--help" || command == "-h" || command == "help") {
         std::cout << kUsage;
+        return 0;
+    }
+    if (command == "--version") {
+        std::cout << "kqhost " KQ_VERSION_STRING "\n";
         return 0;
     }
     try {

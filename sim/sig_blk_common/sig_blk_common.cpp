@@ -4,12 +4,14 @@
 
 #include "host/sig_blk_common.h"
 
+#include <atomic>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <limits>
 
 #include "host/data_types.h"
+#include "sim/sig_blk_common/sig_blk_host.h"
 
 namespace {
 
@@ -26,6 +28,9 @@ constexpr int32_t kNumExpectedParamsMessages =
 constexpr const char* kWrongParamCountMessage =
     "Block was given the wrong number of dialog parameters";
 constexpr const char* kPortTypeMessage = "Data type of the ports must be double or single";
+
+// Blocks of tqCalloc not yet released; instances on several threads share the count.
+std::atomic<size_t> gHeldAllocations{0};
 
 // The input port record of `port`, or NULL when the instance has no such port.
 const InputPortRecord* inputPort(const BlockInstance* instance, int32_t port) {
@@ -99,11 +104,20 @@ void* tqCalloc(BlockInstance* /*instance*/, size_t count, size_t size) {
         std::fflush(stderr);
         std::abort();
     }
+    gHeldAllocations.fetch_add(1, std::memory_order_relaxed);
     return memory;
 }
 
 void tqFree(void* memory) {
+    if (memory == nullptr) {
+        return;
+    }
+    gHeldAllocations.fetch_sub(1, std::memory_order_relaxed);
     std::free(memory);
+}
+
+size_t tqHeldAllocations(void) {
+    return gHeldAllocations.load(std::memory_order_relaxed);
 }
 
 }  // extern "C"

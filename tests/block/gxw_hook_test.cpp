@@ -5,6 +5,7 @@
 
 #include "block/block_hooks.h"
 #include "block_test_support.h"
+#include "host/data_types.h"
 
 namespace {
 
@@ -49,5 +50,39 @@ TEST(GxwHook, WriterFailureIsReportedAndStopsTheRecord) {
     kqtest::hostCall(host, kFlagGXW);
     EXPECT_EQ(host.recordWriter().record(), "RBlkParamSettings {\n");
 }
+
+constexpr const char* kCutoffNotReady =
+    "Work vector Cutoff is missing or not of the input's data type: the host must set the work "
+    "widths and allocate the work vectors before it asks for the code-generation record";
+
+// Code generation asked for before the host holds a cutoff of the input's type: the hook reports
+// it and writes no record, rather than returning as if it had written one.
+enum class CutoffState { NoWorkVectorsYet, NotAllocated, InputTypeChangedAfterWidths };
+
+class GxwWithoutCutoff : public ::testing::TestWithParam<CutoffState> {};
+
+TEST_P(GxwWithoutCutoff, ReportsAndWritesNothing) {
+    HostInstance host;
+    kqtest::TerminateAtEnd terminate(host);
+    host.setDialogParams({vzCreateDoubleScalar(1.0), vzCreateDoubleScalar(0.0)});
+    ASSERT_EQ(kqtest::loadBlock(host), "");
+    host.propagateInputShape({1, 2}, kFrameModeSample);
+    host.hostInfo().portValue = kTypeIdSingle;
+    ASSERT_EQ(kqtest::hostCall(host, kFlagSetInputPortDataType), "");
+    if (GetParam() != CutoffState::NoWorkVectorsYet) {
+        ASSERT_EQ(kqtest::hostCall(host, kFlagSetWorkWidths), "");
+    }
+    if (GetParam() == CutoffState::InputTypeChangedAfterWidths) {
+        host.allocateBuffers(false);
+        host.hostInfo().portValue = kTypeIdDouble;
+        ASSERT_EQ(kqtest::hostCall(host, kFlagSetInputPortDataType), "");
+    }
+    EXPECT_EQ(kqtest::hostCall(host, kFlagGXW), kCutoffNotReady);
+    EXPECT_EQ(host.recordWriter().record(), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(BeforeStart, GxwWithoutCutoff,
+                         ::testing::Values(CutoffState::NoWorkVectorsYet, CutoffState::NotAllocated,
+                                           CutoffState::InputTypeChangedAfterWidths));
 
 }  // namespace

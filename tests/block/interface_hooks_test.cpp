@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <limits>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -176,7 +178,7 @@ INSTANTIATE_TEST_SUITE_P(
                                 0,
                                 1,
                                 0}),
-    [](const auto& info) { return info.param.name; });
+    [](const auto& testCase) { return testCase.param.name; });
 
 TEST(WorkWidths, WithoutTheServiceDeclaresNothing) {
     HostInstance host(HostInstanceOptions{.offerWorkVectorService = false});
@@ -188,43 +190,99 @@ TEST(WorkWidths, WithoutTheServiceDeclaresNothing) {
     EXPECT_EQ(b->workVectors, nullptr);
 }
 
-// The second parameter as the host may hand it over.
-class RunningSwitch : public ::testing::TestWithParam<int> {};
+// The second parameter as the host may hand it over: a zero of any numeric class runs, as the
+// tolerance of any numeric class is read; logical and char parameters never run.
+struct SwitchCase {
+    std::string name;
+    vzClassId classId;
+    std::vector<double> values;  // the elements, converted to the class; none: an empty array
+    vzComplexity complexity;
+    bool running;
+};
 
-TEST_P(RunningSwitch, OnlyADoubleZeroRuns) {
-    HostInstance host;
-    vzArray* second = nullptr;
-    bool expected = false;
-    switch (GetParam()) {
-        case 0:
-            second = vzCreateDoubleScalar(0.0), expected = true;
-            break;
-        case 1:
-            second = vzCreateDoubleScalar(-0.0), expected = true;
-            break;
-        case 2:
-            second = vzCreateDoubleScalar(2.0);
-            break;
-        case 3:
-            second = vzCreateDoubleMatrix(0, 0, vzREAL);
-            break;
-        case 4:
-            second = vzCreateNumericMatrix(1, 1, vzSINGLE_CLASS, vzREAL);
-            break;
-        case 5:
-            second = vzCreateString("");
-            break;
-        default:
-            break;  // missing parameter
-    }
-    if (second != nullptr) {
-        host.setDialogParams({vzCreateDoubleScalar(1.0), second});
-    } else {
-        host.setDialogParams({vzCreateDoubleScalar(1.0)});
-    }
-    EXPECT_EQ(isRunning(host.block()), expected);
+void PrintTo(const SwitchCase& c, std::ostream* os) {
+    *os << c.name;
 }
 
-INSTANTIATE_TEST_SUITE_P(ParameterForms, RunningSwitch, ::testing::Range(0, 7));
+vzArray* switchParam(const SwitchCase& c) {
+    vzArray* a =
+        vzCreateNumericMatrix(c.values.empty() ? 0 : 1, c.values.size(), c.classId, c.complexity);
+    for (size_t i = 0; i < c.values.size(); ++i) {
+        void* data = vzGetData(a);
+        switch (c.classId) {
+            case vzDOUBLE_CLASS:
+                static_cast<double*>(data)[i] = c.values[i];
+                break;
+            case vzSINGLE_CLASS:
+                static_cast<float*>(data)[i] = static_cast<float>(c.values[i]);
+                break;
+            case vzINT32_CLASS:
+                static_cast<int32_t*>(data)[i] = static_cast<int32_t>(c.values[i]);
+                break;
+            case vzLOGICAL_CLASS:
+            case vzCHAR_CLASS:
+                static_cast<unsigned char*>(data)[i] = static_cast<unsigned char>(c.values[i]);
+                break;
+        }
+    }
+    return a;
+}
+
+class RunningSwitch : public ::testing::TestWithParam<SwitchCase> {};
+
+TEST_P(RunningSwitch, AZeroOfAnyNumericClassRuns) {
+    const SwitchCase& c = GetParam();
+    HostInstance host;
+    host.setDialogParams({vzCreateDoubleScalar(1.0), switchParam(c)});
+    EXPECT_EQ(isRunning(host.block()), c.running);
+}
+
+// The switch decides the state at every step that reads it: a sample-based input gets the four
+// vectors of a running block, and code generation reports it running.
+TEST_P(RunningSwitch, DecidesTheWorkVectorsAndTheExportedSetting) {
+    const SwitchCase& c = GetParam();
+    HostInstance host;
+    kqtest::TerminateAtEnd terminate(host);
+    ASSERT_EQ(kqtest::prepareInstance(host, {.dims = {1, 2}, .secondParam = 1.0}), "");
+    host.replaceDialogParam(1, switchParam(c));
+    ASSERT_EQ(kqtest::hostCall(host, kFlagSetWorkWidths), "");
+    host.allocateBuffers(false);
+    EXPECT_EQ(host.numWorkVectors(), c.running ? 4 : 1);
+    ASSERT_EQ(kqtest::hostCall(host, kFlagStart), "");
+    ASSERT_EQ(kqtest::hostCall(host, kFlagGXW), "");
+    EXPECT_NE(host.recordWriter().record().find(c.running ? "Running = 1" : "Running = 0"),
+              std::string::npos)
+        << host.recordWriter().record();
+}
+
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+INSTANTIATE_TEST_SUITE_P(
+    ParameterForms, RunningSwitch,
+    ::testing::Values(SwitchCase{"DoubleZero", vzDOUBLE_CLASS, {0.0}, vzREAL, true},
+                      SwitchCase{"DoubleNegativeZero", vzDOUBLE_CLASS, {-0.0}, vzREAL, true},
+                      SwitchCase{"DoubleTwo", vzDOUBLE_CLASS, {2.0}, vzREAL, false},
+                      SwitchCase{"DoubleNaN", vzDOUBLE_CLASS, {kNaN}, vzREAL, false},
+                      SwitchCase{"DoubleEmpty", vzDOUBLE_CLASS, {}, vzREAL, false},
+                      SwitchCase{"DoubleZeroFirstOfTwo", vzDOUBLE_CLASS, {0.0, 5.0}, vzREAL, true},
+                      SwitchCase{"ComplexZero", vzDOUBLE_CLASS, {0.0}, vzCOMPLEX, true},
+                      SwitchCase{"SingleZero", vzSINGLE_CLASS, {0.0}, vzREAL, true},
+                      SwitchCase{"SingleHalf", vzSINGLE_CLASS, {0.5}, vzREAL, false},
+                      SwitchCase{"SingleEmpty", vzSINGLE_CLASS, {}, vzREAL, false},
+                      SwitchCase{"Int32Zero", vzINT32_CLASS, {0.0}, vzREAL, true},
+                      SwitchCase{"Int32ZeroFirstOfTwo", vzINT32_CLASS, {0.0, 7.0}, vzREAL, true},
+                      SwitchCase{"Int32One", vzINT32_CLASS, {1.0}, vzREAL, false},
+                      SwitchCase{"LogicalFalse", vzLOGICAL_CLASS, {0.0}, vzREAL, false},
+                      SwitchCase{"LogicalTrue", vzLOGICAL_CLASS, {1.0}, vzREAL, false},
+                      SwitchCase{"CharNul", vzCHAR_CLASS, {0.0}, vzREAL, false},
+                      SwitchCase{"CharDigitZero", vzCHAR_CLASS, {48.0}, vzREAL, false},
+                      SwitchCase{"CharEmpty", vzCHAR_CLASS, {}, vzREAL, false}),
+    [](const auto& testCase) { return testCase.param.name; });
+
+TEST(RunningSwitchMissing, ASingleDialogParameterDoesNotRun) {
+    HostInstance host;
+    host.setDialogParams({vzCreateDoubleScalar(1.0)});
+    EXPECT_FALSE(isRunning(host.block()));
+}
 
 }  // namespace

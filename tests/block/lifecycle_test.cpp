@@ -1,14 +1,20 @@
 #include <gtest/gtest.h>
 
 #include <bit>
+#include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <limits>
+#include <ostream>
+#include <string>
 #include <vector>
 
 #include "block/block_hooks.h"
 #include "block/unwrap_args.h"
+#include "block/work_vectors.h"
 #include "block_test_support.h"
 #include "host/data_types.h"
+#include "sim/sig_blk_common/sig_blk_host.h"
 
 namespace {
 
@@ -150,9 +156,11 @@ TEST(Lifecycle, HooksOutOfOrderWithoutPortsDoNothing) {
     host.setDialogParams({vzCreateDoubleScalar(1.0)});  // one parameter: registration fails
     EXPECT_EQ(kqtest::loadBlock(host), "Block expects 2 dialog parameters");
     for (int32_t code : {kFlagSetWorkWidths, kFlagInitializeConditions, kFlagProcessParameters,
-                         kFlagOutputs, kFlagGXW, kFlagTerminate}) {
+                         kFlagOutputs, kFlagTerminate}) {
         EXPECT_EQ(kqtest::hostCall(host, code), "") << code;
     }
+    // The two that need what the block never got say so.
+    EXPECT_NE(kqtest::hostCall(host, kFlagGXW), "");
     EXPECT_NE(kqtest::hostCall(host, kFlagStart), "");
     EXPECT_EQ(host.block()->userData, nullptr);
 }
@@ -189,7 +197,7 @@ TEST(Lifecycle, CutoffIsOnlyWrittenAndExportedInItsDeclaredType) {
     *cutoff = 5.0f;
     EXPECT_EQ(kqtest::hostCall(host, kFlagProcessParameters), "");
     EXPECT_EQ(*cutoff, 5.0f);  // a double would not fit in the single vector
-    EXPECT_EQ(kqtest::hostCall(host, kFlagGXW), "");
+    EXPECT_NE(kqtest::hostCall(host, kFlagGXW), "");
     EXPECT_EQ(host.recordWriter().record(), "");
 }
 
@@ -201,6 +209,131 @@ TEST(Lifecycle, WorkWidthsBeforeTheDataTypeAreRefused) {
     EXPECT_EQ(kqtest::hostCall(host, kFlagSetWorkWidths),
               "Data type of the input must be double or single before the work vectors are set");
     EXPECT_EQ(host.numWorkVectors(), -1);
+}
+
+}  // namespace
+
+namespace {
+
+// State vectors declared wider than the settled input needs: start accepts them and the block
+// runs exactly as with vectors that fit, call after call.
+struct WiderStateCase {
+    std::string name;
+    std::vector<int32_t> dimsAtWorkWidths;  // the input when the widths are set
+    int32_t frameModeAtWorkWidths;
+    std::vector<int32_t> settledDims;  // and as propagation finally settles it
+    int32_t settledFrameMode;
+    double secondParam;
+    int32_t declaredWidth;
+    int32_t neededWidth;
+};
+
+void PrintTo(const WiderStateCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class WiderStateVectors : public ::testing::TestWithParam<WiderStateCase> {};
+
+// Values with steps beyond pi along every channel and across calls.
+void fillPhase(double* data, int32_t count, int call) {
+    for (int32_t i = 0; i < count; ++i) {
+        data[i] = std::fmod((call * 7 + i * 3) * 2.3, 25.0) - 12.0;
+    }
+}
+
+TEST_P(WiderStateVectors, StartAcceptsThemAndRunsAsWithFittingOnes) {
+    const WiderStateCase& c = GetParam();
+    HostInstance wide;
+    kqtest::TerminateAtEnd terminateWide(wide);
+    ASSERT_EQ(kqtest::prepareInstance(wide, {.dims = c.dimsAtWorkWidths,
+                                             .frameMode = c.frameModeAtWorkWidths,
+                                             .secondParam = c.secondParam}),
+              "");
+    ASSERT_EQ(wide.block()->workVectors[kWorkPrev].width, c.declaredWidth);
+    wide.propagateInputShape(c.settledDims, c.settledFrameMode);
+    wide.allocateBuffers(false);
+    ASSERT_EQ(kqtest::hostCall(wide, kFlagStart), "");
+    ASSERT_EQ(kqtest::hostCall(wide, kFlagInitializeConditions), "");
+
+    HostInstance fitting;
+    kqtest::TerminateAtEnd terminateFitting(fitting);
+    ASSERT_EQ(kqtest::startInstance(fitting, {.dims = c.settledDims,
+                                              .frameMode = c.settledFrameMode,
+                                              .secondParam = c.secondParam}),
+              "");
+    ASSERT_EQ(fitting.block()->workVectors[kWorkPrev].width, c.neededWidth);
+
+    const int32_t count = fitting.block()->inputPorts[0].width;
+    for (int call = 0; call < 3; ++call) {
+        fillPhase(inputOf(wide), count, call);
+        fillPhase(inputOf(fitting), count, call);
+        ASSERT_EQ(kqtest::hostCall(wide, kFlagOutputs), "");
+        ASSERT_EQ(kqtest::hostCall(fitting, kFlagOutputs), "");
+        for (int32_t i = 0; i < count; ++i) {
+            EXPECT_EQ(std::bit_cast<uint64_t>(outputOf(wide)[i]),
+                      std::bit_cast<uint64_t>(outputOf(fitting)[i]))
+                << "call " << call << ", element " << i;
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(SettledAfterTheWidths, WiderStateVectors,
+                         ::testing::Values(
+                             // A frame mode still inherited gives one element per input element;
+                             // frame based, the block needs one per channel.
+                             WiderStateCase{"InheritedThenFrameRunning",
+                                            {4, 3},
+                                            kFrameModeInherited,
+                                            {4, 3},
+                                            kFrameModeFrame,
+                                            0.0,
+                                            12,
+                                            3},
+                             WiderStateCase{"InheritedThenFrameStateless",
+                                            {4, 3},
+                                            kFrameModeInherited,
+                                            {4, 3},
+                                            kFrameModeFrame,
+                                            1.0,
+                                            12,
+                                            3},
+                             WiderStateCase{"TwoRowsThenOneRowRunning",
+                                            {2, 3},
+                                            kFrameModeSample,
+                                            {1, 3},
+                                            kFrameModeSample,
+                                            0.0,
+                                            6,
+                                            3}),
+                         [](const auto& testCase) { return testCase.param.name; });
+
+// The block's one allocation per instance: start takes it from tqCalloc, a second start swaps it,
+// terminate gives it back to tqFree, and a refused start takes nothing.
+TEST(Lifecycle, StartHoldsOneRecordOfTqCallocUntilTerminate) {
+    const size_t before = tqHeldAllocations();
+    HostInstance running;
+    HostInstance stateless;
+    ASSERT_EQ(kqtest::prepareInstance(running, {.dims = {4, 3}, .frameMode = kFrameModeFrame}), "");
+    ASSERT_EQ(kqtest::prepareInstance(stateless,
+                                      {.dims = {1, 2}, .secondParam = 1.0, .samplePeriod = 0.0}),
+              "");
+    EXPECT_NE(kqtest::hostCall(stateless, kFlagStart), "");
+    EXPECT_EQ(tqHeldAllocations(), before);
+    stateless.resolveSampleTime(1.0, 0.0);
+
+    ASSERT_EQ(kqtest::hostCall(running, kFlagStart), "");
+    EXPECT_EQ(tqHeldAllocations(), before + 1);
+    ASSERT_EQ(kqtest::hostCall(stateless, kFlagStart), "");
+    EXPECT_EQ(tqHeldAllocations(), before + 2);
+    ASSERT_EQ(kqtest::hostCall(running, kFlagStart), "");
+    EXPECT_EQ(tqHeldAllocations(), before + 2);
+
+    ASSERT_EQ(kqtest::hostCall(running, kFlagTerminate), "");
+    EXPECT_EQ(tqHeldAllocations(), before + 1);
+    ASSERT_EQ(kqtest::hostCall(stateless, kFlagTerminate), "");
+    EXPECT_EQ(tqHeldAllocations(), before);
+    ASSERT_EQ(kqtest::hostCall(stateless, kFlagTerminate), "");
+    EXPECT_EQ(tqHeldAllocations(), before);
 }
 
 }  // namespace

@@ -236,7 +236,7 @@ TEST_P(PairForwardTest, ForwardsTheDerivedShapeAndStoresNoMessage) {
 }
 
 INSTANTIATE_TEST_SUITE_P(AllKinds, PairForwardTest, testing::ValuesIn(kForwardCases),
-                         [](const auto& info) { return std::string(info.param.label); });
+                         [](const auto& testCase) { return std::string(testCase.param.label); });
 
 // A call that fails a check, and the message it must store.
 struct RejectCase {
@@ -377,7 +377,7 @@ TEST_P(PairRejectTest, StoresTheFirstFailedCheckAndForwardsNothing) {
 }
 
 INSTANTIATE_TEST_SUITE_P(AllChecks, PairRejectTest, testing::ValuesIn(kRejectCases),
-                         [](const auto& info) { return std::string(info.param.label); });
+                         [](const auto& testCase) { return std::string(testCase.param.label); });
 
 TEST_F(GxwWriterTest, PairReturnsTheHostResultUnchanged) {
     for (const int32_t hostResult : {0, 2, -5}) {
@@ -533,7 +533,7 @@ TEST_P(SettingsEntryTest, ReshufflesTheListEntryIntoOnePairBetweenTheTexts) {
 }
 
 INSTANTIATE_TEST_SUITE_P(AllKinds, SettingsEntryTest, testing::ValuesIn(kSettingsCases),
-                         [](const auto& info) { return std::string(info.param.label); });
+                         [](const auto& testCase) { return std::string(testCase.param.label); });
 
 // Every kind in one list: each entry must consume exactly its own arguments, or the ones after it
 // come out shifted.
@@ -619,7 +619,7 @@ TEST_P(BrokenListTest, StopsAtTheFailedEntryWithoutClosingTheGroup) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Entries, BrokenListTest, testing::ValuesIn(kBrokenListCases),
-                         [](const auto& info) { return std::string(info.param.label); });
+                         [](const auto& testCase) { return std::string(testCase.param.label); });
 
 // Host results for the calls of a three-entry group (opening, three pairs, closing).
 struct RefusalCase {
@@ -657,7 +657,7 @@ TEST_P(HostRefusalTest, ReturnsTheFirstResultOtherThanOneAndWritesNoFurther) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Calls, HostRefusalTest, testing::ValuesIn(kRefusalCases),
-                         [](const auto& info) { return std::string(info.param.label); });
+                         [](const auto& testCase) { return std::string(testCase.param.label); });
 
 // A host that lacks a writer service: both routines return 0 without calling anything.
 struct MissingServiceCase {
@@ -695,7 +695,7 @@ TEST_P(MissingServiceTest, PairForwardsOnlyWhenItsServiceIsThere) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Services, MissingServiceTest, testing::ValuesIn(kMissingServiceCases),
-                         [](const auto& info) { return std::string(info.param.label); });
+                         [](const auto& testCase) { return std::string(testCase.param.label); });
 
 // The same group through the stand-in host's text record, refused at one call.
 struct TextRecordCase {
@@ -741,6 +741,6 @@ TEST_P(TextRecordTest, WritesTheGroupUpToTheRefusedCall) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Calls, TextRecordTest, testing::ValuesIn(kTextRecordCases),
-                         [](const auto& info) { return std::string(info.param.label); });
+                         [](const auto& testCase) { return std::string(testCase.param.label); });
 
 }  // namespace

@@ -126,7 +126,7 @@ TEST_P(PairLayoutTest, WritesOneLine) {
 }
 
 INSTANTIATE_TEST_SUITE_P(AllKinds, PairLayoutTest, testing::ValuesIn(kLayoutCases),
-                         [](const auto& info) { return std::string(info.param.label); });
+                         [](const auto& testCase) { return std::string(testCase.param.label); });
 
 struct RefusedCase {
     const char* label;
@@ -171,7 +171,7 @@ TEST_P(PairRefusedTest, ReturnsZeroAndWritesNothing) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Pairs, PairRefusedTest, testing::ValuesIn(kRefusedCases),
-                         [](const auto& info) { return std::string(info.param.label); });
+                         [](const auto& testCase) { return std::string(testCase.param.label); });
 
 // The VALUE of "  NAME = VALUE (TYPE)\n".
 std::string valueOf(const std::string& line) {

@@ -10,14 +10,14 @@
 #include <vector>
 
 #include "kernel_test_support.h"
-#include "reference_unwrap.h"
+#include "kernels/reference/unwrap_reference.h"
 
 namespace {
 
+using kqref::ReferenceState;
 using kqtest::HardSignalSource;
 using kqtest::KernelInfo;
 using kqtest::KernelRunner;
-using kqtest::ReferenceState;
 using kqtest::sameBits;
 using kqtest::Shape;
 
@@ -40,7 +40,7 @@ Layout randomLayout(HardSignalSource<T>& source, Shape shape) {
     const int32_t lengths[] = {0, 1, 2, 7, 32, 128, 1023};
     const int32_t frameLen =
         source.intIn(0, 3) == 0 ? lengths[source.intIn(0, 6)] : source.intIn(1, 40);
-    if (shape == Shape::kRunningSample) {
+    if (shape == Shape::RunningSample) {
         return {frameLen, 1};
     }
     return {source.intIn(0, 9) == 0 ? 0 : source.intIn(1, 5), frameLen};
@@ -50,13 +50,13 @@ template <typename T>
 std::vector<T> referenceCall(Shape shape, ReferenceState<T>& state, const std::vector<T>& in,
                              T cutoff, Layout layout) {
     switch (shape) {
-        case Shape::kStateless:
-            return kqtest::referenceStateless(in, cutoff, layout.numChans, layout.frameLen);
-        case Shape::kRunningSample:
-            return kqtest::referenceRunningSample(state, in, cutoff);
-        case Shape::kRunningFrame:
-            return kqtest::referenceRunningFrame(state, in, cutoff, layout.numChans,
-                                                 layout.frameLen);
+        case Shape::Stateless:
+            return kqref::referenceStateless(in, cutoff, layout.numChans, layout.frameLen);
+        case Shape::RunningSample:
+            return kqref::referenceRunningSample(state, in, cutoff);
+        case Shape::RunningFrame:
+            return kqref::referenceRunningFrame(state, in, cutoff, layout.numChans,
+                                                layout.frameLen);
     }
     return {};
 }
@@ -95,7 +95,7 @@ TYPED_TEST(KernelProperties, EveryKernelMatchesTheReference) {
                     runner.armFirstStep();
                     model.firstStep = true;
                 }
-                if (call > 0 && kernel.shape == Shape::kRunningFrame && source.intIn(0, 2) == 0) {
+                if (call > 0 && kernel.shape == Shape::RunningFrame && source.intIn(0, 2) == 0) {
                     layout.frameLen = source.intIn(0, 12);
                 }
                 const std::vector<T> in = source.signal(sampleCount<T>(layout));
@@ -105,7 +105,7 @@ TYPED_TEST(KernelProperties, EveryKernelMatchesTheReference) {
                 const std::vector<T> actual =
                     runner.call(in, cutoff, layout.numChans, layout.frameLen);
                 ASSERT_TRUE(sameBits(actual, expected)) << "outputs";
-                if (kernel.shape != Shape::kStateless) {
+                if (kernel.shape != Shape::Stateless) {
                     ASSERT_TRUE(sameBits(runner.prev(), model.prev)) << "Prev";
                     ASSERT_TRUE(sameBits(runner.cumsum(), model.cumsum)) << "Cumsum";
                     ASSERT_EQ(runner.firstStep(), 0);
@@ -120,7 +120,7 @@ TYPED_TEST(KernelProperties, CopyAndInPlaceAgree) {
     using T = TypeParam;
     constexpr uint64_t kSeed = 0x5eed'0000'0002ull;
     HardSignalSource<T> source(kSeed);
-    for (Shape shape : {Shape::kStateless, Shape::kRunningSample, Shape::kRunningFrame}) {
+    for (Shape shape : {Shape::Stateless, Shape::RunningSample, Shape::RunningFrame}) {
         const KernelInfo<T>& copy = kqtest::findKernel<T>(shape, false);
         const KernelInfo<T>& inPlace = kqtest::findKernel<T>(shape, true);
         for (int trial = 0; trial < kTrials; ++trial) {
@@ -152,8 +152,8 @@ TYPED_TEST(KernelProperties, FrameLenOneEqualsPerElement) {
     constexpr uint64_t kSeed = 0x5eed'0000'0003ull;
     HardSignalSource<T> source(kSeed);
     for (bool inPlace : {false, true}) {
-        const KernelInfo<T>& frame = kqtest::findKernel<T>(Shape::kRunningFrame, inPlace);
-        const KernelInfo<T>& sample = kqtest::findKernel<T>(Shape::kRunningSample, inPlace);
+        const KernelInfo<T>& frame = kqtest::findKernel<T>(Shape::RunningFrame, inPlace);
+        const KernelInfo<T>& sample = kqtest::findKernel<T>(Shape::RunningSample, inPlace);
         for (int trial = 0; trial < kTrials; ++trial) {
             SCOPED_TRACE(::testing::Message() << frame.name << " and " << sample.name << ", seed "
                                               << kSeed << ", trial " << trial);
@@ -215,7 +215,7 @@ TEST(DoubleFrameProperties, SplitIntoCallsEqualsOneCall) {
     constexpr uint64_t kSeed = 0x5eed'0000'0005ull;
     HardSignalSource<T> source(kSeed);
     for (bool inPlace : {false, true}) {
-        const KernelInfo<T>& kernel = kqtest::findKernel<T>(Shape::kRunningFrame, inPlace);
+        const KernelInfo<T>& kernel = kqtest::findKernel<T>(Shape::RunningFrame, inPlace);
         for (int trial = 0; trial < 4 * kTrials; ++trial) {
             SCOPED_TRACE(::testing::Message()
                          << kernel.name << ", seed " << kSeed << ", trial " << trial);

@@ -1,5 +1,6 @@
 // Shared helpers of the kernel tests: bit-exact comparison, a uniform catalogue of the twelve
-// kernels, and a runner that calls one kernel on guarded buffers while keeping its running state.
+// kernels of every vector level, and a runner that calls one kernel on guarded buffers while
+// keeping its running state.
 #ifndef KQ_TESTS_KERNELS_KERNEL_TEST_SUPPORT_H
 #define KQ_TESTS_KERNELS_KERNEL_TEST_SUPPORT_H
 
@@ -20,7 +21,9 @@
 #include <type_traits>
 #include <vector>
 
-#include "kernels/unwrap_kernels.h"
+#include "kernels/kernel_call.h"
+#include "kernels/reference/value_bits.h"
+#include "kernels/vector_level.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 #define KQ_TEST_ASAN 1
@@ -38,25 +41,13 @@ namespace kqtest {
 // ---------------------------------------------------------------------------------------------
 // Bits
 
-template <typename T>
-using BitsOf = std::conditional_t<sizeof(T) == 8, uint64_t, uint32_t>;
-
-template <typename T>
-BitsOf<T> bitsOf(T value) {
-    return std::bit_cast<BitsOf<T>>(value);
-}
-
-template <typename T>
-T fromBits(BitsOf<T> bits) {
-    return std::bit_cast<T>(bits);
-}
+using kqref::BitsOf;
+using kqref::bitsOf;
+using kqref::fromBits;
 
 template <typename T>
 std::string describe(T value) {
-    char text[96];
-    std::snprintf(text, sizeof text, "%.17g (%a, bits 0x%llx)", static_cast<double>(value),
-                  static_cast<double>(value), static_cast<unsigned long long>(bitsOf(value)));
-    return text;
+    return kqref::describeBits(value);
 }
 
 // Exact bit equality, NaN payloads included.
@@ -191,98 +182,54 @@ class GuardedBuffer {
 // ---------------------------------------------------------------------------------------------
 // The twelve kernels behind one calling form
 
-enum class Shape { kStateless, kRunningSample, kRunningFrame };
+using Shape = KernelShape;
 
-// One calling form for every kernel: in-place kernels get the same buffer as `in` and `out`,
-// stateless kernels ignore the state, per-element kernels see numChans * frameLen elements.
-template <typename T>
-using KernelCall = void (*)(const T* in, T* out, T* prev, T* cumsum, T cutoff, int32_t numChans,
-                            int32_t frameLen, uint8_t* firstStep);
-
+// One kernel of one vector level. call() is the same for every kernel: in-place kernels get `out`
+// as their buffer (the runner hands them the same buffer as `in`), stateless kernels ignore the
+// state, per-element kernels see numChans * frameLen elements.
 template <typename T>
 struct KernelInfo {
     const char* name;
     Shape shape;
     bool inPlace;
-    KernelCall<T> call;
+    VectorLevel level;
+    KernelForm form;
+
+    void call(const T* in, T* out, T* prev, T* cumsum, T cutoff, int32_t numChans, int32_t frameLen,
+              uint8_t* firstStep) const {
+        runKernel<T>(
+            kernelsFor(level), form,
+            {in, out, prev, cumsum, cutoff, numChans, frameLen, numChans * frameLen, firstStep});
+    }
 };
 
-// Order within a precision: copy then in place, for stateless, per element, per channel.
+// The six kernels of precision T at a level, in list order: copy then in place, for stateless,
+// per element, per channel.
 template <typename T>
-const std::array<KernelInfo<T>, 6>& kernelCatalogue();
-
-template <>
-inline const std::array<KernelInfo<double>, 6>& kernelCatalogue<double>() {
-    using T = double;
-    static const std::array<KernelInfo<T>, 6> catalogue{{
-        {"unwrapStatelessCopyDbl", Shape::kStateless, false,
-         [](const T* in, T* out, T*, T*, T cut, int32_t nc, int32_t fl, uint8_t*) {
-             unwrapStatelessCopyDbl(in, out, cut, nc, fl);
-         }},
-        {"unwrapStatelessInPlaceDbl", Shape::kStateless, true,
-         [](const T*, T* out, T*, T*, T cut, int32_t nc, int32_t fl, uint8_t*) {
-             unwrapStatelessInPlaceDbl(out, cut, nc, fl);
-         }},
-        {"unwrapRunningSampleCopyDbl", Shape::kRunningSample, false,
-         [](const T* in, T* out, T* prev, T* cs, T cut, int32_t nc, int32_t fl, uint8_t* fs) {
-             unwrapRunningSampleCopyDbl(in, out, prev, cs, cut, nc * fl, fs);
-         }},
-        {"unwrapRunningSampleInPlaceDbl", Shape::kRunningSample, true,
-         [](const T*, T* out, T* prev, T* cs, T cut, int32_t nc, int32_t fl, uint8_t* fs) {
-             unwrapRunningSampleInPlaceDbl(out, prev, cs, cut, nc * fl, fs);
-         }},
-        {"unwrapRunningFrameCopyDbl", Shape::kRunningFrame, false,
-         [](const T* in, T* out, T* prev, T* cs, T cut, int32_t nc, int32_t fl, uint8_t* fs) {
-             unwrapRunningFrameCopyDbl(in, out, prev, cs, cut, nc, fl, fs);
-         }},
-        {"unwrapRunningFrameInPlaceDbl", Shape::kRunningFrame, true,
-         [](const T*, T* out, T* prev, T* cs, T cut, int32_t nc, int32_t fl, uint8_t* fs) {
-             unwrapRunningFrameInPlaceDbl(out, prev, cs, cut, nc, fl, fs);
-         }},
-    }};
-    return catalogue;
-}
-
-template <>
-inline const std::array<KernelInfo<float>, 6>& kernelCatalogue<float>() {
-    using T = float;
-    static const std::array<KernelInfo<T>, 6> catalogue{{
-        {"unwrapStatelessCopySgl", Shape::kStateless, false,
-         [](const T* in, T* out, T*, T*, T cut, int32_t nc, int32_t fl, uint8_t*) {
-             unwrapStatelessCopySgl(in, out, cut, nc, fl);
-         }},
-        {"unwrapStatelessInPlaceSgl", Shape::kStateless, true,
-         [](const T*, T* out, T*, T*, T cut, int32_t nc, int32_t fl, uint8_t*) {
-             unwrapStatelessInPlaceSgl(out, cut, nc, fl);
-         }},
-        {"unwrapRunningSampleCopySgl", Shape::kRunningSample, false,
-         [](const T* in, T* out, T* prev, T* cs, T cut, int32_t nc, int32_t fl, uint8_t* fs) {
-             unwrapRunningSampleCopySgl(in, out, prev, cs, cut, nc * fl, fs);
-         }},
-        {"unwrapRunningSampleInPlaceSgl", Shape::kRunningSample, true,
-         [](const T*, T* out, T* prev, T* cs, T cut, int32_t nc, int32_t fl, uint8_t* fs) {
-             unwrapRunningSampleInPlaceSgl(out, prev, cs, cut, nc * fl, fs);
-         }},
-        {"unwrapRunningFrameCopySgl", Shape::kRunningFrame, false,
-         [](const T* in, T* out, T* prev, T* cs, T cut, int32_t nc, int32_t fl, uint8_t* fs) {
-             unwrapRunningFrameCopySgl(in, out, prev, cs, cut, nc, fl, fs);
-         }},
-        {"unwrapRunningFrameInPlaceSgl", Shape::kRunningFrame, true,
-         [](const T*, T* out, T* prev, T* cs, T cut, int32_t nc, int32_t fl, uint8_t* fs) {
-             unwrapRunningFrameInPlaceSgl(out, prev, cs, cut, nc, fl, fs);
-         }},
-    }};
-    return catalogue;
+const std::array<KernelInfo<T>, kNumKernelForms>& kernelCatalogue(
+    VectorLevel level = VectorLevel::Scalar) {
+    using Catalogue = std::array<KernelInfo<T>, kNumKernelForms>;
+    static const std::array<Catalogue, kAllVectorLevels.size()> catalogues = [] {
+        std::array<Catalogue, kAllVectorLevels.size()> all{};
+        for (VectorLevel at : kAllVectorLevels) {
+            Catalogue& c = all[static_cast<size_t>(at)];
+            size_t n = 0;
+#define KQ_CATALOGUE_ENTRY(Name, member, Form, TT)                                            \
+    if constexpr (std::is_same_v<T, TT>) {                                                    \
+        c[n++] = {"unwrap" #Name, shapeOf(KernelForm::Form), isInPlace(KernelForm::Form), at, \
+                  KernelForm::Form};                                                          \
+    }
+            KQ_UNWRAP_KERNELS(KQ_CATALOGUE_ENTRY)
+#undef KQ_CATALOGUE_ENTRY
+        }
+        return all;
+    }();
+    return catalogues[static_cast<size_t>(level)];
 }
 
 template <typename T>
 const KernelInfo<T>& findKernel(Shape shape, bool inPlace) {
-    for (const KernelInfo<T>& kernel : kernelCatalogue<T>()) {
-        if (kernel.shape == shape && kernel.inPlace == inPlace) {
-            return kernel;
-        }
-    }
-    std::abort();
+    return kernelCatalogue<T>()[static_cast<size_t>(formOf(shape, inPlace))];
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -312,6 +259,12 @@ class KernelRunner {
     }
     // FirstStep true alone: the kernel's first call must then zero Cumsum itself.
     void armFirstStep() { *firstStep_.data() = 1; }
+    // Prev and Cumsum as given and FirstStep clear: the next call goes on from that state.
+    void setState(const std::vector<T>& prev, const std::vector<T>& cumsum) {
+        prev_.assign(prev);
+        cumsum_.assign(cumsum);
+        *firstStep_.data() = 0;
+    }
 
     std::vector<T> call(const std::vector<T>& in, T cutoff, int32_t numChans, int32_t frameLen) {
         GuardedBuffer<T> inBuf(in, misalign_);
@@ -373,11 +326,11 @@ class KernelRunner {
 // Number of Prev and Cumsum entries a kernel uses for this layout.
 inline size_t stateLength(Shape shape, int32_t numChans, int32_t frameLen) {
     switch (shape) {
-        case Shape::kStateless:
+        case Shape::Stateless:
             return 0;
-        case Shape::kRunningSample:
+        case Shape::RunningSample:
             return static_cast<size_t>(std::max(0, numChans) * std::max(0, frameLen));
-        case Shape::kRunningFrame:
+        case Shape::RunningFrame:
             return static_cast<size_t>(std::max(0, numChans));
     }
     return 0;

@@ -1,4 +1,4 @@
-// The eight running kernels on documented call sequences: each case runs through the copy and the
+// The eight running kernels on worked call sequences: each case runs through the copy and the
 // in-place kernel of its shape and precision, on guarded buffers, checking the outputs and the
 // Prev, Cumsum and FirstStep left after every call.
 #include <gtest/gtest.h>
@@ -67,30 +67,30 @@ constexpr double kInf = std::numeric_limits<double>::infinity();
 
 class RunningDouble : public ::testing::TestWithParam<RunningCase<double>> {};
 
-TEST_P(RunningDouble, GivesDocumentedBits) {
+TEST_P(RunningDouble, GivesTheWorkedBits) {
     checkRunningCase(GetParam());
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Documented, RunningDouble,
+    WorkedValues, RunningDouble,
     ::testing::Values(
         // The step of -6 across the call boundary gets +2pi.
         RunningCase<double>{"FrameAcrossCallBoundary",
-                            Shape::kRunningFrame,
+                            Shape::RunningFrame,
                             1,
                             2,
                             {{kPi, {0, 3}, {0, 3}, {3}, {0}},
                              {kPi, {-3, 0}, {3.2831853071795862, kTwoPi}, {0}, {kTwoPi}}}},
         RunningCase<double>{
             "FrameTwoChannels",
-            Shape::kRunningFrame,
+            Shape::RunningFrame,
             2,
             2,
             {{kPi, {0, 3, 1, 2}, {0, 3, 1, 2}, {3, 2}, {0, 0}},
              {kPi, {-3, 0, 5, 6}, {3.2831853071795862, kTwoPi, 5, 6}, {0, 6}, {kTwoPi, 0}}}},
         // A first call seeds Prev from its own samples: sample 0 of every channel is unchanged.
         RunningCase<double>{"FrameFirstCallPassesFirstSamples",
-                            Shape::kRunningFrame,
+                            Shape::RunningFrame,
                             2,
                             3,
                             {{kPi,
@@ -101,7 +101,7 @@ INSTANTIATE_TEST_SUITE_P(
                               {-12.566370614359172, -25.132741228718345}}}},
         // A NaN at the end of a call stays in Prev; the next call's first step is skipped.
         RunningCase<double>{"FrameNaNAcrossCallBoundary",
-                            Shape::kRunningFrame,
+                            Shape::RunningFrame,
                             1,
                             3,
                             {{kPi, {0, 4, kNaN}, {0, -2.2831853071795862, kNaN}, {kNaN}, {-kTwoPi}},
@@ -113,14 +113,14 @@ INSTANTIATE_TEST_SUITE_P(
         // A new cutoff applies to new corrections only; Cumsum keeps the earlier ones.
         RunningCase<double>{
             "FrameCutoffChangeKeepsCumsum",
-            Shape::kRunningFrame,
+            Shape::RunningFrame,
             1,
             2,
             {{kPi, {0, 4}, {0, -2.2831853071795862}, {4}, {-kTwoPi}},
              {7.0, {8, 12}, {1.7168146928204138, 5.716814692820414}, {12}, {-kTwoPi}}}},
         RunningCase<double>{
             "SampleThreeCalls",
-            Shape::kRunningSample,
+            Shape::RunningSample,
             2,
             1,
             {{kPi, {0, 1}, {0, 1}, {0, 1}, {0, 0}},
@@ -132,7 +132,7 @@ INSTANTIATE_TEST_SUITE_P(
               {-12.566370614359172, kTwoPi}}}},
         // The output is S + x with S = +0, so a -0 comes out as +0; Prev keeps the raw -0.
         RunningCase<double>{"SampleFirstCallPassesEveryValue",
-                            Shape::kRunningSample,
+                            Shape::RunningSample,
                             4,
                             1,
                             {{kPi,
@@ -142,7 +142,7 @@ INSTANTIATE_TEST_SUITE_P(
                               {0, 0, 0, 0}}}},
         // The NaN of one call stays in Prev, so the next call's step is skipped too.
         RunningCase<double>{"SampleNaNStaysLocal",
-                            Shape::kRunningSample,
+                            Shape::RunningSample,
                             1,
                             1,
                             {{kPi, {0}, {0}, {0}, {0}},
@@ -156,17 +156,17 @@ constexpr float kPiF = 3.1415927f;
 
 class RunningSingle : public ::testing::TestWithParam<RunningCase<float>> {};
 
-TEST_P(RunningSingle, GivesDocumentedBits) {
+TEST_P(RunningSingle, GivesTheWorkedBits) {
     checkRunningCase(GetParam());
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Documented, RunningSingle,
+    WorkedValues, RunningSingle,
     ::testing::Values(
         // Cumsum is rounded to binary32 between the calls (-18.84955644607544 stored as
         // -18.84955596923828), so the second call differs from one call over all eight samples.
         RunningCase<float>{"FrameRoundsCumsumBetweenCalls",
-                           Shape::kRunningFrame,
+                           Shape::RunningFrame,
                            1,
                            4,
                            {{kPiF,
@@ -181,7 +181,7 @@ INSTANTIATE_TEST_SUITE_P(
                              {28},
                              {-43.9822998046875f}}}},
         RunningCase<float>{"SampleOneTurn",
-                           Shape::kRunningSample,
+                           Shape::RunningSample,
                            2,
                            1,
                            {{kPiF, {0, 1}, {0, 1}, {0, 1}, {0, 0}},
@@ -209,13 +209,13 @@ TYPED_TEST(RunningKernels, EmptyCallsOnlyClearFirstStep) {
         int32_t frameLen;
     };
     for (const kqtest::KernelInfo<T>& kernel : kqtest::kernelCatalogue<T>()) {
-        if (kernel.shape == Shape::kStateless) {
+        if (kernel.shape == Shape::Stateless) {
             continue;
         }
         for (const Layout layout : {Layout{0, 3}, Layout{3, 0}, Layout{0, 0}}) {
             SCOPED_TRACE(::testing::Message()
                          << kernel.name << ", " << layout.numChans << " x " << layout.frameLen);
-            const size_t stateLen = kernel.shape == Shape::kRunningFrame
+            const size_t stateLen = kernel.shape == Shape::RunningFrame
                                         ? static_cast<size_t>(layout.numChans)
                                         : size_t{0};
             KernelRunner<T> runner(kernel, stateLen);
@@ -236,12 +236,12 @@ TYPED_TEST(RunningKernels, NewInitialisationStartsAfresh) {
     const std::vector<T> first = {0, 4, 8, 1, 5, 9};
     const std::vector<T> second = {20, 24, 28, -3, 1, 5};
     for (const kqtest::KernelInfo<T>& kernel : kqtest::kernelCatalogue<T>()) {
-        if (kernel.shape == Shape::kStateless) {
+        if (kernel.shape == Shape::Stateless) {
             continue;
         }
         SCOPED_TRACE(kernel.name);
         // Per channel: 2 channels of 3 samples; per element: 6 elements.
-        const bool perChannel = kernel.shape == Shape::kRunningFrame;
+        const bool perChannel = kernel.shape == Shape::RunningFrame;
         const int32_t numChans = perChannel ? 2 : 6;
         const int32_t frameLen = perChannel ? 3 : 1;
         const T cutoff = static_cast<T>(3.141592653589793);

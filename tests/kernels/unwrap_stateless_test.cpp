@@ -1,4 +1,4 @@
-// The four stateless kernels on documented inputs: each case runs through the copy and the in-place
+// The four stateless kernels on worked inputs: each case runs through the copy and the in-place
 // kernel of its precision, on guarded buffers (see KernelRunner).
 #include <gtest/gtest.h>
 
@@ -29,7 +29,7 @@ struct StatelessCase {
 template <typename T>
 void checkStatelessCase(const StatelessCase<T>& c) {
     for (bool inPlace : {false, true}) {
-        const KernelInfo<T>& kernel = kqtest::findKernel<T>(Shape::kStateless, inPlace);
+        const KernelInfo<T>& kernel = kqtest::findKernel<T>(Shape::Stateless, inPlace);
         SCOPED_TRACE(kernel.name);
         KernelRunner<T> runner(kernel, 0);
         EXPECT_TRUE(sameBits(runner.call(c.in, c.cutoff, c.numChans, c.frameLen), c.out));
@@ -49,12 +49,12 @@ constexpr double kInf = std::numeric_limits<double>::infinity();
 
 class StatelessDouble : public ::testing::TestWithParam<StatelessCase<double>> {};
 
-TEST_P(StatelessDouble, GivesDocumentedBits) {
+TEST_P(StatelessDouble, GivesTheWorkedBits) {
     checkStatelessCase(GetParam());
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Documented, StatelessDouble,
+    WorkedValues, StatelessDouble,
     ::testing::Values(
         // Steps of 3 stay; the step of -9 gets +2pi and the step of 3.5 -2pi.
         StatelessCase<double>{
@@ -97,12 +97,12 @@ constexpr float kPiF = 3.1415927f;
 
 class StatelessSingle : public ::testing::TestWithParam<StatelessCase<float>> {};
 
-TEST_P(StatelessSingle, GivesDocumentedBits) {
+TEST_P(StatelessSingle, GivesTheWorkedBits) {
     checkStatelessCase(GetParam());
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Documented, StatelessSingle,
+    WorkedValues, StatelessSingle,
     ::testing::Values(
         // 4 minus the single 2*pi.
         StatelessCase<float>{"OneTurn", 1, 2, kPiF, {0, 4}, {0, -2.2831854820251465f}},

@@ -1,6 +1,6 @@
-// The per-sample step: documented values of both precision variants, bit for bit, then the
-// behaviour for differences too large for a 32-bit turn count, then random agreement with the
-// naive reference step.
+// The per-sample step: the worked values of the wrap step in both precision variants, bit for bit,
+// then the behaviour for differences too large for a 32-bit turn count, then random agreement with
+// the naive reference step.
 #include "kernels/wrap_correction.h"
 
 #include <gtest/gtest.h>
@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "kernel_test_support.h"
-#include "reference_unwrap.h"
+#include "kernels/reference/unwrap_reference.h"
 
 namespace {
 
@@ -56,12 +56,12 @@ constexpr double kThreePi = 9.42477796076938;
 
 class DoubleStep : public ::testing::TestWithParam<StepCase<double>> {};
 
-TEST_P(DoubleStep, GivesDocumentedBits) {
+TEST_P(DoubleStep, GivesTheWorkedBits) {
     checkStep(GetParam());
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Documented, DoubleStep,
+    WorkedValues, DoubleStep,
     ::testing::Values(
         // The worked example: d = -4 is one turn up.
         StepCase<double>{"DownFour", 4.0, 0.0, kPi, 0.0, kTwoPi, kTwoPi},
@@ -116,12 +116,12 @@ constexpr float kInfF = std::numeric_limits<float>::infinity();
 
 class SingleStep : public ::testing::TestWithParam<StepCase<float>> {};
 
-TEST_P(SingleStep, GivesDocumentedBits) {
+TEST_P(SingleStep, GivesTheWorkedBits) {
     checkStep(GetParam());
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Documented, SingleStep,
+    WorkedValues, SingleStep,
     ::testing::Values(
         StepCase<float>{"UpFour", 0.0f, 4.0f, kPiF, 0.0, -kTwoPiF, -2.2831854820251465},
         StepCase<float>{"DownFour", 4.0f, 0.0f, kPiF, 0.0, kTwoPiF, kTwoPiF},
@@ -179,7 +179,7 @@ TYPED_TEST(LargeDifference, CorrectsByWholeTurns) {
         EXPECT_TRUE(sameBits(y, static_cast<double>(x) + c));
 
         double refS = 0.0;
-        const double refY = kqtest::referenceStep<T>(v, x, refS, T{0});
+        const double refY = kqref::referenceStep<T>(v, x, refS, T{0});
         EXPECT_TRUE(sameBits(S, refS));
         EXPECT_TRUE(sameBits(y, refY));
     }
@@ -223,7 +223,7 @@ TYPED_TEST(StepAgainstReference, MatchesOnHardValues) {
     for (size_t i = 1; i < samples.size() && failures < 5; ++i) {
         const T cutoff = source.cutoff();
         const double y = wrapCorrection<T>(samples[i - 1], samples[i], S, cutoff);
-        const double refY = kqtest::referenceStep<T>(samples[i - 1], samples[i], refS, cutoff);
+        const double refY = kqref::referenceStep<T>(samples[i - 1], samples[i], refS, cutoff);
         const bool same =
             kqtest::bitsOf(y) == kqtest::bitsOf(refY) && kqtest::bitsOf(S) == kqtest::bitsOf(refS);
         if (!same) {

@@ -160,14 +160,26 @@ INSTANTIATE_TEST_SUITE_P(
                  "R-block name mismatch"},
         BadInput{"SizesUnknownOption", {"sizes", "--bogus"}, "unknown option '--bogus'"},
         BadInput{"SizesFlagNotAnInteger", {"sizes", "--flag", "0.5"}, "must be an integer"},
-        BadInput{"GxwZeroChannels", {"gxw", "--channels", "0"}, "--channels"}),
-    [](const auto& info) { return info.param.name; });
+        BadInput{"GxwZeroChannels", {"gxw", "--channels", "0"}, "--channels"},
+        // The version belongs to kqhost, not to a command.
+        BadInput{"VersionAfterACommand", {"sizes", "--version"}, "unknown option '--version'"}),
+    [](const auto& testCase) { return testCase.param.name; });
 
 TEST(KqhostUsage, NoArgumentsPrintsUsageAndFails) {
     ScratchDir dir;
     const auto result = runProgram(KQHOST_PATH, {}, dir.path());
     EXPECT_EQ(result.exitCode, 2);
     EXPECT_NE(result.err.find("usage: kqhost"), std::string::npos);
+}
+
+TEST(KqhostUsage, VersionIsTheProjectVersionAndTheUsageNamesIt) {
+    ScratchDir dir;
+    const auto version = runProgram(KQHOST_PATH, {"--version"}, dir.path());
+    EXPECT_EQ(version.exitCode, 0);
+    EXPECT_EQ(version.out, "kqhost " KQ_PROJECT_VERSION "\n");
+    EXPECT_EQ(version.err, "");
+    const auto usage = runProgram(KQHOST_PATH, {"--help"}, dir.path());
+    EXPECT_NE(usage.out.find("kqhost --version"), std::string::npos) << usage.out;
 }
 
 TEST(KqhostUsage, EveryCommandHasHelp) {

@@ -1,5 +1,5 @@
-// kqhost run end to end: the program's output, read back from its files, against the kernels
-// driven the way the block drives them for each port shape.
+// kqhost run end to end: the program's output, read back from its files, against the plain
+// reference walked the way the block walks each port shape.
 #include <gtest/gtest.h>
 
 #include <bit>
@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "kernels/unwrap_kernels.h"
+#include "kernels/reference/unwrap_reference.h"
 #include "process_runner.h"
 #include "sim/kqhost/io/signal_reader.h"
 #include "sim/kqhost/io/signal_writer.h"
@@ -61,34 +61,15 @@ std::vector<double> makeSignal(size_t steps, size_t channels, Precision precisio
     return values;
 }
 
-// The block's kernels for one precision.
-template <typename T>
-struct Kernels;
-
-template <>
-struct Kernels<double> {
-    static constexpr auto statelessCopy = unwrapStatelessCopyDbl;
-    static constexpr auto runningSample = unwrapRunningSampleCopyDbl;
-    static constexpr auto runningFrame = unwrapRunningFrameCopyDbl;
-};
-
-template <>
-struct Kernels<float> {
-    static constexpr auto statelessCopy = unwrapStatelessCopySgl;
-    static constexpr auto runningSample = unwrapRunningSampleCopySgl;
-    static constexpr auto runningFrame = unwrapRunningFrameCopySgl;
-};
-
 // What a host running the block produces: per output step, the port buffer (column-major) goes
-// through the kernel the block selects for the layout.
+// through the plain reference, walked as the block walks the layout.
 template <typename T>
 std::vector<double> expectedOutput(const RunCase& c, const std::vector<double>& input,
                                    size_t channels, T cutoff) {
     const size_t steps = input.size() / channels;
     const size_t rows = c.layout == Layout::Frame ? c.frameLen : 1;
     std::vector<T> in(rows * channels), out(rows * channels);
-    std::vector<T> prev(channels), cumsum(channels);
-    uint8_t firstStep = 1;
+    kqref::ReferenceState<T> state{std::vector<T>(channels), std::vector<T>(channels)};
     std::vector<double> result(input.size());
     for (size_t first = 0; first < steps; first += rows) {
         for (size_t r = 0; r < rows; ++r) {
@@ -100,18 +81,16 @@ std::vector<double> expectedOutput(const RunCase& c, const std::vector<double>& 
         }
         const auto n = static_cast<int32_t>(channels);
         if (!c.running && c.layout == Layout::Frame) {
-            Kernels<T>::statelessCopy(in.data(), out.data(), cutoff, n, static_cast<int32_t>(rows));
+            kqref::referenceStateless(in.data(), out.data(), cutoff, n, static_cast<int32_t>(rows));
         } else if (!c.running) {
-            Kernels<T>::statelessCopy(in.data(), out.data(), cutoff, 1, n);  // along the elements
+            kqref::referenceStateless(in.data(), out.data(), cutoff, 1, n);  // along the elements
         } else if (c.layout == Layout::Frame) {
-            Kernels<T>::runningFrame(in.data(), out.data(), prev.data(), cumsum.data(), cutoff, n,
-                                     static_cast<int32_t>(rows), &firstStep);
+            kqref::referenceRunningFrame(state, in.data(), out.data(), cutoff, n,
+                                         static_cast<int32_t>(rows));
         } else if (c.layout == Layout::Vector) {
-            Kernels<T>::runningFrame(in.data(), out.data(), prev.data(), cumsum.data(), cutoff, 1,
-                                     n, &firstStep);
+            kqref::referenceRunningFrame(state, in.data(), out.data(), cutoff, 1, n);
         } else {
-            Kernels<T>::runningSample(in.data(), out.data(), prev.data(), cumsum.data(), cutoff, n,
-                                      &firstStep);
+            kqref::referenceRunningSample(state, in.data(), out.data(), cutoff, n);
         }
         for (size_t r = 0; r < rows && first + r < steps; ++r) {
             for (size_t ch = 0; ch < channels; ++ch) {
@@ -217,7 +196,7 @@ INSTANTIATE_TEST_SUITE_P(
         RunCase{"Frame10StatelessDouble", Precision::Double, false, Layout::Frame, 10, true},
         RunCase{"Frame1StatelessSingle", Precision::Single, false, Layout::Frame, 1, false},
         RunCase{"Frame500RunningDouble", Precision::Double, true, Layout::Frame, 500, false}),
-    [](const auto& info) { return info.param.name; });
+    [](const auto& testCase) { return testCase.param.name; });
 
 TEST(KqhostRun, ShippedExampleMatchesItsExpectedOutputExactly) {
     ScratchDir dir;

@@ -1,5 +1,6 @@
 // kqhost validate end to end: it passes the real block, replays a run from its printed seed, and
-// catches blocks that spoil one output bit, leave an output unwritten or change their input.
+// catches blocks that spoil one output bit, leave an output unwritten, change their input or keep
+// their run-time record past terminate.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -64,7 +65,7 @@ TEST(KqhostValidate, PassesTheRealBlockAndPrintsTheSeedThenTheSummary) {
     ASSERT_EQ(result.exitCode, 0) << result.out << result.err;
     EXPECT_EQ(result.err, "");
     EXPECT_EQ(result.out.rfind("seed 1\n", 0), 0u) << result.out;
-    EXPECT_NE(result.out.find("protocol checks: 13 of 13 passed\n"), std::string::npos)
+    EXPECT_NE(result.out.find("protocol checks: 14 of 14 passed\n"), std::string::npos)
         << result.out;
     EXPECT_EQ(summaryCount(result.out, "simulations"), 200) << result.out;
     EXPECT_GE(summaryCount(result.out, "output steps"), 200) << result.out;
@@ -111,7 +112,7 @@ TEST(KqhostValidate, CatchesABlockThatFlipsOneOutputBitPerStep) {
     EXPECT_EQ(result.exitCode, 1) << result.out << result.err;
     EXPECT_EQ(result.err, "");
     // The broken block answers everything else as the real one does.
-    EXPECT_NE(result.out.find("protocol checks: 13 of 13 passed\n"), std::string::npos)
+    EXPECT_NE(result.out.find("protocol checks: 14 of 14 passed\n"), std::string::npos)
         << result.out;
     // One spoiled value per output step, and every one of them caught.
     EXPECT_EQ(summaryCount(result.out, "mismatches"), summaryCount(result.out, "output steps"))
@@ -173,6 +174,24 @@ TEST(KqhostValidate, CatchesACopyingStepThatChangesItsInput) {
     EXPECT_NE(result.out.find("\nresult: FAIL\n"), std::string::npos) << result.out;
 }
 
+TEST(KqhostValidate, CatchesABlockThatKeepsItsRecordPastTerminate) {
+    ScratchDir dir;
+    const kqtest::ProcessResult result = validate(
+        {"--block", KQ_RECORD_KEEPING_BLOCK_PATH, "--iterations", "20", "--seed", "1"}, dir);
+    EXPECT_EQ(result.exitCode, 1) << result.out << result.err;
+    EXPECT_EQ(result.err, "");
+    // Its outputs are all right: only the count of tqCalloc blocks held gives it away.
+    EXPECT_EQ(summaryCount(result.out, "mismatches"), 0) << result.out;
+    EXPECT_NE(result.out.find("protocol checks: 13 of 14 passed\n"), std::string::npos)
+        << result.out;
+    EXPECT_NE(result.out.find("protocol check failed: start takes one record from tqCalloc and "
+                              "terminate gives it back: blocks held from tqCalloc: 1 after start, "
+                              "1 after terminate (expected 1 and 0)\n"),
+              std::string::npos)
+        << result.out;
+    EXPECT_NE(result.out.find("\nresult: FAIL\n"), std::string::npos) << result.out;
+}
+
 TEST(KqhostValidate, ReplaysOneFailingSimulationOnItsOwn) {
     ScratchDir dir;
     const kqtest::ProcessResult whole =
@@ -229,6 +248,8 @@ INSTANTIATE_TEST_SUITE_P(
         BadValidateOptions{"MissingBlock",
                            {"--block", "/nonexistent/kqphasefix2.so"},
                            "cannot load block library"}),
-    [](const ::testing::TestParamInfo<BadValidateOptions>& info) { return info.param.name; });
+    [](const ::testing::TestParamInfo<BadValidateOptions>& testCase) {
+        return testCase.param.name;
+    });
 
 }  // namespace

@@ -82,8 +82,22 @@ inline int runAndWait(const std::string& program, const std::vector<std::string>
 }
 #endif
 
-// Runs `program` with `args`, stdin from the null device, stdout and stderr captured through files
-// in `scratch`.
+// The command that starts a program of the build: empty natively; in a cross build run under a
+// user-mode emulator, the emulator and its options (KQ_CHILD_LAUNCHER, words separated by '|'),
+// since the emulated test cannot execute a program of its own architecture directly.
+inline std::vector<std::string> childLauncher() {
+    std::vector<std::string> words;
+#ifdef KQ_CHILD_LAUNCHER
+    std::istringstream text(KQ_CHILD_LAUNCHER);
+    for (std::string word; std::getline(text, word, '|');) {
+        words.push_back(word);
+    }
+#endif
+    return words;
+}
+
+// Runs `program` with `args`, stdin from the null device, stdout and stderr captured through files in
+// `scratch`.
 inline ProcessResult runProgram(const std::string& program, const std::vector<std::string>& args,
                                 const std::filesystem::path& scratch) {
     const std::filesystem::path outPath = scratch / "stdout.txt";
@@ -115,14 +129,16 @@ inline ProcessResult runProgram(const std::string& program, const std::vector<st
                                      0644);
     posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
                                      0644);
+    std::vector<std::string> words = childLauncher();
+    words.push_back(program);
+    words.insert(words.end(), args.begin(), args.end());
     std::vector<char*> argv;
-    argv.push_back(const_cast<char*>(program.c_str()));
-    for (const std::string& arg : args) {
-        argv.push_back(const_cast<char*>(arg.c_str()));
+    for (std::string& word : words) {
+        argv.push_back(word.data());
     }
     argv.push_back(nullptr);
     pid_t pid = 0;
-    if (posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ) == 0) {
+    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0) {
         int status = 0;
         waitpid(pid, &status, 0);
         result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;

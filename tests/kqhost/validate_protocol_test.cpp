@@ -1,6 +1,6 @@
 // The protocol checks of kqhost validate: the real block passes every one, a block that answers
-// nothing fails every one, and a block loaded under another name fails exactly the checks that
-// depend on its name.
+// nothing fails every one, a block loaded under another name fails exactly the checks that depend
+// on its name, and a block that keeps its run-time record past terminate fails the one that counts.
 #include "sim/kqhost/validate/validate_protocol.h"
 
 #include <gtest/gtest.h>
@@ -40,7 +40,7 @@ TEST(ValidateProtocol, TheRealBlockPassesEveryCheck) {
     kq::sim::HostCaller caller(library.kvxFunction());
     const std::vector<ProtocolCheck> checks =
         kqhost::runProtocolChecks(caller, namedBlock("kqphasefix2"));
-    ASSERT_EQ(checks.size(), 13u);
+    ASSERT_EQ(checks.size(), 14u);
     std::set<std::string> names;
     for (const ProtocolCheck& check : checks) {
         EXPECT_TRUE(check.passed) << check.name << ": " << check.detail;
@@ -54,7 +54,7 @@ TEST(ValidateProtocol, ABlockThatAnswersNothingFailsEveryCheckAndSaysWhat) {
     kq::sim::HostCaller caller(silentKvxFunction);
     const std::vector<ProtocolCheck> checks =
         kqhost::runProtocolChecks(caller, namedBlock("kqphasefix2"));
-    ASSERT_EQ(checks.size(), 13u);
+    ASSERT_EQ(checks.size(), 14u);
     for (const ProtocolCheck& check : checks) {
         EXPECT_FALSE(check.passed) << check.name;
         EXPECT_NE(check.detail, "") << check.name;
@@ -77,6 +77,22 @@ TEST(ValidateProtocol, AnotherNameFailsTheChecksThatLoadOrNameTheBlock) {
             EXPECT_EQ(check.detail,
                       "expected \"Invalid flag passed to KVX level2 R-block \"kqphasefix3\"\", got "
                       "\"Invalid flag passed to KVX level2 R-block \"kqphasefix2\"\"");
+        }
+    }
+}
+
+TEST(ValidateProtocol, ABlockThatKeepsItsRecordPastTerminateFailsTheCountingCheckAlone) {
+    kq::sim::BlockLibrary library(KQ_RECORD_KEEPING_BLOCK_PATH);
+    kq::sim::HostCaller caller(library.kvxFunction());
+    const std::vector<ProtocolCheck> checks =
+        kqhost::runProtocolChecks(caller, namedBlock("kqphasefix2"));
+    for (const ProtocolCheck& check : checks) {
+        const bool counting = check.name.find("tqCalloc") != std::string::npos;
+        EXPECT_EQ(check.passed, !counting) << check.name << ": " << check.detail;
+        if (counting) {
+            EXPECT_EQ(check.detail,
+                      "blocks held from tqCalloc: 1 after start, 1 after terminate (expected 1 and "
+                      "0)");
         }
     }
 }

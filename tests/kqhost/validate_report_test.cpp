@@ -120,7 +120,7 @@ INSTANTIATE_TEST_SUITE_P(
                     "column 0): was 0x40000000 (2), now 0x3f800000 (1)"},
         FindingCase{"BlockError", kTypeIdDouble, ValidateFinding::Kind::BlockError, 0, 0, 0, 0,
                     "it went wrong", "  block error after 0 output steps: \"it went wrong\""}),
-    [](const ::testing::TestParamInfo<FindingCase>& info) { return info.param.name; });
+    [](const ::testing::TestParamInfo<FindingCase>& testCase) { return testCase.param.name; });
 
 TEST(ValidateReport, ShowsTheFirstFindingsUpToItsLimitAndCountsTheRest) {
     ValidateReport report(42, 2);

@@ -96,7 +96,7 @@ INSTANTIATE_TEST_SUITE_P(
                     RoundTripCase{SignalFormat::Csv, Precision::Single, "s.csv"},
                     RoundTripCase{SignalFormat::F64, Precision::Double, "s.f64"},
                     RoundTripCase{SignalFormat::F32, Precision::Single, "s.f32"}),
-    [](const testing::TestParamInfo<RoundTripCase>& info) { return caseName(info.param); });
+    [](const testing::TestParamInfo<RoundTripCase>& testCase) { return caseName(testCase.param); });
 
 }  // namespace
 }  // namespace kqhost

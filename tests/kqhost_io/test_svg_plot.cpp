@@ -37,8 +37,60 @@ std::string pathData(const std::string& svg, std::size_t n) {
     return svg.substr(begin, svg.find('"', begin) - begin);
 }
 
+// The markup problems a cut or unescaped text makes: a tag left open, closed out of order or
+// never ended, a quote left open, and a '<' or '&' in text or attribute values that starts no
+// entity. Returns the first problem found, or "" for none.
+std::string markupProblem(const std::string& svg) {
+    std::vector<std::string> open;
+    std::size_t at = svg.find("?>");  // after the XML declaration
+    if (svg.rfind("<?xml", 0) != 0 || at == std::string::npos) {
+        return "no XML declaration";
+    }
+    for (at += 2; at < svg.size(); ++at) {
+        if (svg[at] == '&') {
+            const std::size_t semicolon = svg.find(';', at);
+            const std::string entity = svg.substr(at, semicolon - at + 1);
+            if (entity != "&amp;" && entity != "&lt;" && entity != "&gt;" && entity != "&quot;") {
+                return "a bare '&' at " + std::to_string(at);
+            }
+            continue;
+        }
+        if (svg[at] != '<') {
+            continue;
+        }
+        // The tag runs to the first '>' outside a quoted attribute value.
+        std::size_t end = at + 1;
+        for (bool quoted = false; end < svg.size() && (quoted || svg[end] != '>'); ++end) {
+            if (svg[end] == '"') {
+                quoted = !quoted;
+            } else if (svg[end] == '<') {
+                return "a '<' inside the tag at " + std::to_string(at);
+            }
+        }
+        if (end == svg.size()) {
+            return "the tag at " + std::to_string(at) + " never ends";
+        }
+        const bool closing = svg[at + 1] == '/';
+        const std::size_t nameBegin = at + (closing ? 2 : 1);
+        const std::string name =
+            svg.substr(nameBegin, svg.find_first_of(" />", nameBegin) - nameBegin);
+        if (closing) {
+            if (open.empty() || open.back() != name) {
+                return "</" + name + "> closes " +
+                       (open.empty() ? "nothing" : "<" + open.back() + ">");
+            }
+            open.pop_back();
+        } else if (svg[end - 1] != '/') {
+            open.push_back(name);
+        }
+        at = end;
+    }
+    return open.empty() ? "" : "<" + open.back() + "> is never closed";
+}
+
 // Everything a reader of the plot needs is there, and no coordinate is NaN or infinite.
 void expectWellFormed(const std::string& svg, std::size_t plotted) {
+    EXPECT_EQ(markupProblem(svg), "");
     EXPECT_EQ(svg.rfind("<?xml", 0), 0u);
     EXPECT_TRUE(svg.ends_with("</svg>\n"));
     EXPECT_EQ(occurrences(svg, "<path"), 2 * plotted);
@@ -118,6 +170,41 @@ TEST(PlotRecorder, DrawsFirstFourChannelsWithGapsAtNonFiniteSamples) {
     EXPECT_EQ(occurrences(pathData(svg, 5), "M"), 1u);
     EXPECT_EQ(occurrences(pathData(svg, 0), "M"), 1u);
     EXPECT_EQ(occurrences(pathData(svg, 0), "L"), kSteps - 1);  // one point per step
+}
+
+// The markup check itself finds each kind of damage.
+TEST(PlotRecorder, MarkupCheckFindsCutAndUnescapedText) {
+    const std::string head = "<?xml version=\"1.0\"?>\n";
+    EXPECT_EQ(markupProblem(head + "<svg a=\"x>y\"><text>a &amp; b</text><line/></svg>\n"), "");
+    EXPECT_NE(markupProblem(head + "<svg><text>cut off"), "");
+    EXPECT_NE(markupProblem(head + "<svg><text>cut</svg>"), "");
+    EXPECT_NE(markupProblem(head + "<svg><text x=\"1"), "");
+    EXPECT_NE(markupProblem(head + "<svg><text>a & b</text></svg>"), "");
+    EXPECT_NE(markupProblem(head + "<svg><text>a < b</text></svg>"), "");
+    EXPECT_NE(markupProblem("<svg></svg>"), "");
+}
+
+// A title of any length is written whole and escaped: a title of 600 characters (an input path
+// of that length) once lost its closing tag and left the file malformed.
+TEST(PlotRecorder, WritesATitleOfAnyLengthWhole) {
+    std::string title = "kqphasefix2: /";
+    std::string escaped = title;
+    while (title.size() < 600) {
+        title += "a&b<c>\"d\"/";
+        escaped += "a&amp;b&lt;c&gt;&quot;d&quot;/";
+    }
+    title += "in.csv";
+    escaped += "in.csv";
+    PlotRecorder plot(1, 1.0);
+    const double input[3] = {0.0, 3.0, -3.0};
+    const double output[3] = {0.0, 3.0, 3.28};
+    plot.add(input, output, 3);
+
+    ScratchFolder folder;
+    plot.writeSvg(folder.file("plot.svg"), title);
+    const std::string svg = folder.read("plot.svg");
+    expectWellFormed(svg, 1);
+    EXPECT_EQ(occurrences(svg, ">" + escaped + "</text>\n"), 1u);
 }
 
 TEST(PlotRecorder, WritesAtomicallyAndRefusesBadSamplePeriods) {

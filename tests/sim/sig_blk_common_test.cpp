@@ -1,5 +1,5 @@
 // Tests of libsig_blk_common: parameter registration, port data types, the input-port predicates
-// and tqCalloc / tqFree.
+// and tqCalloc / tqFree with the count of blocks held.
 
 #include <gtest/gtest.h>
 
@@ -11,6 +11,7 @@
 #include "host/block_instance.h"
 #include "host/data_types.h"
 #include "host/sig_blk_common.h"
+#include "sim/sig_blk_common/sig_blk_host.h"
 
 namespace {
 
@@ -244,14 +245,23 @@ TEST(TqCalloc, ZeroedNeverNullAndFreed) {
     tqFree(c);
 }
 
-TEST(TqFree, NullDoesNothing) {
-    tqFree(nullptr);
+TEST(TqHeldAllocations, CountsEveryBlockUntilItIsFreed) {
+    const size_t before = tqHeldAllocations();
+    void* a = tqCalloc(nullptr, 1, 64);
+    void* b = tqCalloc(nullptr, 0, 0);
+    EXPECT_EQ(tqHeldAllocations(), before + 2);
+    tqFree(nullptr);  // releases nothing
+    EXPECT_EQ(tqHeldAllocations(), before + 2);
+    tqFree(a);
+    EXPECT_EQ(tqHeldAllocations(), before + 1);
+    tqFree(b);
+    EXPECT_EQ(tqHeldAllocations(), before);
 }
 
 using TqCallocDeathTest = ::testing::Test;
 
 TEST_F(TqCallocDeathTest, OverflowAborts) {
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    GTEST_FLAG_SET(death_test_style, KQ_DEATH_TEST_STYLE);
     EXPECT_DEATH(tqCalloc(nullptr, std::numeric_limits<size_t>::max() / 4, 8), "tqCalloc");
 }
 

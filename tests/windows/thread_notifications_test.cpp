@@ -55,6 +55,6 @@ TEST_P(ThreadNotifications, ReachTheEntryOnlyWhenLeftOn) {
 INSTANTIATE_TEST_SUITE_P(Libraries, ThreadNotifications,
                          ::testing::Values(EntryCase{"BlockDllMain", KQ_BLOCK_ENTRY_DLL, false},
                                            EntryCase{"InertDllMain", KQ_INERT_ENTRY_DLL, true}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& testCase) { return std::string(testCase.param.name); });
 
 }  // namespace

@@ -5,8 +5,8 @@
 #include "sim/engine/host_caller.h"
 #include "sim/engine/simulation.h"
 #include "sim/kqhost/cli/commands.h"
-#include "sim/kqhost/io/kqhost_error.h"
 #include "sim/kqhost/cli/setup_options.h"
+#include "sim/kqhost/io/kqhost_error.h"
 
 namespace kqhost {
 

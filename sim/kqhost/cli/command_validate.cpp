@@ -1,19 +1,20 @@
 // kqhost validate: protocol checks, then N random simulations of the block compared bit for bit
-// with the reference kernels.
+// with the plain reference of the unwrap.
 #include "sim/kqhost/cli/commands.h"
 
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
-#include <cstdio>
 #include <iostream>
 #include <limits>
 #include <optional>
 
+#include "entry/block_identity.h"
 #include "sim/engine/block_library.h"
 #include "sim/engine/host_caller.h"
 #include "sim/kqhost/cli/commands.h"
 #include "sim/kqhost/cli/option_parsing.h"
+#include "sim/kqhost/cli/progress_meter.h"
 #include "sim/kqhost/cli/setup_options.h"
 #include "sim/kqhost/io/kqhost_error.h"
 #include "sim/kqhost/validate/validate_protocol.h"
@@ -21,7 +22,6 @@
 #include "sim/kqhost/validate/validate_random_setup.h"
 #include "sim/kqhost/validate/validate_report.h"
 #include "sim/kqhost/validate/validate_simulation.h"
-#include "sim/platform/terminal.h"
 
 namespace kqhost {
 
@@ -30,10 +30,11 @@ namespace {
 constexpr const char* kValidateHelp = R"(usage: kqhost validate [options]
 
 Checks a block library against the block protocol: a few protocol checks first (the sizes
-query, invalid flags, the command-line FLAG messages, a continuous sample time), then N random
-simulations, each driven through the block's kvxFunction by the stand-in host and compared bit
-for bit, NaNs included, with the scalar reference kernels driven the way the block must drive
-them for the port's layout.
+query, invalid flags, the command-line FLAG messages, a continuous sample time, the run-time
+record that start takes and terminate must give back), then N random simulations, each driven
+through the block's kvxFunction by the stand-in host and compared bit for bit, NaNs included,
+with the plain reference of the unwrap walked the way the block must walk the port for its
+layout.
 
 Every simulation draws at random: frame based (N x C, N from 1, 2, 3, 7, 16, 17, 256, 1024,
 2027, 4096 or from 1 to 5000) or sample based (a row, a column or a vector of C); C from 1, 2,
@@ -48,7 +49,7 @@ input buffer must be unchanged.
 The seed is printed first: the same seed replays the same run.
 
 Options:
-  --block PATH         block library (default: kqphasefix2.so beside kqhost)
+  --block PATH         block library (default: )" KQ_BLOCK_NAME R"(.so beside kqhost)
   --iterations N       number of simulations (default 10000)
   --seed S             seed of the run (default: from the clock)
   --simulation K       run only simulation K of the seed's run, as the summary numbers them
@@ -64,39 +65,6 @@ constexpr size_t kMaxIterations = 1000000000;
 // Findings shown in full: a few from each failing simulation, so that different setups show.
 constexpr size_t kFindingLimit = 8;
 constexpr size_t kFindingsPerSimulation = 3;
-
-// Progress on stderr, on a terminal only, redrawn at most four times a second.
-class ValidateProgress {
-  public:
-    ValidateProgress() : enabled_(kq::platform::standardErrorIsTerminal()) {}
-
-    void update(size_t done, size_t total) {
-        if (!enabled_) {
-            return;
-        }
-        const Clock::time_point now = Clock::now();
-        if (done < total && now - lastShown_ < std::chrono::milliseconds(250)) {
-            return;
-        }
-        lastShown_ = now;
-        shown_ = true;
-        std::fprintf(stderr, "\rkqhost validate: %zu of %zu simulations", done, total);
-        std::fflush(stderr);
-    }
-
-    void finish() {
-        if (shown_) {
-            std::fprintf(stderr, "\r\033[K");
-            std::fflush(stderr);
-        }
-    }
-
-  private:
-    using Clock = std::chrono::steady_clock;
-    bool enabled_;
-    bool shown_ = false;
-    Clock::time_point lastShown_{};
-};
 
 uint64_t clockSeed() {
     return static_cast<uint64_t>(std::chrono::system_clock::now().time_since_epoch().count());
@@ -141,7 +109,7 @@ int runValidateCommand(const std::vector<std::string>& args) {
 
     const size_t first = onlySimulation.value_or(0);
     const size_t count = onlySimulation ? 1 : iterations;
-    ValidateProgress progress;
+    ProgressMeter progress(ProgressMeter::Clock::duration::zero());
     for (size_t i = 0; i < count; ++i) {
         ValidateRandom random(simulationSeed(runSeed, first + i));
         const ValidateSetup setup = drawValidateSetup(random);
@@ -149,7 +117,7 @@ int runValidateCommand(const std::vector<std::string>& args) {
             runValidateSimulation(caller, hostOptions, setup, random,
                                   std::min(report.findingsToShow(), kFindingsPerSimulation));
         report.addSimulation(first + i, setup, outcome);
-        progress.update(i + 1, count);
+        progress.update("kqhost validate: {} of {} simulations", i + 1, count);
     }
     progress.finish();
     report.print(std::cout);

@@ -1,16 +1,30 @@
 #include <filesystem>
 #include <string>
+#include <system_error>
 
+#include "entry/block_identity.h"
 #include "sim/kqhost/cli/commands.h"
 #include "sim/platform/dynamic_library.h"
 #include "sim/platform/executable_path.h"
 
 namespace kqhost {
 
+// Beside kqhost in the build tree (and on Windows, where a program's libraries sit beside it);
+// in an installed tree kqhost is in bin/ and the library in lib/. The first that exists, else
+// the one beside kqhost, so that the error names a path in kqhost's own folder.
 std::string defaultBlockPath() {
-    const std::string name = std::string("kqphasefix2") + kq::platform::libraryFileSuffix();
+    const std::string name = std::string(kBlockName) + kq::platform::libraryFileSuffix();
     const std::filesystem::path self = kq::platform::executablePath();
-    return self.empty() ? name : (self.parent_path() / name).string();
+    if (self.empty()) {
+        return name;
+    }
+    const std::filesystem::path beside = self.parent_path() / name;
+    const std::filesystem::path installed = self.parent_path().parent_path() / "lib" / name;
+    std::error_code ignored;
+    if (!std::filesystem::exists(beside, ignored) && std::filesystem::exists(installed, ignored)) {
+        return installed.string();
+    }
+    return beside.string();
 }
 
 }  // namespace kqhost

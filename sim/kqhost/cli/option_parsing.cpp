@@ -1,5 +1,7 @@
 #include "sim/kqhost/cli/option_parsing.h"
 
+#include <fmt/format.h>
+
 #include <charconv>
 #include <cmath>
 
@@ -53,8 +55,8 @@ size_t parseIndex(std::string_view option, std::string_view text, size_t max) {
     const char* end = text.data() + text.size();
     const auto [ptr, ec] = std::from_chars(text.data(), end, value);
     if (text.empty() || ec != std::errc() || ptr != end || value > max) {
-        throw KqhostError(std::string(option) + ": expected a whole number from 0 to " +
-                          std::to_string(max) + ", not '" + std::string(text) + "'");
+        throw KqhostError(
+            fmt::format("{}: expected a whole number from 0 to {}, not '{}'", option, max, text));
     }
     return value;
 }
@@ -64,8 +66,8 @@ size_t parsePositiveCount(std::string_view option, std::string_view text, size_t
     const char* end = text.data() + text.size();
     const auto [ptr, ec] = std::from_chars(text.data(), end, value);
     if (text.empty() || ec != std::errc() || ptr != end || value < 1 || value > max) {
-        throw KqhostError(std::string(option) + ": expected a whole number from 1 to " +
-                          std::to_string(max) + ", not '" + std::string(text) + "'");
+        throw KqhostError(
+            fmt::format("{}: expected a whole number from 1 to {}, not '{}'", option, max, text));
     }
     return value;
 }

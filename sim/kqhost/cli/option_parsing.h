@@ -1,4 +1,8 @@
-// Reading kqhost's command-line options: one word at a time, each value checked in full.
+// Reading kqhost's command-line options: one word at a time, each value checked in full, so the
+// first bad word on the line is the one reported. Written by hand rather than with CLI11 (2.1),
+// which would change the interface: it reads "--x=" as taking the next word for its value, treats
+// "--" as the end of the options, reports unknown options only after the whole line (a later
+// --help or bad value wins over them), and reads a value given to a flag ("--in-place=no").
 #ifndef KQ_SIM_KQHOST_CLI_OPTION_PARSING_H
 #define KQ_SIM_KQHOST_CLI_OPTION_PARSING_H
 

@@ -7,31 +7,40 @@
 namespace kqhost {
 
 namespace {
-constexpr auto kQuietStart = std::chrono::seconds(1);
 constexpr auto kRefresh = std::chrono::milliseconds(250);
 }  // namespace
 
-ProgressMeter::ProgressMeter()
-    : enabled_(kq::platform::standardErrorIsTerminal()), start_(Clock::now()), lastShown_(start_) {}
+ProgressMeter::ProgressMeter(Clock::duration quietStart)
+    : enabled_(kq::platform::standardErrorIsTerminal()),
+      quietStart_(quietStart),
+      start_(Clock::now()),
+      lastShown_(start_ - kRefresh) {}
 
-void ProgressMeter::update(size_t timeStepsDone) {
+double ProgressMeter::secondsSoFar() const {
+    return std::chrono::duration<double>(Clock::now() - start_).count();
+}
+
+bool ProgressMeter::redrawDue() {
     if (!enabled_) {
-        return;
+        return false;
     }
     const Clock::time_point now = Clock::now();
-    if (now - start_ < kQuietStart || now - lastShown_ < kRefresh) {
-        return;
+    if (now - start_ < quietStart_ || now - lastShown_ < kRefresh) {
+        return false;
     }
     lastShown_ = now;
-    shown_ = true;
-    const double seconds = std::chrono::duration<double>(now - start_).count();
-    std::fprintf(stderr, "\rkqhost: %zu time steps in %.1f s", timeStepsDone, seconds);
+    return true;
+}
+
+void ProgressMeter::show(std::string_view line) {
+    fmt::print(stderr, "\r{}", line);
     std::fflush(stderr);
+    shown_ = true;
 }
 
 void ProgressMeter::finish() {
     if (shown_) {
-        std::fprintf(stderr, "\r\033[K");
+        fmt::print(stderr, "\r\033[K");
         std::fflush(stderr);
         shown_ = false;
     }

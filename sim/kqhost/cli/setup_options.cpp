@@ -1,5 +1,7 @@
 #include "sim/kqhost/cli/setup_options.h"
 
+#include <fmt/format.h>
+
 #include <filesystem>
 
 #include "host/data_types.h"
@@ -14,7 +16,7 @@ constexpr size_t kMaxPortDimension = 1u << 24;
 
 const char* const kSetupOptionsHelp =
     R"(  --tolerance X        the Tolerance dialog parameter; its magnitude is the cutoff
-                       (default 3.141592653589793)
+                       (default )" KQ_DEFAULT_TOLERANCE_TEXT R"()
   --mode M             running (default: the unwrap carries on across output steps) or
                        stateless (every output step is unwrapped on its own)
   --precision P        double or single: the port's data type (default single for .f32
@@ -27,7 +29,7 @@ const char* const kSetupOptionsHelp =
                        vector (one-dimensional, C elements); not with --frame
   --in-place           output port 0 shares input port 0's buffer
   --sample-time T      the source's sample time (default 1; 0 makes the start fail)
-  --block PATH         block library (default: kqphasefix2.so beside kqhost)
+  --block PATH         block library (default: )" KQ_BLOCK_NAME R"(.so beside kqhost)
 )";
 
 double parseModeOption(std::string_view text) {
@@ -91,8 +93,8 @@ kq::sim::SimulationSetup toSimulationSetup(const SetupOptions& options, size_t c
         throw KqhostError("--shape applies to sample-based input only; a frame is N x C");
     }
     if (options.frameLen * channels > kMaxPortDimension) {
-        throw KqhostError("the port of " + std::to_string(options.frameLen) + " x " +
-                          std::to_string(channels) + " values is too large");
+        throw KqhostError(
+            fmt::format("the port of {} x {} values is too large", options.frameLen, channels));
     }
     kq::sim::SimulationSetup setup;
     setup.typeId = precision == Precision::Single ? kTypeIdSingle : kTypeIdDouble;

@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "entry/block_identity.h"
 #include "sim/engine/simulation.h"
 #include "sim/kqhost/cli/option_parsing.h"
 #include "sim/kqhost/io/signal_format.h"
@@ -13,7 +14,7 @@
 namespace kqhost {
 
 struct SetupOptions {
-    double tolerance = 3.141592653589793;
+    double tolerance = kDefaultTolerance;
     double mode = 0.0;
     std::optional<Precision> precision;  // unset: from the input file
     std::optional<size_t> channels;

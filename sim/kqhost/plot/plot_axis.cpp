@@ -1,8 +1,9 @@
 #include "sim/kqhost/plot/plot_axis.h"
 
+#include <fmt/format.h>
+
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 
 namespace kqhost {
 namespace {
@@ -73,11 +74,10 @@ std::string tickLabel(double value, double step) {
     if (value == 0.0) {
         value = 0.0;  // never "-0"
     }
-    char text[64];
     const double magnitude = std::fabs(value);
     if (step >= 1e-4 && magnitude < 1e6) {
         const int decimals = std::max(0, static_cast<int>(-std::floor(std::log10(step) + 1e-9)));
-        std::snprintf(text, sizeof text, "%.*f", decimals, value);
+        return fmt::format("{:.{}f}", value, decimals);
     } else if (value == 0.0) {
         return "0";
     } else {
@@ -85,9 +85,8 @@ std::string tickLabel(double value, double step) {
         const double digits =
             std::floor(std::log10(magnitude)) - std::floor(std::log10(step) + 1e-9);
         const int precision = std::clamp(static_cast<int>(digits) + 1, 1, 17);
-        std::snprintf(text, sizeof text, "%.*g", precision, value);
+        return fmt::format("{:.{}g}", value, precision);
     }
-    return text;
 }
 
 }  // namespace kqhost

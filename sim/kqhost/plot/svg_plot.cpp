@@ -1,15 +1,16 @@
 #include "sim/kqhost/plot/svg_plot.h"
 
+#include <fmt/format.h>
+
 #include <algorithm>
 #include <cmath>
-#include <cstdarg>
-#include <cstdio>
+#include <iterator>
 #include <limits>
+#include <utility>
 
 #include "sim/kqhost/io/atomic_output_file.h"
 #include "sim/kqhost/io/kqhost_error.h"
 #include "sim/kqhost/plot/plot_axis.h"
-#include "sim/platform/printf_format.h"
 
 namespace kqhost {
 namespace {
@@ -31,15 +32,10 @@ constexpr double kPointsPerPixel = 2;
 constexpr const char* kChannelColours[PlotRecorder::kMaxPlottedChannels] = {"#1f5fbf", "#d9480f",
                                                                             "#2b8a3e", "#7b3fbf"};
 
-void appendFormat(std::string& out, const char* format, ...) KQ_PRINTF_LIKE(2, 3);
-
-void appendFormat(std::string& out, const char* format, ...) {
-    char text[512];
-    va_list args;
-    va_start(args, format);
-    const int length = std::vsnprintf(text, sizeof text, format, args);
-    va_end(args);
-    out.append(text, static_cast<std::size_t>(std::clamp(length, 0, int{sizeof text} - 1)));
+// Appends the formatted text, however long, to `out`.
+template <typename... Args>
+void appendFormat(std::string& out, fmt::format_string<Args...> format, Args&&... args) {
+    fmt::format_to(std::back_inserter(out), format, std::forward<Args>(args)...);
 }
 
 std::string escapeXml(const std::string& text) {
@@ -85,43 +81,45 @@ struct PlotFrame {
 void appendAxes(std::string& svg, const PlotFrame& frame) {
     svg += "<g stroke=\"#e4e4e4\" stroke-width=\"1\">\n";
     for (const double tick : frame.x.ticks) {
-        appendFormat(svg, "<line x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\"/>\n",
+        appendFormat(svg, "<line x1=\"{:.1f}\" y1=\"{:.1f}\" x2=\"{:.1f}\" y2=\"{:.1f}\"/>\n",
                      frame.px(tick), kPlotTop, frame.px(tick), kPlotBottom);
     }
     for (const double tick : frame.y.ticks) {
-        appendFormat(svg, "<line x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\"/>\n", kPlotLeft,
-                     frame.py(tick), kPlotRight, frame.py(tick));
+        appendFormat(svg, "<line x1=\"{:.1f}\" y1=\"{:.1f}\" x2=\"{:.1f}\" y2=\"{:.1f}\"/>\n",
+                     kPlotLeft, frame.py(tick), kPlotRight, frame.py(tick));
     }
     svg += "</g>\n";
     appendFormat(svg,
-                 "<rect x=\"%.1f\" y=\"%.1f\" width=\"%.1f\" height=\"%.1f\" fill=\"none\" "
+                 "<rect x=\"{:.1f}\" y=\"{:.1f}\" width=\"{:.1f}\" height=\"{:.1f}\" fill=\"none\" "
                  "stroke=\"#333\" stroke-width=\"1\"/>\n",
                  kPlotLeft, kPlotTop, kPlotRight - kPlotLeft, kPlotBottom - kPlotTop);
 
     svg += "<g font-size=\"12\" fill=\"#333\">\n";
     for (std::size_t i = 0; i < frame.x.ticks.size(); ++i) {
         const double at = frame.px(frame.x.ticks[i]);
-        appendFormat(svg,
-                     "<line x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\" stroke=\"#333\"/>\n",
-                     at, kPlotBottom, at, kPlotBottom + 5);
-        appendFormat(svg, "<text x=\"%.1f\" y=\"%.1f\" text-anchor=\"middle\">%s</text>\n", at,
-                     kPlotBottom + 19, frame.x.labels[i].c_str());
+        appendFormat(
+            svg,
+            "<line x1=\"{:.1f}\" y1=\"{:.1f}\" x2=\"{:.1f}\" y2=\"{:.1f}\" stroke=\"#333\"/>\n", at,
+            kPlotBottom, at, kPlotBottom + 5);
+        appendFormat(svg, "<text x=\"{:.1f}\" y=\"{:.1f}\" text-anchor=\"middle\">{}</text>\n", at,
+                     kPlotBottom + 19, frame.x.labels[i]);
     }
     for (std::size_t i = 0; i < frame.y.ticks.size(); ++i) {
         const double at = frame.py(frame.y.ticks[i]);
-        appendFormat(svg,
-                     "<line x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\" stroke=\"#333\"/>\n",
-                     kPlotLeft - 5, at, kPlotLeft, at);
-        appendFormat(svg, "<text x=\"%.1f\" y=\"%.1f\" text-anchor=\"end\">%s</text>\n",
-                     kPlotLeft - 8, at + 4, frame.y.labels[i].c_str());
+        appendFormat(
+            svg,
+            "<line x1=\"{:.1f}\" y1=\"{:.1f}\" x2=\"{:.1f}\" y2=\"{:.1f}\" stroke=\"#333\"/>\n",
+            kPlotLeft - 5, at, kPlotLeft, at);
+        appendFormat(svg, "<text x=\"{:.1f}\" y=\"{:.1f}\" text-anchor=\"end\">{}</text>\n",
+                     kPlotLeft - 8, at + 4, frame.y.labels[i]);
     }
     svg += "</g>\n";
     appendFormat(
         svg,
-        "<text x=\"%.1f\" y=\"%.1f\" font-size=\"14\" text-anchor=\"middle\">time (s)</text>\n",
+        "<text x=\"{:.1f}\" y=\"{:.1f}\" font-size=\"14\" text-anchor=\"middle\">time (s)</text>\n",
         (kPlotLeft + kPlotRight) / 2, kPlotBottom + 45);
     appendFormat(svg,
-                 "<text transform=\"translate(%.1f %.1f) rotate(-90)\" font-size=\"14\" "
+                 "<text transform=\"translate({:.1f} {:.1f}) rotate(-90)\" font-size=\"14\" "
                  "text-anchor=\"middle\">phase (rad)</text>\n",
                  22.0, (kPlotTop + kPlotBottom) / 2);
 }
@@ -134,7 +132,7 @@ const char* lineStyle(bool isInput) {
 // with a gap wherever a column has no finite sample.
 void appendSeriesPath(std::string& svg, const PlotFrame& frame,
                       const std::vector<PlotColumn>& columns, const char* colour, bool isInput) {
-    appendFormat(svg, "<path stroke=\"%s\" %s d=\"", colour, lineStyle(isInput));
+    appendFormat(svg, "<path stroke=\"{}\" {} d=\"", colour, lineStyle(isInput));
     bool penDown = false;
     double lastY = 0.0;
     for (const PlotColumn& column : columns) {
@@ -150,9 +148,9 @@ void appendSeriesPath(std::string& svg, const PlotFrame& frame,
         if (penDown && std::fabs(second - lastY) < std::fabs(first - lastY)) {
             std::swap(first, second);
         }
-        appendFormat(svg, "%c%.1f %.1f", penDown ? 'L' : 'M', x, first);
+        appendFormat(svg, "{}{:.1f} {:.1f}", penDown ? 'L' : 'M', x, first);
         if (second != first) {
-            appendFormat(svg, "L%.1f %.1f", x, second);
+            appendFormat(svg, "L{:.1f} {:.1f}", x, second);
         }
         svg += ' ';
         penDown = true;
@@ -166,10 +164,12 @@ void appendLegend(std::string& svg, std::size_t plottedChannels, std::size_t cha
     double y = kPlotTop + 10;
     for (std::size_t channel = 0; channel < plottedChannels; ++channel) {
         for (const bool isInput : {true, false}) {
-            appendFormat(
-                svg, "<line x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\" stroke=\"%s\" %s/>\n",
-                kLegendLeft, y, kLegendLeft + 26, y, kChannelColours[channel], lineStyle(isInput));
-            appendFormat(svg, "<text x=\"%.1f\" y=\"%.1f\">ch %zu %s</text>\n", kLegendLeft + 34,
+            appendFormat(svg,
+                         "<line x1=\"{:.1f}\" y1=\"{:.1f}\" x2=\"{:.1f}\" y2=\"{:.1f}\" "
+                         "stroke=\"{}\" {}/>\n",
+                         kLegendLeft, y, kLegendLeft + 26, y, kChannelColours[channel],
+                         lineStyle(isInput));
+            appendFormat(svg, "<text x=\"{:.1f}\" y=\"{:.1f}\">ch {} {}</text>\n", kLegendLeft + 34,
                          y + 4, channel + 1, isInput ? "input" : "unwrapped");
             y += 20;
         }
@@ -178,7 +178,7 @@ void appendLegend(std::string& svg, std::size_t plottedChannels, std::size_t cha
     if (channels > plottedChannels) {
         appendFormat(
             svg,
-            "<text x=\"%.1f\" y=\"%.1f\" font-size=\"11\">(first %zu of %zu channels)</text>\n",
+            "<text x=\"{:.1f}\" y=\"{:.1f}\" font-size=\"11\">(first {} of {} channels)</text>\n",
             kLegendLeft, y + 4, plottedChannels, channels);
     }
     svg += "</g>\n";
@@ -260,18 +260,18 @@ void PlotRecorder::writeSvg(const std::string& path, const std::string& title) c
     std::string svg;
     appendFormat(svg,
                  "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-                 "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%d\" height=\"%d\" "
-                 "viewBox=\"0 0 %d %d\" font-family=\"sans-serif\">\n",
+                 "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"{}\" height=\"{}\" "
+                 "viewBox=\"0 0 {} {}\" font-family=\"sans-serif\">\n",
                  kWidth, kHeight, kWidth, kHeight);
     svg += "<rect width=\"100%\" height=\"100%\" fill=\"white\"/>\n";
     appendFormat(svg,
-                 "<text x=\"%.1f\" y=\"30\" font-size=\"16\" font-weight=\"bold\" "
-                 "text-anchor=\"middle\">%s</text>\n",
-                 (kPlotLeft + kPlotRight) / 2, escapeXml(title).c_str());
+                 "<text x=\"{:.1f}\" y=\"30\" font-size=\"16\" font-weight=\"bold\" "
+                 "text-anchor=\"middle\">{}</text>\n",
+                 (kPlotLeft + kPlotRight) / 2, escapeXml(title));
     appendAxes(svg, frame);
     appendFormat(svg,
-                 "<clipPath id=\"plot-area\"><rect x=\"%.1f\" y=\"%.1f\" width=\"%.1f\" "
-                 "height=\"%.1f\"/></clipPath>\n",
+                 "<clipPath id=\"plot-area\"><rect x=\"{:.1f}\" y=\"{:.1f}\" width=\"{:.1f}\" "
+                 "height=\"{:.1f}\"/></clipPath>\n",
                  kPlotLeft, kPlotTop, kPlotRight - kPlotLeft, kPlotBottom - kPlotTop);
     // Inputs first, so that every unwrapped output lies on top of them.
     svg += "<g clip-path=\"url(#plot-area)\" fill=\"none\" stroke-linejoin=\"round\">\n";

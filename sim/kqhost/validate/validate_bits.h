@@ -3,25 +3,15 @@
 #ifndef KQ_SIM_KQHOST_VALIDATE_VALIDATE_BITS_H
 #define KQ_SIM_KQHOST_VALIDATE_VALIDATE_BITS_H
 
-#include <bit>
 #include <cstdint>
-#include <type_traits>
+
+#include "kernels/reference/value_bits.h"
 
 namespace kqhost {
 
-// The unsigned integer of the same size as a port value (double or float).
-template <typename T>
-using BitsOf = std::conditional_t<sizeof(T) == 8, uint64_t, uint32_t>;
-
-template <typename T>
-BitsOf<T> bitsOf(T value) {
-    return std::bit_cast<BitsOf<T>>(value);
-}
-
-template <typename T>
-T fromBits(BitsOf<T> bits) {
-    return std::bit_cast<T>(bits);
-}
+using kqref::BitsOf;
+using kqref::bitsOf;
+using kqref::fromBits;
 
 // A NaN of the port type: sign, quiet bit and payload as given. A signalling NaN needs a payload
 // other than 0 (0 would be infinity); the payload is cut to the bits below the quiet bit.

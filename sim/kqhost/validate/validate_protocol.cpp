@@ -14,6 +14,7 @@
 #include "sim/engine/simulation.h"
 #include "sim/libkvx/host_error.h"
 #include "sim/libvz/vz_host.h"
+#include "sim/sig_blk_common/sig_blk_host.h"
 
 namespace kqhost {
 
@@ -197,6 +198,36 @@ void addSampleTimeChecks(kq::sim::HostCaller& caller, const kq::sim::HostInstanc
     }
 }
 
+// The block's one allocation: a start takes its run-time record from tqCalloc and the terminate
+// gives it back to tqFree. The host's support library counts the blocks it hands out, so a record
+// kept past terminate (one lost per instance) shows as a count that does not come back.
+void addRunTimeRecordCheck(kq::sim::HostCaller& caller, const kq::sim::HostInstanceOptions& options,
+                           std::vector<ProtocolCheck>& checks) {
+    ProtocolCheck check{
+        "start takes one record from tqCalloc and terminate gives it back", false, {}};
+    const auto held = [before = tqHeldAllocations()] {
+        return static_cast<int64_t>(tqHeldAllocations()) - static_cast<int64_t>(before);
+    };
+    try {
+        kq::sim::Simulation simulation(caller, kq::sim::SimulationSetup{}, options);
+        simulation.initialize();
+        const int64_t afterStart = held();
+        simulation.terminate();
+        const int64_t afterTerminate = held();
+        check.passed = afterStart == 1 && afterTerminate == 0;
+        if (!check.passed) {
+            check.detail = "blocks held from tqCalloc: " + std::to_string(afterStart) +
+                           " after start, " + std::to_string(afterTerminate) +
+                           " after terminate (expected 1 and 0)";
+        }
+    } catch (const kq::sim::BlockError& error) {
+        check.detail = "the block failed: " + quoted(error.what());
+    } catch (const std::exception& error) {
+        check.detail = "(host) " + std::string(error.what());
+    }
+    checks.push_back(std::move(check));
+}
+
 }  // namespace
 
 std::vector<ProtocolCheck> runProtocolChecks(kq::sim::HostCaller& caller,
@@ -207,6 +238,7 @@ std::vector<ProtocolCheck> runProtocolChecks(kq::sim::HostCaller& caller,
     addCommandLineFlagChecks(caller, "KVX level2 R-block \"" + hostOptions.blockName + "\"",
                              checks);
     addSampleTimeChecks(caller, hostOptions, checks);
+    addRunTimeRecordCheck(caller, hostOptions, checks);
     return checks;
 }
 

@@ -12,6 +12,8 @@
 //     KVX level2 R-block "NAME" and NAME the host's name of the block.
 //   - A start with a continuous sample time (0, and -0) fails with "Input to block must have a
 //     discrete sample time".
+//   - A start takes exactly one block from tqCalloc (the run-time record) and the terminate gives
+//     it back to tqFree, as the stand-in support library counts them.
 #ifndef KQ_SIM_KQHOST_VALIDATE_VALIDATE_PROTOCOL_H
 #define KQ_SIM_KQHOST_VALIDATE_VALIDATE_PROTOCOL_H
 

@@ -1,6 +1,6 @@
-// What the block must output, computed by kqhost validate with the plain scalar kernels (the
-// project's kernels/unwrap_kernels.h, linked into kqhost, never reached through the block library
-// under test), driven the way the block drives them for the port's layout:
+// What the block must output, computed by kqhost validate with the plain reference of the unwrap
+// (kernels/reference/unwrap_reference.h: compiled into kqhost, independent of the kernels and of
+// the block library under test), walked the way the block walks the port for its layout:
 //
 //   layout                     running                          stateless
 //   frame N x C                per channel: C channels of N     C channels of N samples
@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "kernels/reference/unwrap_reference.h"
 #include "sim/engine/simulation.h"
 
 namespace kqhost {
@@ -43,9 +44,9 @@ T cutoffFor(double tolerance);
 template <typename T>
 class ReferenceUnwrap {
   public:
-    // inPlace picks the in-place kernels (on a copy of the input), as the block does when the
-    // output shares the input's buffer. Starts as the block does after its first reset.
-    ReferenceUnwrap(const KernelWalk& walk, bool inPlace, double tolerance);
+    // Starts as the block does after its first reset. Copying or in place, the block's outputs are
+    // the same.
+    ReferenceUnwrap(const KernelWalk& walk, double tolerance);
 
     // Tolerance changed: the cutoff follows; the running state stays.
     void setTolerance(double tolerance);
@@ -56,11 +57,8 @@ class ReferenceUnwrap {
 
   private:
     KernelWalk walk_;
-    bool inPlace_;
     T cutoff_;
-    std::vector<T> prev_;
-    std::vector<T> cumsum_;
-    uint8_t firstStep_ = 1;
+    kqref::ReferenceState<T> state_;
 };
 
 extern template class ReferenceUnwrap<double>;

@@ -46,7 +46,7 @@ class ValidatedRun {
         : simulation_(simulation),
           setup_(setup),
           walk_(kernelWalkFor(setup.simulation)),
-          reference_(walk_, setup.simulation.inPlace, setup.simulation.tolerance),
+          reference_(walk_, setup.simulation.tolerance),
           input_(walk_.values()),
           expected_(walk_.values()),
           actual_(walk_.values()),

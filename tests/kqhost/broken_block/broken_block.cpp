@@ -1,26 +1,33 @@
 // Deliberately broken blocks for the tests of kqhost validate. Each forwards every call of its
 // kvxFunction to the real block library (loaded from KQ_REAL_BLOCK_PATH) and answers everything
-// exactly as the real block does, except for one fault in its output steps, chosen by KQ_BREAKAGE:
+// exactly as the real block does, except for one fault, chosen by KQ_BREAKAGE. In its output steps:
 //   1  flips the lowest bit of one output value per output step;
 //   2  leaves one output value per output step as it was before the step (never written);
 //   3  flips the lowest bit of one input value per copying output step (the input is not the
 //      block's to change).
-// The value spoiled moves on by one element from each output step to the next.
+// The value spoiled moves on by one element from each output step to the next. At terminate:
+//   4  keeps the run-time record that start took, as a terminate that forgets to release it.
 #include <cstdint>
 #include <cstring>
 #include <optional>
-#include <string>
+#include <vector>
 
 #include "host/block_instance.h"
 #include "host/data_types.h"
 #include "host/kvx_error.h"
 #include "host/kvx_function.h"
+#include "host/sig_blk_common.h"
 #include "host/vz_array.h"
 #include "sim/platform/dynamic_library.h"
 
 namespace {
 
-enum class Breakage { FlipOutputBit = 1, LeaveOutputUnwritten = 2, ChangeInput = 3 };
+enum class Breakage {
+    FlipOutputBit = 1,
+    LeaveOutputUnwritten = 2,
+    ChangeInput = 3,
+    KeepRecordAtTerminate = 4
+};
 constexpr Breakage kBreakage = static_cast<Breakage>(KQ_BREAKAGE);
 
 class RealBlock {
@@ -98,6 +105,8 @@ class OutputStepFault {
                     target_.emplace(in.data, in.typeId, index);
                 }
                 break;
+            case Breakage::KeepRecordAtTerminate:
+                break;
         }
     }
 
@@ -114,9 +123,36 @@ class OutputStepFault {
     uint64_t before_ = 0;
 };
 
-bool isOutputCall(int32_t numLeft, const vzArray* rightArgs[]) {
+bool isHostCall(int32_t numLeft, const vzArray* rightArgs[], HostCallFlag code) {
     return numLeft < 0 && rightArgs != nullptr && rightArgs[3] != nullptr &&
-           vzGetScalar(rightArgs[3]) == static_cast<double>(kFlagOutputs);
+           vzGetScalar(rightArgs[3]) == static_cast<double>(code);
+}
+
+// The records taken out of their instances at terminate. They are released only when the library
+// unloads, so that a leak checker leaves the finding to the validator.
+class KeptRecords {
+  public:
+    KeptRecords() = default;
+    KeptRecords(const KeptRecords&) = delete;
+    KeptRecords& operator=(const KeptRecords&) = delete;
+    ~KeptRecords() {
+        for (void* record : records_) {
+            tqFree(record);
+        }
+    }
+    // Takes the record out of the instance before the real terminate, which then releases nothing.
+    void keep(BlockInstance* instance) {
+        records_.push_back(instance->userData);
+        instance->userData = nullptr;
+    }
+
+  private:
+    std::vector<void*> records_;
+};
+
+KeptRecords& keptRecords() {
+    static KeptRecords kept;
+    return kept;
 }
 
 }  // namespace
@@ -132,7 +168,12 @@ extern "C" __attribute__((visibility("default"))) void kvxFunction(int32_t numLe
         }
         return;
     }
-    if (!isOutputCall(numLeft, rightArgs)) {
+    if (kBreakage == Breakage::KeepRecordAtTerminate &&
+        isHostCall(numLeft, rightArgs, kFlagTerminate)) {
+        keptRecords().keep(reinterpret_cast<BlockInstance*>(leftArgs[1]));
+    }
+    if (kBreakage == Breakage::KeepRecordAtTerminate ||
+        !isHostCall(numLeft, rightArgs, kFlagOutputs)) {
         real(numLeft, leftArgs, numRight, rightArgs);
         return;
     }

@@ -1,0 +1,34 @@
+// The first call of a running kernel, shared by the scalar kernels and every vector level.
+#ifndef KQ_KERNELS_FIRST_STEP_H
+#define KQ_KERNELS_FIRST_STEP_H
+
+#include <cstddef>
+#include <cstdint>
+
+// Local to each including translation unit, like the vector bodies: every level compiles its own
+// copy with its own instruction set, so the scalar path never runs a vector-compiled one.
+namespace {
+
+// When *firstStep is set (any non-zero value), seeds the state of numChans channels of frameLen
+// samples from the call's own input: each channel's Prev becomes its first raw sample and its
+// Cumsum zero, so that sample comes out unchanged. A call without samples (frameLen not above 0)
+// has nothing to seed from and leaves the state as it is. *firstStep is cleared either way. The
+// per-element kernels pass numElems channels of one sample.
+template <typename T>
+inline void seedFirstStep(const T* in, T* prev, T* cumsum, int32_t numChans, int32_t frameLen,
+                          uint8_t* firstStep) {
+    if (*firstStep == 0) {
+        return;
+    }
+    if (frameLen > 0) {
+        for (int32_t j = 0; j < numChans; ++j) {
+            cumsum[j] = T{0};
+            prev[j] = in[static_cast<std::ptrdiff_t>(j) * frameLen];
+        }
+    }
+    *firstStep = 0;
+}
+
+}  // namespace
+
+#endif

@@ -1,0 +1,134 @@
+// The twelve unwrap kernels as one list, and the six calling forms they come in. Code that needs
+// the kernels one by one (the kernel sets of the vector levels, the block's table, the tests, the
+// fuzzers, the benchmark) expands KQ_UNWRAP_KERNELS instead of naming them again.
+//
+// The list runs in the order of the block's kernel table, whose index is
+//   inPlace + 6 * single + 2 * running * (1 + perChannel),
+// which is kernelIndex(form, single) below.
+#ifndef KQ_KERNELS_KERNEL_LIST_H
+#define KQ_KERNELS_KERNEL_LIST_H
+
+#include <cstdint>
+#include <iterator>
+#include <type_traits>
+
+#include "kernels/unwrap_kernels.h"
+
+// X(Name, member, Form, T): the kernel unwrap<Name> of kernels/unwrap_kernels.h, the KernelSet
+// member that holds it at every vector level, its KernelForm and its data type.
+#define KQ_UNWRAP_KERNELS(X)                                                          \
+    X(StatelessCopyDbl, statelessCopyDbl, StatelessCopy, double)                      \
+    X(StatelessInPlaceDbl, statelessInPlaceDbl, StatelessInPlace, double)             \
+    X(RunningSampleCopyDbl, runningSampleCopyDbl, RunningSampleCopy, double)          \
+    X(RunningSampleInPlaceDbl, runningSampleInPlaceDbl, RunningSampleInPlace, double) \
+    X(RunningFrameCopyDbl, runningFrameCopyDbl, RunningFrameCopy, double)             \
+    X(RunningFrameInPlaceDbl, runningFrameInPlaceDbl, RunningFrameInPlace, double)    \
+    X(StatelessCopySgl, statelessCopySgl, StatelessCopy, float)                       \
+    X(StatelessInPlaceSgl, statelessInPlaceSgl, StatelessInPlace, float)              \
+    X(RunningSampleCopySgl, runningSampleCopySgl, RunningSampleCopy, float)           \
+    X(RunningSampleInPlaceSgl, runningSampleInPlaceSgl, RunningSampleInPlace, float)  \
+    X(RunningFrameCopySgl, runningFrameCopySgl, RunningFrameCopy, float)              \
+    X(RunningFrameInPlaceSgl, runningFrameInPlaceSgl, RunningFrameInPlace, float)
+
+// How a kernel walks its buffer.
+enum class KernelShape {
+    Stateless,      // numChans channels of frameLen samples, each call on its own
+    RunningSample,  // numElems channels of one sample each, carried on from call to call
+    RunningFrame,   // numChans channels of frameLen samples, carried on from call to call
+};
+
+// A shape, copying or in place: the kernel's parameter list, and its place within a precision.
+enum class KernelForm {
+    StatelessCopy,
+    StatelessInPlace,
+    RunningSampleCopy,
+    RunningSampleInPlace,
+    RunningFrameCopy,
+    RunningFrameInPlace,
+};
+
+inline constexpr int kNumKernelForms = 6;
+
+constexpr KernelShape shapeOf(KernelForm form) {
+    return static_cast<KernelShape>(static_cast<int>(form) / 2);
+}
+constexpr bool isInPlace(KernelForm form) {
+    return static_cast<int>(form) % 2 == 1;
+}
+constexpr KernelForm formOf(KernelShape shape, bool inPlace) {
+    return static_cast<KernelForm>(2 * static_cast<int>(shape) + int{inPlace});
+}
+
+// Position in the list (and in the block's table) of the kernel of `form` in double or single.
+constexpr int kernelIndex(KernelForm form, bool single) {
+    return static_cast<int>(form) + kNumKernelForms * int{single};
+}
+
+// The kernels' names, in list order.
+#define KQ_KERNEL_NAME(Name, member, Form, T) "unwrap" #Name,
+inline constexpr const char* kKernelNames[] = {KQ_UNWRAP_KERNELS(KQ_KERNEL_NAME)};
+#undef KQ_KERNEL_NAME
+
+inline constexpr int kNumKernels = static_cast<int>(std::size(kKernelNames));
+
+// The parameter list of each form, for data type T. In-place kernels read and overwrite `buf`.
+template <KernelForm F, typename T>
+struct KernelSignature;
+
+template <typename T>
+struct KernelSignature<KernelForm::StatelessCopy, T> {
+    using type = void(const T* in, T* out, T cutoff, int32_t numChans, int32_t frameLen);
+};
+template <typename T>
+struct KernelSignature<KernelForm::StatelessInPlace, T> {
+    using type = void(T* buf, T cutoff, int32_t numChans, int32_t frameLen);
+};
+template <typename T>
+struct KernelSignature<KernelForm::RunningSampleCopy, T> {
+    using type = void(const T* in, T* out, T* prev, T* cumsum, T cutoff, int32_t numElems,
+                      uint8_t* firstStep);
+};
+template <typename T>
+struct KernelSignature<KernelForm::RunningSampleInPlace, T> {
+    using type = void(T* buf, T* prev, T* cumsum, T cutoff, int32_t numElems, uint8_t* firstStep);
+};
+template <typename T>
+struct KernelSignature<KernelForm::RunningFrameCopy, T> {
+    using type = void(const T* in, T* out, T* prev, T* cumsum, T cutoff, int32_t numChans,
+                      int32_t frameLen, uint8_t* firstStep);
+};
+template <typename T>
+struct KernelSignature<KernelForm::RunningFrameInPlace, T> {
+    using type = void(T* buf, T* prev, T* cumsum, T cutoff, int32_t numChans, int32_t frameLen,
+                      uint8_t* firstStep);
+};
+
+template <KernelForm F, typename T>
+using KernelFn = typename KernelSignature<F, T>::type;
+
+// The scalar kernel of a form and data type: ScalarKernel<F, T>::fn. Defining it checks every
+// kernel of unwrap_kernels.h against the signature of its form.
+template <KernelForm F, typename T>
+struct ScalarKernel;
+
+#define KQ_SCALAR_KERNEL(Name, member, Form, T)                             \
+    template <>                                                             \
+    struct ScalarKernel<KernelForm::Form, T> {                              \
+        static constexpr KernelFn<KernelForm::Form, T>* fn = &unwrap##Name; \
+    };
+KQ_UNWRAP_KERNELS(KQ_SCALAR_KERNEL)
+#undef KQ_SCALAR_KERNEL
+
+// The list is in table order, each form once per precision.
+constexpr bool kernelListInTableOrder() {
+    int position = 0;
+    bool inOrder = true;
+#define KQ_CHECK_KERNEL_INDEX(Name, member, Form, T) \
+    inOrder = inOrder && kernelIndex(KernelForm::Form, std::is_same_v<T, float>) == position++;
+    KQ_UNWRAP_KERNELS(KQ_CHECK_KERNEL_INDEX)
+#undef KQ_CHECK_KERNEL_INDEX
+    return inOrder && position == 2 * kNumKernelForms;
+}
+static_assert(kernelListInTableOrder());
+
+#endif

@@ -1,0 +1,50 @@
+// The unwrap kernels as the Python module calls them. This pair of files is the module's only
+// contact with the kernel library: the rest of the module sees these calls.
+//
+// The kernels are those of the processor's best vector level, chosen once, at the first call, the
+// way the block chooses them at start; every level gives the bits of the scalar kernels. The
+// environment variable KQPHASEFIX2_VECTOR_LEVEL (scalar, avx2, avx512) picks another level the
+// processor has, for tests; a level it lacks or an unknown name fails the first call.
+//
+// Buffers of the kernels: numChans channels of frameLen samples, channel after channel. `in` may
+// equal `out` (the in-place kernel then runs); any other overlap is not allowed.
+#ifndef KQ_PYTHON_KERNEL_CALLS_H
+#define KQ_PYTHON_KERNEL_CALLS_H
+
+#include <cstdint>
+
+namespace kqpy {
+
+// Every channel on its own: sample 0 passes through, the correction starts from zero.
+template <typename T>
+void unwrapStateless(const T* in, T* out, T cutoff, int32_t numChans, int32_t frameLen);
+
+// Carried on from the previous call through prev and cumsum (numChans values each); a non-zero
+// *firstStep makes the call seed prev from its own first samples and zero cumsum, and is cleared.
+template <typename T>
+void unwrapRunning(const T* in, T* out, T* prev, T* cumsum, T cutoff, int32_t numChans,
+                   int32_t frameLen, uint8_t* firstStep);
+
+// Time-major channels, side by side: `rows` rows of numChans samples, sample r of channel j at
+// in[r * inRowStep + j] and out[r * outRowStep + j] (steps in elements, of any sign). Channel j
+// carries on from its last raw sample prev[j] and its correction sum[j], and leaves them there.
+// The correction stays binary64 in both precisions, so the outputs are the bits of the running
+// per-channel kernel given the same channels one after another with cumsum = sum (that kernel
+// keeps its correction in binary64 within a call), and rows may be walked in any number of
+// calls. The step is the kernels' own, at the chosen vector level. `in` may equal `out` with
+// the same row step; any other overlap is not allowed. numChans is at least
+// unwrapRowsMinChannels().
+template <typename T>
+void unwrapRows(const T* in, int64_t inRowStep, T* out, int64_t outRowStep, int64_t rows,
+                int64_t numChans, T* prev, double* sum, T cutoff);
+
+// The fewest channels unwrapRows takes: the width of one vector of the chosen level (1 for the
+// scalar level).
+int64_t unwrapRowsMinChannels();
+
+// The name of the vector level the module runs ("scalar", "avx2", "avx512" or "neon").
+const char* chosenVectorLevelName();
+
+}  // namespace kqpy
+
+#endif

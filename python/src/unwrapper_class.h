@@ -1,0 +1,13 @@
+#ifndef KQ_PYTHON_UNWRAPPER_CLASS_H
+#define KQ_PYTHON_UNWRAPPER_CLASS_H
+
+#include <pybind11/pybind11.h>
+
+namespace kqpy {
+
+// Adds kqphasefix2.Unwrapper to the module.
+void defineUnwrapper(pybind11::module_& module);
+
+}  // namespace kqpy
+
+#endif

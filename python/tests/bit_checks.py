@@ -1,0 +1,19 @@
+"""Comparison of results to the bit, for the module's tests."""
+import numpy as np
+
+
+def assert_same_bits(actual, expected):
+    """Same dtype, shape and bits; NaNs only need to sit at the same places (their payloads
+    follow the order of the operands of an addition, which the oracle does not fix)."""
+    actual = np.asarray(actual)
+    expected = np.asarray(expected)
+    assert actual.dtype == expected.dtype, (actual.dtype, expected.dtype)
+    assert actual.shape == expected.shape, (actual.shape, expected.shape)
+    nan = np.isnan(actual)
+    assert np.array_equal(nan, np.isnan(expected)), "NaNs at different places"
+    ints = {8: np.uint64, 4: np.uint32}[actual.dtype.itemsize]
+    a = np.ascontiguousarray(actual).view(ints)[~nan]
+    e = np.ascontiguousarray(expected).view(ints)[~nan]
+    mismatch = np.flatnonzero(a != e)
+    assert mismatch.size == 0, "%d samples differ, first at flat index %d: %r != %r" % (
+        mismatch.size, mismatch[0], actual[~nan][mismatch[0]], expected[~nan][mismatch[0]])

@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# Installs the Python module with pip into a throwaway venv, offline, with Debian's setuptools and
+# pybind11 (--no-build-isolation), and runs the pytest suite against the installed module, the
+# kqhost comparisons included (kqhost from build/release, which must be built).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+python=/usr/bin/python3
+kqhost="$PWD/build/release/bin/kqhost"
+[ -x "$kqhost" ] || { echo "python-install-check: build the release preset first ($kqhost)" >&2; exit 1; }
+
+scratch="$(mktemp -d)"
+trap 'rm -rf "$scratch"' EXIT
+# The venv sees Debian's numpy, pytest and setuptools; pip may not reach the network.
+"$python" -m venv --system-site-packages "$scratch/venv"
+PIP_NO_INDEX=1 "$scratch/venv/bin/python" -m pip install --quiet --no-build-isolation ./python
+# Run from the scratch folder, so that nothing of the source tree is imported by accident.
+(cd "$scratch" && KQHOST="$kqhost" PYTHONDONTWRITEBYTECODE=1 \
+  "$scratch/venv/bin/python" -m pytest -q -p no:cacheprovider "$OLDPWD/python/tests")
+echo "== the pip-installed module passed the Python suite"
