@@ -10,7 +10,7 @@
 # in place; double and single precision) in every port shape, with tolerance changes and resets,
 # on raw inputs that mix wrapped phase with the hard values (steps of exactly pi and 3 pi, zeros of
 # both signs, subnormals, huge values, infinities, NaNs with payloads); CSV output for the text;
-# and the printed results of gxw and sizes. Exits 1 on any difference or failed run.
+# an SVG plot; and the printed results of gxw and sizes. Exits 1 on any difference or failed run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root="$(pwd)"
@@ -91,17 +91,19 @@ for entry in "${cases[@]}"; do
     case_list+=("${name}_${place}_single|run --channels 3 ${options} ${flag}|phase.f32|f32")
   done
 done
-case_list+=("csv_running_frame64_double|run --channels 3 --frame 64|phase.f64|csv")
+case_list+=("csv_running_frame64_double|run --channels 3 --frame 64 --plot @/plot.svg|phase.f64|csv")
 case_list+=("csv_running_row_single|run --channels 3 --shape row --precision single|phase.f64|csv")
 case_list+=("csv_stateless_vector_inplace_double|run --channels 3 --mode stateless --shape vector --in-place|phase.f64|csv")
 
-# What one runner writes: output files, and the printed gxw and sizes results.
+# What one runner writes: output files (an @ in the options is the runner's folder), and the
+# printed gxw and sizes results.
 run_all() {
   local runner="$1" folder="${work}/$1"
   mkdir -p "${folder}"
   local failed=0
   for item in "${case_list[@]}"; do
     IFS='|' read -r name args input ext <<<"${item}"
+    args="${args//@/${folder}}"
     # shellcheck disable=SC2086
     if ! "run_${runner}" ${args} "${work}/inputs/${input}" "${folder}/${name}.${ext}" \
          2>"${folder}/${name}.err"; then

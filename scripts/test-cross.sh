@@ -46,7 +46,7 @@ test_windows() {
   # (status 2: one already runs for this prefix). Then the prefix, the first time (about 15 s).
   mkdir -p "${WINEPREFIX}"
   "${wineserver}" -p 2>/dev/null || true
-  trap '"${wineserver}" -k 2>/dev/null || true' EXIT
+  trap "'${wineserver}' -k 2>/dev/null || true" EXIT
   "${wine_run}" cmd /c exit 0
 
   echo "== windows: the test suite under Wine"
