@@ -96,8 +96,8 @@ inline std::vector<std::string> childLauncher() {
     return words;
 }
 
-// Runs `program` with `args`, stdin from the null device, stdout and stderr captured through files in
-// `scratch`.
+// Runs `program` with `args`, stdin from the null device, stdout and stderr captured through files
+// in `scratch`.
 inline ProcessResult runProgram(const std::string& program, const std::vector<std::string>& args,
                                 const std::filesystem::path& scratch) {
     const std::filesystem::path outPath = scratch / "stdout.txt";
