@@ -121,7 +121,9 @@ TEST(RawSignalReader, ChecksAPipeAtItsEnd) {
     for (const auto& c : cases) {
         std::vector<char> bytes(c.bytes);
         const std::vector<float> values(c.bytes / 4, 1.5f);
-        std::memcpy(bytes.data(), values.data(), values.size() * sizeof(float));
+        if (!values.empty()) {
+            std::memcpy(bytes.data(), values.data(), values.size() * sizeof(float));
+        }
         const PipedStandardInput input(bytes);
         const std::string error = errorOf([&] {
             const auto data = readSignal("-", SignalFormat::F32, std::size_t{4}, Precision::Single);
