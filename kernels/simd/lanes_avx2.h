@@ -7,6 +7,7 @@
 
 #include <immintrin.h>
 
+#include <cstddef>
 #include <cstdint>
 
 namespace {
@@ -21,12 +22,13 @@ struct Avx2TakeTables {
 constexpr Avx2TakeTables makeAvx2TakeTables() {
     Avx2TakeTables t{};
     for (int32_t m = 0; m < 16; ++m) {
-        int32_t packed = 0;
+        std::size_t packed = 0;
         int32_t before = 0;  // takes in lanes 0 to l
-        for (int32_t l = 0; l < 4; ++l) {
+        for (std::size_t l = 0; l < 4; ++l) {
+            const auto low = static_cast<int32_t>(2 * l);
             if (((m >> l) & 1) != 0) {
-                t.pack[m][2 * packed] = 2 * l;
-                t.pack[m][2 * packed + 1] = 2 * l + 1;
+                t.pack[m][2 * packed] = low;
+                t.pack[m][2 * packed + 1] = low + 1;
                 ++packed;
                 ++before;
             }
