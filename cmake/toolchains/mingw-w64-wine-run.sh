@@ -15,12 +15,16 @@ if [ -z "${KQ_WINE:-}" ]; then
   KQ_WINE="$(command -v wine64 || command -v wine || true)"
   [ -n "${KQ_WINE}" ] || KQ_WINE=/usr/lib/wine/wine64
 fi
-if [ ! -e "${WINEPREFIX}/system.reg" ]; then
+# A marker of our own says the prefix is made: Wine writes its registry files (system.reg) only
+# when its server exits, and a server kept running for the whole test run never does.
+ready="${WINEPREFIX}.ready"
+if [ ! -e "${ready}" ]; then
   mkdir -p "$(dirname "${WINEPREFIX}")"
   (
     flock 9
-    if [ ! -e "${WINEPREFIX}/system.reg" ]; then
+    if [ ! -e "${ready}" ]; then
       "${KQ_WINE}" wineboot --init >/dev/null 2>&1 || true
+      touch "${ready}"
     fi
   ) 9>"${WINEPREFIX}.lock"
 fi
