@@ -9,20 +9,6 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-# Installs the Debian packages that are not installed yet.
-install_missing() {
-  local need=()
-  for package in "$@"; do
-    dpkg-query -W -f='${Status}' "${package}" 2>/dev/null | grep -q "ok installed" ||
-      need+=("${package}")
-  done
-  if [ ${#need[@]} -gt 0 ]; then
-    echo "== installing ${need[*]}"
-    apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${need[@]}"
-  fi
-}
-
 # The native kqhost, which the cross-platform comparison takes as its reference.
 build_native_kqhost() {
   cmake --preset release >/dev/null
@@ -31,7 +17,7 @@ build_native_kqhost() {
 
 # ---- windows: MinGW-w64 and Wine -------------------------------------------------------------------
 test_windows() {
-  install_missing cmake ninja-build g++ libgtest-dev python3 g++-mingw-w64-x86-64-posix wine64
+  ./scripts/install-deps.sh g++-mingw-w64-x86-64-posix wine64
   local wine_run=cmake/toolchains/mingw-w64-wine-run.sh
   export WINEPREFIX="${PWD}/build/mingw/wine" WINEDEBUG=-all
   local wineserver
@@ -63,8 +49,7 @@ test_windows() {
 
 # ---- aarch64: 64-bit ARM Linux under qemu-user -------------------------------------------------------
 test_aarch64() {
-  install_missing g++-aarch64-linux-gnu libc6-dev-arm64-cross qemu-user googletest \
-    cmake ninja-build
+  ./scripts/install-deps.sh g++-aarch64-linux-gnu libc6-dev-arm64-cross qemu-user googletest
   local start=$SECONDS
   cmake --preset aarch64
   cmake --build --preset aarch64 -j2
