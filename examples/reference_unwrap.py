@@ -25,13 +25,11 @@ CUTOFF = PI
 
 
 def turn_count(t_biased):
-    """k: the truncation toward zero held in a signed 32-bit integer, as the block holds it
-    (the low 32 bits of a 64-bit truncation; 0 for NaN, infinities and magnitudes of 2**63 or
-    more)."""
-    if not math.isfinite(t_biased) or abs(t_biased) >= 2.0**63:
-        return 0
-    k = math.trunc(t_biased)
-    return (k + 2**31) % 2**32 - 2**31
+    """k: the truncation toward zero, kept a whole binary64 number of any size (NaN and
+    infinities pass through and make the step's correction NaN, which is never taken)."""
+    if not math.isfinite(t_biased):
+        return t_biased
+    return float(math.trunc(t_biased))
 
 
 def wrap_correction(prev, x, cumsum, cutoff):
@@ -41,7 +39,7 @@ def wrap_correction(prev, x, cumsum, cutoff):
     t = u * INV_TWO_PI
     t_biased = t if t > 0.0 else t - FLOOR_BIAS
     k = turn_count(t_biased)
-    p = (u - float(k) * TWO_PI) - PI
+    p = (u - k * TWO_PI) - PI
     if p == -PI and d > 0.0:
         p = PI  # an upward step of exactly pi is not corrected
     c = p - d

@@ -60,6 +60,8 @@ TEST(ReferenceUnwrap, RunsEachColumnOnAsItsOwnSequence) {
          "0\n4\nnan\n8\n",
          {0, -2.2831853071795862, NAN, 1.7168146928204138}},
         {"negative zero first: 0 + -0", "-0\n", {0.0}},
+        {"a step of 1e11: the turn count stays whole", "0\n1e11\n", {0, 1.1908721923828125}},
+        {"an infinite step takes no correction", "0\ninf\n1\n", {0, INFINITY, 1}},
     };
     ScratchFolder folder;
     for (const auto& c : cases) {
