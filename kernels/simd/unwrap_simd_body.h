@@ -41,7 +41,7 @@
 #include "kernels/kernel_list.h"
 #include "kernels/wrap_correction.h"
 
-namespace unwrap_simd {
+namespace kq::simd {
 
 namespace {
 
@@ -712,28 +712,6 @@ void unwrapRunningSample(const T* in, T* out, T* prev, T* cumsum, T cutoff, int3
     }
 }
 
-// A kernel of form F on its own arguments, run by the body of its shape: an in-place kernel's one
-// buffer is the body's input and output.
-template <typename L, KernelShape S, typename T, class... Rest>
-[[gnu::always_inline]] inline void runShape(const T* in, T* out, Rest... rest) {
-    if constexpr (S == KernelShape::Stateless) {
-        unwrapStateless<L, T>(in, out, rest...);
-    } else if constexpr (S == KernelShape::RunningSample) {
-        unwrapRunningSample<L, T>(in, out, rest...);
-    } else {
-        unwrapRunningFrame<L, T>(in, out, rest...);
-    }
-}
-
-template <typename L, KernelForm F, typename T, class First, class... Rest>
-[[gnu::always_inline]] inline void runInForm(First first, Rest... rest) {
-    if constexpr (isInPlace(F)) {
-        runShape<L, shapeOf(F), T>(first, first, rest...);
-    } else {
-        runShape<L, shapeOf(F), T>(first, rest...);
-    }
-}
-
-}  // namespace unwrap_simd
+}  // namespace kq::simd
 
 #endif
