@@ -5,7 +5,7 @@
 // Why the bits are those of the running per-channel kernel: a row holds one sample of each of
 // its channels, so a block of W side-by-side channels is a block of W independent lanes, as in
 // the running per-element kernel, and every lane runs the step's operations in the step's order
-// (oneTurnCorrection and fullCorrection of unwrap_simd_body.h, chosen as takenCorrections
+// (oneTurnCorrection and fullCorrection of unwrap_simd_step.h, chosen as takenCorrections
 // chooses them, see rowStep). Each lane adds its correction only where its own step takes one,
 // and keeps it in binary64 from row to row, as the per-channel kernel keeps S during a call.
 //
@@ -23,7 +23,7 @@
 #include <utility>
 
 #include "kernels/kernel_list.h"
-#include "kernels/simd/unwrap_simd_body.h"
+#include "kernels/simd/unwrap_simd_step.h"
 
 namespace kq::simd {
 
