@@ -31,8 +31,8 @@ inline constexpr bool kBuildsForAarch64 = false;
 
 // The x86-64 extensions each level's compiler flags enable (cmake/KqCompilerFlags.cmake), which
 // the processor must have before the level runs: -mavx2 brings SSE3 to SSE4.2, POPCNT and XSAVE
-// with AVX; the AVX-512 flags bring all of those with AVX2, and let the compiler use fused
-// multiply-add and F16C instructions (it never is given the chance to: see kernels/CMakeLists.txt).
+// with AVX; the AVX-512 flags bring all of those with AVX2, FMA and F16C (-ffp-contract=off keeps
+// fused multiply-adds out of the code: see kernels/CMakeLists.txt).
 inline constexpr X86Extensions kAvx2LevelExtensions =
     extensionSet(X86Extension::Sse3, X86Extension::Ssse3, X86Extension::Sse41, X86Extension::Sse42,
                  X86Extension::Popcnt, X86Extension::Xsave, X86Extension::Avx, X86Extension::Avx2);
@@ -40,7 +40,8 @@ inline constexpr X86Extensions kAvx512LevelExtensions =
     kAvx2LevelExtensions | extensionSet(X86Extension::F16c, X86Extension::Fma,
                                         X86Extension::Avx512F, X86Extension::Avx512VL);
 
-// X(Level, name, lanes, built, extensions): every vector level, from the slowest to the fastest.
+// X(Level, name, lanes, built, extensions): every vector level, in order of preference (the block
+// runs the last available one).
 // lanes is the number of binary64 lanes of one vector, built whether this build has the level's
 // kernels, extensions what the processor must implement to run them. A new level is a row here,
 // its lane set and translation unit in kernels/simd/, and its flags in KqCompilerFlags.cmake.
