@@ -548,8 +548,8 @@ int main(int argc, char** argv) {
          16, false},
     };
     std::vector<Column> columns = {{"scalar", false, VectorLevel::Scalar}};
-    for (VectorLevel level : {VectorLevel::Avx2, VectorLevel::Avx512, VectorLevel::Neon}) {
-        if (vectorLevelAvailable(level)) {
+    for (VectorLevel level : kAllVectorLevels) {
+        if (level != VectorLevel::Scalar && vectorLevelAvailable(level)) {
             columns.push_back({vectorLevelName(level), false, level});
         }
     }

@@ -84,22 +84,30 @@ UnwrapKernelEntry unwrapOneElementEntry(bool inPlace, bool single, bool running)
 const std::array<UnwrapKernelEntry, kNumUnwrapKernels> UnwrapKernelTable =
     kLevelTable<VectorLevel::Scalar>;
 
-const std::array<UnwrapKernelEntry, kNumUnwrapKernels>& unwrapKernelTableFor(VectorLevel level) {
-    switch (level) {
-        case VectorLevel::Scalar:
-            break;
-#if defined(__x86_64__)
-        case VectorLevel::Avx2:
-            return kLevelTable<VectorLevel::Avx2>;
-        case VectorLevel::Avx512:
-            return kLevelTable<VectorLevel::Avx512>;
-#endif
-#if defined(__aarch64__)
-        case VectorLevel::Neon:
-            return kLevelTable<VectorLevel::Neon>;
-#endif
-        default:
-            break;
+namespace {
+
+// The table of a vector level this build has; null for the scalar level, whose table is
+// UnwrapKernelTable, and for levels this build lacks, whose kernels are never instantiated.
+template <VectorLevel Level, bool Built>
+constexpr const std::array<UnwrapKernelEntry, kNumUnwrapKernels>* vectorLevelTable() {
+    if constexpr (Built && Level != VectorLevel::Scalar) {
+        return &kLevelTable<Level>;
+    } else {
+        return nullptr;
     }
-    return UnwrapKernelTable;
+}
+
+constexpr const std::array<UnwrapKernelEntry, kNumUnwrapKernels>* kVectorLevelTables[] = {
+#define KQ_VECTOR_LEVEL_TABLE(Level, name, lanes, built, extensions) \
+    vectorLevelTable<VectorLevel::Level, built>(),
+    KQ_VECTOR_LEVELS(KQ_VECTOR_LEVEL_TABLE)
+#undef KQ_VECTOR_LEVEL_TABLE
+};
+
+}  // namespace
+
+const std::array<UnwrapKernelEntry, kNumUnwrapKernels>& unwrapKernelTableFor(VectorLevel level) {
+    const std::array<UnwrapKernelEntry, kNumUnwrapKernels>* table =
+        kVectorLevelTables[static_cast<int>(level)];
+    return table != nullptr ? *table : UnwrapKernelTable;
 }

@@ -1,5 +1,6 @@
-// Fuzz target: the twelve unwrap kernels of every vector level against the plain reference
-// (kernels/reference/unwrap_reference.h), bit for bit (NaN bits included).
+// Fuzz target: the twelve unwrap kernels and the row kernels of every vector level against the
+// plain reference (kernels/reference/unwrap_reference.h), bit for bit (NaN bits included). The row
+// kernels run on the channels of the running per-channel calls, laid out time-major.
 //
 // Each input picks a kernel shape (stateless, running per element, running per channel; double or
 // single), the channel or element count, a starting state, and a sequence of calls, each with its
@@ -270,6 +271,68 @@ std::string stateDifference(KernelState<T>& state, const ReferenceState<T>& refe
            std::to_string(reference.firstStep);
 }
 
+// The row kernel of a level on the call's channels laid out time-major, in rows a little longer
+// than the channels (call % 3 elements of padding, which must stay unwritten), copying on even
+// calls and in place on odd ones, in two calls split in the middle: it must give the reference's
+// outputs and state as the running per-channel kernels do. It has no first step, so it is seeded
+// here as that kernel seeds itself, and it carries the correction in binary64, rounded into
+// Cumsum after the call.
+template <typename T>
+void checkRows(VectorLevel level, const KernelSet& kernels, KernelState<T>& state,
+               const ReferenceState<T>& reference, const std::vector<T>& pristine,
+               const std::vector<T>& expected, T cutoff, int32_t numChans, int32_t frameLen,
+               int call) {
+    const size_t chans = numChans > 0 ? static_cast<size_t>(numChans) : 0;
+    const size_t rows = frameLen > 0 ? static_cast<size_t>(frameLen) : 0;
+    if (state.firstStep.get()[0] != 0 && rows > 0) {
+        for (size_t j = 0; j < chans; ++j) {
+            state.prev.get()[j] = pristine[j * rows];
+            state.cumsum.get()[j] = T{0};
+        }
+    }
+    state.firstStep.get()[0] = 0;
+    const size_t rowStep = chans + static_cast<size_t>(call % 3);
+    const bool inPlace = call % 2 == 1;
+    ExactBuffer<T> input(rows * rowStep);
+    ExactBuffer<T> output(rows * rowStep);
+    for (size_t i = 0; i < rows * rowStep; ++i) {
+        const size_t r = i / rowStep;
+        const size_t j = i % rowStep;
+        input.get()[i] = j < chans ? pristine[j * rows + r] : outputMarker<T>();
+        output.get()[i] = inPlace ? input.get()[i] : outputMarker<T>();
+    }
+    ExactBuffer<double> sum(chans);
+    for (size_t j = 0; j < chans; ++j) {
+        sum.get()[j] = state.cumsum.get()[j];
+    }
+    const T* from = inPlace ? output.get() : input.get();
+    const auto step = static_cast<int64_t>(rowStep);
+    const int64_t first = static_cast<int64_t>(rows / 2);
+    KernelFn<KernelForm::Rows, T>* const rowKernel = kernelOf<KernelForm::Rows, T>(kernels);
+    rowKernel(from, step, output.get(), step, first, numChans, state.prev.get(), sum.get(), cutoff);
+    rowKernel(from + first * step, step, output.get() + first * step, step,
+              static_cast<int64_t>(rows) - first, numChans, state.prev.get(), sum.get(), cutoff);
+    for (size_t j = 0; j < chans; ++j) {
+        state.cumsum.get()[j] = static_cast<T>(sum.get()[j]);
+    }
+    std::vector<T> wanted(rows * rowStep, outputMarker<T>());
+    for (size_t r = 0; r < rows; ++r) {
+        for (size_t j = 0; j < chans; ++j) {
+            wanted[r * rowStep + j] = expected[j * rows + r];
+        }
+    }
+    const bool single = std::is_same_v<T, float>;
+    if (!output.sameBits(wanted.data())) {
+        mismatch(level, KernelShape::RunningFrame, single, call,
+                 "row kernel output differs from the reference",
+                 firstDifference("rows", output.get(), wanted.data(), wanted.size()));
+    }
+    if (!sameState(state, reference)) {
+        mismatch(level, KernelShape::RunningFrame, single, call,
+                 "row kernel state differs from the reference", stateDifference(state, reference));
+    }
+}
+
 template <typename T>
 void runShape(ByteReader& in, KernelShape shape) {
     const bool single = std::is_same_v<T, float>;
@@ -306,9 +369,9 @@ void runShape(ByteReader& in, KernelShape shape) {
         }
     }
     static const std::vector<VectorLevel> kLevels = availableLevels();
-    // Per level: the state of its copy kernel, then of its in-place kernel.
+    // Per level: the state of its copy kernel, of its in-place kernel, and of its row kernel.
     std::vector<KernelState<T>> states;
-    for (size_t i = 0; i < 2 * kLevels.size(); ++i) {
+    for (size_t i = 0; i < 3 * kLevels.size(); ++i) {
         states.emplace_back(stateSize);
         fillState(states.back(), reference);
     }
@@ -363,8 +426,8 @@ void runShape(ByteReader& in, KernelShape shape) {
         for (size_t k = 0; k < kLevels.size(); ++k) {
             const VectorLevel level = kLevels[k];
             const KernelSet& kernels = kernelsFor(level);
-            KernelState<T>& copyState = states[2 * k];
-            KernelState<T>& inPlaceState = states[2 * k + 1];
+            KernelState<T>& copyState = states[3 * k];
+            KernelState<T>& inPlaceState = states[3 * k + 1];
             ExactBuffer<T> input(samples);
             ExactBuffer<T> copyOut(samples);
             ExactBuffer<T> inPlace(samples);
@@ -415,6 +478,10 @@ void runShape(ByteReader& in, KernelShape shape) {
                              "in-place kernel state differs from the reference",
                              stateDifference(inPlaceState, reference));
                 }
+            }
+            if (shape == KernelShape::RunningFrame) {
+                checkRows<T>(level, kernels, states[3 * k + 2], reference, pristine, expected,
+                             cutoff, count, frameLen, call);
             }
         }
     }

@@ -43,14 +43,14 @@ inline void callKernel(KernelFn<F, T>* kernel, const KernelArgs<T>& a) {
     }
 }
 
-// The kernel of form F for data type T in a set.
+// The kernel of form F (the row kernels' form included) for data type T in a set.
 template <KernelForm F, typename T>
 constexpr KernelFn<F, T>* kernelOf(const KernelSet& set) {
 #define KQ_SET_MEMBER_OF(Name, member, Form, TT)                    \
     if constexpr (F == KernelForm::Form && std::is_same_v<T, TT>) { \
         return set.member;                                          \
     } else
-    KQ_UNWRAP_KERNELS(KQ_SET_MEMBER_OF)
+    KQ_LEVEL_KERNELS(KQ_SET_MEMBER_OF)
 #undef KQ_SET_MEMBER_OF
     {
         static_assert(std::is_same_v<T, double> || std::is_same_v<T, float>, "no such kernel");

@@ -1,6 +1,7 @@
-// The twelve unwrap kernels as one list, and the six calling forms they come in. Code that needs
-// the kernels one by one (the kernel sets of the vector levels, the block's table, the tests, the
-// fuzzers, the benchmark) expands KQ_UNWRAP_KERNELS instead of naming them again.
+// The twelve unwrap kernels as one list, and the six calling forms they come in; the row kernels as
+// another. Code that needs the kernels one by one (the kernel sets of the vector levels, the
+// block's table, the tests, the fuzzers, the benchmark) expands these lists instead of naming them
+// again.
 //
 // The list runs in the order of the block's kernel table, whose index is
 //   inPlace + 6 * single + 2 * running * (1 + perChannel),
@@ -13,6 +14,7 @@
 #include <type_traits>
 
 #include "kernels/unwrap_kernels.h"
+#include "kernels/unwrap_rows.h"
 
 // X(Name, member, Form, T): the kernel unwrap<Name> of kernels/unwrap_kernels.h, the KernelSet
 // member that holds it at every vector level, its KernelForm and its data type.
@@ -30,6 +32,14 @@
     X(RunningFrameCopySgl, runningFrameCopySgl, RunningFrameCopy, float)              \
     X(RunningFrameInPlaceSgl, runningFrameInPlaceSgl, RunningFrameInPlace, float)
 
+// The row kernels of kernels/unwrap_rows.h, with the same columns. Not in the block's table.
+#define KQ_ROW_KERNELS(X)             \
+    X(RowsDbl, rowsDbl, Rows, double) \
+    X(RowsSgl, rowsSgl, Rows, float)
+
+// Every kernel a vector level has: the members of its KernelSet.
+#define KQ_LEVEL_KERNELS(X) KQ_UNWRAP_KERNELS(X) KQ_ROW_KERNELS(X)
+
 // How a kernel walks its buffer.
 enum class KernelShape {
     Stateless,      // numChans channels of frameLen samples, each call on its own
@@ -45,8 +55,10 @@ enum class KernelForm {
     RunningSampleInPlace,
     RunningFrameCopy,
     RunningFrameInPlace,
+    Rows,  // the row kernels' one form, which has no shape and no place in the table
 };
 
+// The forms of the table's kernels (all but Rows).
 inline constexpr int kNumKernelForms = 6;
 
 constexpr KernelShape shapeOf(KernelForm form) {
@@ -103,11 +115,17 @@ struct KernelSignature<KernelForm::RunningFrameInPlace, T> {
                       uint8_t* firstStep);
 };
 
+template <typename T>
+struct KernelSignature<KernelForm::Rows, T> {
+    using type = void(const T* in, int64_t inRowStep, T* out, int64_t outRowStep, int64_t rows,
+                      int64_t numChans, T* prev, double* sum, T cutoff);
+};
+
 template <KernelForm F, typename T>
 using KernelFn = typename KernelSignature<F, T>::type;
 
 // The scalar kernel of a form and data type: ScalarKernel<F, T>::fn. Defining it checks every
-// kernel of unwrap_kernels.h against the signature of its form.
+// kernel of unwrap_kernels.h and unwrap_rows.h against the signature of its form.
 template <KernelForm F, typename T>
 struct ScalarKernel;
 
@@ -116,7 +134,7 @@ struct ScalarKernel;
     struct ScalarKernel<KernelForm::Form, T> {                              \
         static constexpr KernelFn<KernelForm::Form, T>* fn = &unwrap##Name; \
     };
-KQ_UNWRAP_KERNELS(KQ_SCALAR_KERNEL)
+KQ_LEVEL_KERNELS(KQ_SCALAR_KERNEL)
 #undef KQ_SCALAR_KERNEL
 
 // The list is in table order, each form once per precision.

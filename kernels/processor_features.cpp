@@ -3,20 +3,62 @@
 // registers the system does not save would lose them at the first switch.
 #include "kernels/processor_features.h"
 
+const char* x86ExtensionName(X86Extension e) {
+    switch (e) {
+#define KQ_X86_EXTENSION_NAME(Name) \
+    case X86Extension::Name:        \
+        return #Name;
+        KQ_X86_EXTENSIONS(KQ_X86_EXTENSION_NAME)
+#undef KQ_X86_EXTENSION_NAME
+    }
+    return "?";
+}
+
 #if defined(__x86_64__)
 #include <cpuid.h>
 
-#include <cstdint>
-
 namespace {
 
-// Bits of cpuid leaf 1, ecx.
-constexpr unsigned kOsXsave = 1u << 27;  // the system has turned on xgetbv and XCR0
-constexpr unsigned kAvx = 1u << 28;
-// Bits of cpuid leaf 7, subleaf 0, ebx.
-constexpr unsigned kAvx2 = 1u << 5;
-constexpr unsigned kAvx512F = 1u << 16;
-constexpr unsigned kAvx512VL = 1u << 31;
+// Where cpuid reports an extension: leaf 1 ecx, or leaf 7 subleaf 0 ebx, and the bit.
+enum class CpuidWord { Leaf1Ecx, Leaf7Ebx };
+
+struct CpuidBit {
+    CpuidWord word;
+    unsigned bit;
+};
+
+constexpr CpuidBit cpuidBitOf(X86Extension e) {
+    switch (e) {
+        case X86Extension::Sse3:
+            return {CpuidWord::Leaf1Ecx, 0};
+        case X86Extension::Ssse3:
+            return {CpuidWord::Leaf1Ecx, 9};
+        case X86Extension::Fma:
+            return {CpuidWord::Leaf1Ecx, 12};
+        case X86Extension::Sse41:
+            return {CpuidWord::Leaf1Ecx, 19};
+        case X86Extension::Sse42:
+            return {CpuidWord::Leaf1Ecx, 20};
+        case X86Extension::Popcnt:
+            return {CpuidWord::Leaf1Ecx, 23};
+        case X86Extension::Xsave:
+            return {CpuidWord::Leaf1Ecx, 26};
+        case X86Extension::Avx:
+            return {CpuidWord::Leaf1Ecx, 28};
+        case X86Extension::F16c:
+            return {CpuidWord::Leaf1Ecx, 29};
+        case X86Extension::Avx2:
+            return {CpuidWord::Leaf7Ebx, 5};
+        case X86Extension::Avx512F:
+            return {CpuidWord::Leaf7Ebx, 16};
+        case X86Extension::Avx512VL:
+            return {CpuidWord::Leaf7Ebx, 31};
+    }
+    return {CpuidWord::Leaf1Ecx, 32};
+}
+
+// Leaf 1 ecx: the system has turned on xgetbv and XCR0.
+constexpr unsigned kOsXsave = 1u << 27;
 // Bits of XCR0: the register state the system saves.
 constexpr uint64_t kSseAndYmmState = (1u << 1) | (1u << 2);
 constexpr uint64_t kZmmAndOpmaskState = (1u << 5) | (1u << 6) | (1u << 7);
@@ -34,32 +76,68 @@ bool allSet(uint64_t value, uint64_t bits) {
     return (value & bits) == bits;
 }
 
-}  // namespace
+// The extensions cpuid reports, and the register state the system saves (0 without OSXSAVE).
+struct Reported {
+    X86Extensions extensions = 0;
+    uint64_t savedState = 0;
+};
 
-ProcessorFeatures queryProcessorFeatures() {
-    ProcessorFeatures features;
+Reported reported() {
+    Reported r;
     unsigned eax = 0;
     unsigned ebx = 0;
-    unsigned ecx = 0;
+    unsigned leaf1Ecx = 0;
     unsigned edx = 0;
-    if (__get_cpuid_count(1, 0, &eax, &ebx, &ecx, &edx) == 0 || !allSet(ecx, kOsXsave | kAvx)) {
-        return features;
+    if (__get_cpuid_count(1, 0, &eax, &ebx, &leaf1Ecx, &edx) == 0) {
+        return r;
     }
-    const uint64_t savedState = extendedControlRegister0();
-    // Returns 0 when the processor has no leaf 7.
-    if (__get_cpuid_count(7, 0, &eax, &ebx, &ecx, &edx) == 0) {
-        return features;
+    unsigned leaf7Ebx = 0;
+    unsigned ecx = 0;
+    // Returns 0 when the processor has no leaf 7: then no extension of that leaf is reported.
+    if (__get_cpuid_count(7, 0, &eax, &leaf7Ebx, &ecx, &edx) == 0) {
+        leaf7Ebx = 0;
     }
-    features.avx2 = allSet(savedState, kSseAndYmmState) && allSet(ebx, kAvx2);
-    features.avx512 = features.avx2 && allSet(savedState, kZmmAndOpmaskState) &&
-                      allSet(ebx, kAvx512F | kAvx512VL);
-    return features;
+#define KQ_REPORTED_EXTENSION(Name)                                                 \
+    {                                                                               \
+        const CpuidBit at = cpuidBitOf(X86Extension::Name);                         \
+        const unsigned word = at.word == CpuidWord::Leaf1Ecx ? leaf1Ecx : leaf7Ebx; \
+        if (((word >> at.bit) & 1u) != 0) {                                         \
+            r.extensions |= extensionBit(X86Extension::Name);                       \
+        }                                                                           \
+    }
+    KQ_X86_EXTENSIONS(KQ_REPORTED_EXTENSION)
+#undef KQ_REPORTED_EXTENSION
+    if (allSet(leaf1Ecx, kOsXsave)) {
+        r.savedState = extendedControlRegister0();
+    }
+    return r;
+}
+
+}  // namespace
+
+bool processorRuns(X86Extensions required) {
+    if (required == 0) {
+        return true;
+    }
+    const Reported r = reported();
+    if (!allSet(r.extensions, required)) {
+        return false;
+    }
+    // Any of the 256-bit extensions uses the ymm registers (and AVX-512 the zmm and mask ones).
+    const X86Extensions ymm =
+        extensionSet(X86Extension::Avx, X86Extension::F16c, X86Extension::Fma, X86Extension::Avx2,
+                     X86Extension::Avx512F, X86Extension::Avx512VL);
+    const X86Extensions zmm = extensionSet(X86Extension::Avx512F, X86Extension::Avx512VL);
+    if ((required & ymm) != 0 && !allSet(r.savedState, kSseAndYmmState)) {
+        return false;
+    }
+    return (required & zmm) == 0 || allSet(r.savedState, kZmmAndOpmaskState);
 }
 
 #else
 
-ProcessorFeatures queryProcessorFeatures() {
-    return {};
+bool processorRuns(X86Extensions required) {
+    return required == 0;
 }
 
 #endif

@@ -1,17 +1,58 @@
 // What the processor and the operating system let the vector kernels use, asked of the processor
 // at every call: nothing is cached, so the library keeps no writable state and runs no code at
 // load. x86-64 asks cpuid and xgetbv (the same code on every operating system); other
-// architectures have no optional vector level here.
+// architectures have no optional extension here.
+//
+// A vector level's instructions may come from every extension its compiler flags enable, not only
+// from the one it is named after (-mavx2 also lets the compiler use POPCNT, SSE4.2 and others), so
+// a level asks for all of them: kernels/vector_level.h names each level's set, and a test compares
+// the set with what the level's flags enable.
 #ifndef KQ_KERNELS_PROCESSOR_FEATURES_H
 #define KQ_KERNELS_PROCESSOR_FEATURES_H
 
-struct ProcessorFeatures {
-    // AVX2, with the 256-bit register state saved by the operating system.
-    bool avx2 = false;
-    // AVX-512F and AVX-512VL (and AVX2), with the 512-bit and mask register state saved.
-    bool avx512 = false;
+#include <cstdint>
+
+// X(Name): the x86-64 extensions beyond the architecture's own (SSE2) that a level's compiler
+// flags may enable, each a bit of X86Extensions. processor_features.cpp says where cpuid reports
+// each one.
+#define KQ_X86_EXTENSIONS(X) \
+    X(Sse3)                  \
+    X(Ssse3)                 \
+    X(Sse41)                 \
+    X(Sse42)                 \
+    X(Popcnt)                \
+    X(Xsave)                 \
+    X(Avx)                   \
+    X(F16c)                  \
+    X(Fma)                   \
+    X(Avx2)                  \
+    X(Avx512F)               \
+    X(Avx512VL)
+
+enum class X86Extension {
+#define KQ_X86_EXTENSION_ENUM(Name) Name,
+    KQ_X86_EXTENSIONS(KQ_X86_EXTENSION_ENUM)
+#undef KQ_X86_EXTENSION_ENUM
 };
 
-ProcessorFeatures queryProcessorFeatures();
+// A set of extensions, one bit per X86Extension.
+using X86Extensions = uint32_t;
+
+constexpr X86Extensions extensionBit(X86Extension e) {
+    return X86Extensions{1} << static_cast<unsigned>(e);
+}
+
+template <class... E>
+constexpr X86Extensions extensionSet(E... e) {
+    return (X86Extensions{0} | ... | extensionBit(e));
+}
+
+// The enumerator's name ("Sse3", "Avx512VL", ...), for messages.
+const char* x86ExtensionName(X86Extension e);
+
+// True when the processor implements every extension of `required` and the operating system saves
+// the registers they use (the 256-bit state for AVX, the 512-bit and mask state for AVX-512F).
+// The empty set is always run; on other architectures only the empty set is.
+bool processorRuns(X86Extensions required);
 
 #endif

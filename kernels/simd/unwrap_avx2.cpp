@@ -2,14 +2,14 @@
 // processor was found to have AVX2.
 #include "kernels/simd/lanes_avx2.h"
 #include "kernels/simd/unwrap_kernels_simd.h"
-#include "kernels/simd/unwrap_simd_body.h"
+#include "kernels/simd/unwrap_simd_forms.h"
 
 template <KernelForm F, typename T, class... Args>
 void LevelKernel<VectorLevel::Avx2, F, T, void(Args...)>::run(Args... args) {
-    unwrap_simd::runInForm<Avx2Lanes, F, T>(args...);
+    kq::simd::runInForm<Avx2Lanes, F, T>(args...);
 }
 
 #define KQ_AVX2_KERNEL(Name, member, Form, T) \
     template struct LevelKernel<VectorLevel::Avx2, KernelForm::Form, T>;
-KQ_UNWRAP_KERNELS(KQ_AVX2_KERNEL)
+KQ_LEVEL_KERNELS(KQ_AVX2_KERNEL)
 #undef KQ_AVX2_KERNEL

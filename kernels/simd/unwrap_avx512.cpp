@@ -2,14 +2,14 @@
 // after the processor was found to have both.
 #include "kernels/simd/lanes_avx512.h"
 #include "kernels/simd/unwrap_kernels_simd.h"
-#include "kernels/simd/unwrap_simd_body.h"
+#include "kernels/simd/unwrap_simd_forms.h"
 
 template <KernelForm F, typename T, class... Args>
 void LevelKernel<VectorLevel::Avx512, F, T, void(Args...)>::run(Args... args) {
-    unwrap_simd::runInForm<Avx512Lanes, F, T>(args...);
+    kq::simd::runInForm<Avx512Lanes, F, T>(args...);
 }
 
 #define KQ_AVX512_KERNEL(Name, member, Form, T) \
     template struct LevelKernel<VectorLevel::Avx512, KernelForm::Form, T>;
-KQ_UNWRAP_KERNELS(KQ_AVX512_KERNEL)
+KQ_LEVEL_KERNELS(KQ_AVX512_KERNEL)
 #undef KQ_AVX512_KERNEL

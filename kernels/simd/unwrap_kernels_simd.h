@@ -1,9 +1,9 @@
-// The kernels of each vector level of this build's architecture (AVX2 and AVX-512 on x86-64,
-// Advanced SIMD on 64-bit ARM): LevelKernel<Level, Form, T>::run has the signature of
-// the scalar kernel of that form and data type (kernels/kernel_list.h), whose contract it keeps bit
-// for bit. A level's kernels are defined, and the twelve of KQ_UNWRAP_KERNELS instantiated, in that
-// level's own translation unit; they run only on a processor that has the level
-// (vectorLevelAvailable in kernels/vector_level.h). Other builds declare none.
+// The kernels of each vector level: LevelKernel<Level, Form, T>::run has the signature of the
+// scalar kernel of that form and data type (kernels/kernel_list.h), whose contract it keeps bit
+// for bit. A level's kernels are defined, and those of KQ_LEVEL_KERNELS instantiated, in that
+// level's own translation unit, which a build has only for the levels of
+// its architecture; they run only on a processor that has the level (vectorLevelAvailable in
+// kernels/vector_level.h).
 #ifndef KQ_KERNELS_SIMD_UNWRAP_KERNELS_SIMD_H
 #define KQ_KERNELS_SIMD_UNWRAP_KERNELS_SIMD_H
 
@@ -13,24 +13,14 @@
 template <VectorLevel Level, KernelForm F, typename T, class Signature = KernelFn<F, T>>
 struct LevelKernel;
 
-#if defined(__x86_64__)
-template <KernelForm F, typename T, class... Args>
-struct LevelKernel<VectorLevel::Avx2, F, T, void(Args...)> {
-    static void run(Args... args);
-};
-
-template <KernelForm F, typename T, class... Args>
-struct LevelKernel<VectorLevel::Avx512, F, T, void(Args...)> {
-    static void run(Args... args);
-};
-#endif
-
-#if defined(__aarch64__)
-template <KernelForm F, typename T, class... Args>
-struct LevelKernel<VectorLevel::Neon, F, T, void(Args...)> {
-    static void run(Args... args);
-};
-#endif
+// Declared for every level; defined only for those this build has.
+#define KQ_DECLARE_LEVEL_KERNEL(Level, name, lanes, built, extensions) \
+    template <KernelForm F, typename T, class... Args>                 \
+    struct LevelKernel<VectorLevel::Level, F, T, void(Args...)> {      \
+        static void run(Args... args);                                 \
+    };
+KQ_VECTOR_LEVELS(KQ_DECLARE_LEVEL_KERNEL)
+#undef KQ_DECLARE_LEVEL_KERNEL
 
 // The kernel of a form and data type at a level, as a constant: the scalar kernel itself for
 // VectorLevel::Scalar.

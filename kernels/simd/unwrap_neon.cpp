@@ -1,14 +1,14 @@
 // The Advanced SIMD kernels of 64-bit ARM, which every processor of that architecture runs.
 #include "kernels/simd/lanes_neon.h"
 #include "kernels/simd/unwrap_kernels_simd.h"
-#include "kernels/simd/unwrap_simd_body.h"
+#include "kernels/simd/unwrap_simd_forms.h"
 
 template <KernelForm F, typename T, class... Args>
 void LevelKernel<VectorLevel::Neon, F, T, void(Args...)>::run(Args... args) {
-    unwrap_simd::runInForm<NeonLanes, F, T>(args...);
+    kq::simd::runInForm<NeonLanes, F, T>(args...);
 }
 
 #define KQ_NEON_KERNEL(Name, member, Form, T) \
     template struct LevelKernel<VectorLevel::Neon, KernelForm::Form, T>;
-KQ_UNWRAP_KERNELS(KQ_NEON_KERNEL)
+KQ_LEVEL_KERNELS(KQ_NEON_KERNEL)
 #undef KQ_NEON_KERNEL

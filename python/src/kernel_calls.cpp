@@ -5,54 +5,16 @@
 #include <stdexcept>
 #include <string>
 
-#include "kernel_calls_rows.h"
 #include "kernels/vector_level.h"
-#include "kernels/wrap_correction.h"
 
 namespace kqpy {
 
 namespace {
 
-// The row walk of the scalar level: the kernels' scalar step, sample by sample, with the
-// operands and stores of the running per-channel kernel.
-template <typename T>
-void unwrapRowsScalar(const T* in, int64_t inRowStep, T* out, int64_t outRowStep, int64_t rows,
-                      int64_t numChans, T* prev, double* sum, T cutoff) {
-    const double cut = cutoff;
-    for (int64_t r = 0; r < rows; ++r) {
-        const T* rowIn = in + r * inRowStep;
-        T* rowOut = out + r * outRowStep;
-        for (int64_t j = 0; j < numChans; ++j) {
-            const T x = rowIn[j];
-            rowOut[j] = static_cast<T>(wrapCorrection<T>(prev[j], x, sum[j], cut));
-            prev[j] = x;
-        }
-    }
-}
-
-template <typename T>
-using RowWalk = void (*)(const T*, int64_t, T*, int64_t, int64_t, int64_t, T*, double*, T);
-
 struct ChosenKernels {
     VectorLevel level;
     const KernelSet* set;
-    RowWalk<double> rowsDbl;
-    RowWalk<float> rowsSgl;
-    int64_t rowsMinChannels;
 };
-
-ChosenKernels kernelsOf(VectorLevel level) {
-    ChosenKernels k{level, &kernelsFor(level), unwrapRowsScalar<double>, unwrapRowsScalar<float>,
-                    1};
-#if defined(__x86_64__)
-    if (level == VectorLevel::Avx2) {
-        k = {level, k.set, avx2::unwrapRowsDbl, avx2::unwrapRowsSgl, 4};
-    } else if (level == VectorLevel::Avx512) {
-        k = {level, k.set, avx512::unwrapRowsDbl, avx512::unwrapRowsSgl, 8};
-    }
-#endif
-    return k;
-}
 
 // The processor's best level, or a lower one named by KQPHASEFIX2_VECTOR_LEVEL, so that tests
 // can run every level the processor has.
@@ -75,7 +37,10 @@ VectorLevel levelToRun() {
 }
 
 const ChosenKernels& chosen() {
-    static const ChosenKernels kernels = kernelsOf(levelToRun());
+    static const ChosenKernels kernels = [] {
+        const VectorLevel level = levelToRun();
+        return ChosenKernels{level, &kernelsFor(level)};
+    }();
     return kernels;
 }
 
@@ -128,17 +93,17 @@ void unwrapRunning<float>(const float* in, float* out, float* prev, float* cumsu
 template <>
 void unwrapRows<double>(const double* in, int64_t inRowStep, double* out, int64_t outRowStep,
                         int64_t rows, int64_t numChans, double* prev, double* sum, double cutoff) {
-    chosen().rowsDbl(in, inRowStep, out, outRowStep, rows, numChans, prev, sum, cutoff);
+    chosen().set->rowsDbl(in, inRowStep, out, outRowStep, rows, numChans, prev, sum, cutoff);
 }
 
 template <>
 void unwrapRows<float>(const float* in, int64_t inRowStep, float* out, int64_t outRowStep,
                        int64_t rows, int64_t numChans, float* prev, double* sum, float cutoff) {
-    chosen().rowsSgl(in, inRowStep, out, outRowStep, rows, numChans, prev, sum, cutoff);
+    chosen().set->rowsSgl(in, inRowStep, out, outRowStep, rows, numChans, prev, sum, cutoff);
 }
 
 int64_t unwrapRowsMinChannels() {
-    return chosen().rowsMinChannels;
+    return vectorLevelLanes(chosen().level);
 }
 
 const char* chosenVectorLevelName() {

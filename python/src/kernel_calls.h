@@ -26,20 +26,14 @@ void unwrapRunning(const T* in, T* out, T* prev, T* cumsum, T cutoff, int32_t nu
                    int32_t frameLen, uint8_t* firstStep);
 
 // Time-major channels, side by side: `rows` rows of numChans samples, sample r of channel j at
-// in[r * inRowStep + j] and out[r * outRowStep + j] (steps in elements, of any sign). Channel j
-// carries on from its last raw sample prev[j] and its correction sum[j], and leaves them there.
-// The correction stays binary64 in both precisions, so the outputs are the bits of the running
-// per-channel kernel given the same channels one after another with cumsum = sum (that kernel
-// keeps its correction in binary64 within a call), and rows may be walked in any number of
-// calls. The step is the kernels' own, at the chosen vector level. `in` may equal `out` with
-// the same row step; any other overlap is not allowed. numChans is at least
-// unwrapRowsMinChannels().
+// in[r * inRowStep + j] and out[r * outRowStep + j]; the row kernels of kernels/unwrap_rows.h at
+// the chosen vector level, which say what they keep and give.
 template <typename T>
 void unwrapRows(const T* in, int64_t inRowStep, T* out, int64_t outRowStep, int64_t rows,
                 int64_t numChans, T* prev, double* sum, T cutoff);
 
-// The fewest channels unwrapRows takes: the width of one vector of the chosen level (1 for the
-// scalar level).
+// The fewest channels for which the row kernels beat running the channels one by one: the width
+// of one vector of the chosen level (1 for the scalar level). Fewer run the scalar row kernels.
 int64_t unwrapRowsMinChannels();
 
 // The name of the vector level the module runs ("scalar", "avx2", "avx512" or "neon").

@@ -1,29 +1,31 @@
-// The vector body of kqpy::unwrapRows (kernel_calls.h), written once over a lane set L of the
-// kernels (kernels/simd/lanes_avx2.h, lanes_avx512.h) and the data type T. Include it only from
-// the translation unit compiled for that lane set's instruction set.
+// The vector body of the row kernels (kernels/unwrap_rows.h), written once over a lane set L
+// (kernels/simd/lanes_avx2.h, lanes_avx512.h, lanes_neon.h) and the data type T. Include it only
+// from the translation unit compiled for that lane set's instruction set.
 //
 // Why the bits are those of the running per-channel kernel: a row holds one sample of each of
 // its channels, so a block of W side-by-side channels is a block of W independent lanes, as in
 // the running per-element kernel, and every lane runs the step's operations in the step's order
-// (the kernels' oneTurnCorrection and fullCorrection, chosen as the kernels' takenCorrections
+// (oneTurnCorrection and fullCorrection of unwrap_simd_step.h, chosen as takenCorrections
 // chooses them, see rowStep). Each lane adds its correction only where its own step takes one,
 // and keeps it in binary64 from row to row, as the per-channel kernel keeps S during a call.
 //
 // The rows are walked in order, every block of a row before the next row, so memory is read
 // and written once, front to back, whatever the row stride. Rows of up to four blocks keep the
 // corrections and last raw samples in registers; wider rows keep them in prev and sum, where
-// the blocks of a row overlap each other's work. A row needs at least W channels: a row that W
-// does not divide ends with a block that overlaps the one before it, so no block is partial.
-#ifndef KQ_PYTHON_KERNEL_CALLS_ROWS_BODY_H
-#define KQ_PYTHON_KERNEL_CALLS_ROWS_BODY_H
+// the blocks of a row overlap each other's work. A row that W does not divide ends with a block
+// that overlaps the one before it, so no block is partial; rows of fewer than W channels go to
+// the scalar kernels.
+#ifndef KQ_KERNELS_SIMD_UNWRAP_SIMD_ROWS_H
+#define KQ_KERNELS_SIMD_UNWRAP_SIMD_ROWS_H
 
 #include <cstdint>
 #include <type_traits>
 #include <utility>
 
-#include "kernels/simd/unwrap_simd_body.h"
+#include "kernels/kernel_list.h"
+#include "kernels/simd/unwrap_simd_step.h"
 
-namespace kqpy_rows {
+namespace kq::simd {
 
 namespace {
 
@@ -35,7 +37,7 @@ namespace {
 // lanes never pass the one-turn mask, and calm lanes take no correction in the kernels either.
 template <typename L, typename T>
 [[gnu::always_inline]] inline typename L::Vec rowStep(typename L::Vec S, typename L::Vec d,
-                                                      const unwrap_simd::StepConstants<L, T>& k) {
+                                                      const StepConstants<L, T>& k) {
     using Vec = typename L::Vec;
     constexpr unsigned kAll = (1u << L::kLanes) - 1u;
     const Vec a = L::abs(d);
@@ -43,11 +45,11 @@ template <typename L, typename T>
     const unsigned easy = L::bits(L::less(a, k.calmBelow)) | L::bits(oneTurn);
     Vec c;
     if (__builtin_expect(easy == kAll, 1)) {
-        const auto taken = L::both(unwrap_simd::oneTurnCorrection<L, T>(d, k, c), oneTurn);
+        const auto taken = L::both(oneTurnCorrection<L, T>(d, k, c), oneTurn);
         return L::select(taken, L::add(S, c), S);
     }
     // NaN, infinite, near-pi or large steps, or a cutoff below the calm bound.
-    const auto taken = unwrap_simd::fullCorrection<L, T>(d, k, c);
+    const auto taken = fullCorrection<L, T>(d, k, c);
     return L::select(taken, L::add(S, c), S);
 }
 
@@ -67,8 +69,7 @@ template <int Count, typename F>
 // samples before any stores, so in place the second one still reads raw samples.
 template <typename L, typename T, int Blocks>
 void walkInRegisters(const T* in, int64_t inRowStep, T* out, int64_t outRowStep, int64_t rows,
-                     int64_t tail, T* prev, double* sum,
-                     const unwrap_simd::StepConstants<L, T>& k) {
+                     int64_t tail, T* prev, double* sum, const StepConstants<L, T>& k) {
     using Vec = typename L::Vec;
     using Raw = decltype(L::loadRaw(prev));
     auto offset = [tail](auto block) -> int64_t {
@@ -103,7 +104,7 @@ void walkInRegisters(const T* in, int64_t inRowStep, T* out, int64_t outRowStep,
 template <typename L, typename T, typename Raw>
 [[gnu::always_inline]] inline void stepInMemory(Raw raw, Raw before, typename L::Vec S, T* out,
                                                 T* prev, double* sum,
-                                                const unwrap_simd::StepConstants<L, T>& k) {
+                                                const StepConstants<L, T>& k) {
     const typename L::Vec x = L::widen(raw);
     const typename L::Vec after = rowStep<L, T>(S, L::sub(x, L::widen(before)), k);
     L::storeRaw(prev, raw);
@@ -115,8 +116,7 @@ template <typename L, typename T, typename Raw>
 // overlaps, loads its samples and state before the block it overlaps runs.
 template <typename L, typename T>
 void walkInMemory(const T* in, int64_t inRowStep, T* out, int64_t outRowStep, int64_t rows,
-                  int64_t numChans, T* prev, double* sum,
-                  const unwrap_simd::StepConstants<L, T>& k) {
+                  int64_t numChans, T* prev, double* sum, const StepConstants<L, T>& k) {
     constexpr int64_t W = L::kLanes;
     const int64_t whole = numChans - numChans % W;
     const int64_t tail = numChans - W;
@@ -137,14 +137,20 @@ void walkInMemory(const T* in, int64_t inRowStep, T* out, int64_t outRowStep, in
     }
 }
 
+// The row kernels: any number of channels, as the scalar ones.
 template <typename L, typename T>
 void unwrapRows(const T* in, int64_t inRowStep, T* out, int64_t outRowStep, int64_t rows,
                 int64_t numChans, T* prev, double* sum, T cutoff) {
     constexpr int64_t W = L::kLanes;
-    if (rows <= 0 || numChans < W) {
+    if (rows <= 0 || numChans <= 0) {
         return;
     }
-    const unwrap_simd::StepConstants<L, T> k(cutoff);
+    if (numChans < W) {
+        ScalarKernel<KernelForm::Rows, T>::fn(in, inRowStep, out, outRowStep, rows, numChans, prev,
+                                              sum, cutoff);
+        return;
+    }
+    const StepConstants<L, T> k(cutoff);
     const int64_t tail = numChans - W;
     switch ((numChans + W - 1) / W) {
         case 1:
@@ -166,20 +172,6 @@ void unwrapRows(const T* in, int64_t inRowStep, T* out, int64_t outRowStep, int6
 
 }  // namespace
 
-}  // namespace kqpy_rows
-
-// The row walks of one level, in the namespace of the including translation unit, under the
-// names kernel_calls_rows.h declares. Lanes is that unit's lane set.
-#define KQ_DEFINE_UNWRAP_ROWS(Lanes)                                                               \
-    void unwrapRowsDbl(const double* in, int64_t inRowStep, double* out, int64_t outRowStep,       \
-                       int64_t rows, int64_t numChans, double* prev, double* sum, double cutoff) { \
-        kqpy_rows::unwrapRows<Lanes, double>(in, inRowStep, out, outRowStep, rows, numChans, prev, \
-                                             sum, cutoff);                                         \
-    }                                                                                              \
-    void unwrapRowsSgl(const float* in, int64_t inRowStep, float* out, int64_t outRowStep,         \
-                       int64_t rows, int64_t numChans, float* prev, double* sum, float cutoff) {   \
-        kqpy_rows::unwrapRows<Lanes, float>(in, inRowStep, out, outRowStep, rows, numChans, prev,  \
-                                            sum, cutoff);                                          \
-    }
+}  // namespace kq::simd
 
 #endif
