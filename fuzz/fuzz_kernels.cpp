@@ -15,7 +15,7 @@
 // fractions, and steps from the previous sample of exactly +-pi, pi's neighbours, whole turns and
 // the differences just beyond -pi where the floor bias decides the turn count; now and then a
 // call's samples are a ramp with dense wraps instead, and a starting Cumsum may sit near a binade
-// edge +-2^k, so that the one-channel chain's integer additions meet the edges.
+// edge +-2^k, so that dense wraps carry the one-channel chain across the edge.
 #include <algorithm>
 #include <bit>
 #include <cmath>

@@ -15,9 +15,8 @@
 // Two ways keep the additions of a channel in order without a branch per block:
 // - One channel (unwrapAlong) goes in chunks of a few blocks: the lanes find the corrections of
 //   the chunk and pack the taken ones in order; a scalar loop adds them to S one at a time, as
-//   the scalar kernel does (as integer additions where S stays in one binade, binade_chain.h),
-//   and records S after each; the lanes then give every sample the S of the last take at or
-//   before it. The only sequential work is one addition per take.
+//   the scalar kernel does, and records S after each; the lanes then give every sample the S of
+//   the last take at or before it. The only sequential work is one addition per take.
 // - Channels side by side (unwrapSideBySide), as many as there are lanes: lane l is channel l,
 //   and every sample adds to its lane's S either its taken correction or -0.0. x + (-0.0) is x
 //   for every x but a signalling NaN (+0 and -0 included, under the default rounding), so a
@@ -40,7 +39,6 @@
 
 #include "kernels/first_step.h"
 #include "kernels/kernel_list.h"
-#include "kernels/simd/binade_chain.h"
 #include "kernels/wrap_correction.h"
 
 namespace unwrap_simd {
@@ -272,13 +270,17 @@ template <typename L, typename T, bool kFull>
     return kFull || turnsExact<L, T>(bounds, k);
 }
 
-// The additions of a chunk, in order, one per take: the only sequential part, done in integers
-// within a binade where the bits allow (kernels/simd/binade_chain.h). Returns the correction
-// after the chunk.
+// The additions of a chunk, in order, one per take: the only sequential part. Returns the
+// correction after the chunk.
 template <typename L>
 [[gnu::always_inline]] inline double addChunk(Chunk<L>& chunk, double s) {
     chunk.sums[0] = s;
-    return addTakes<L>(chunk.taken, chunk.count, s, chunk.sums + 1);
+    const int32_t count = chunk.count;
+    for (int32_t t = 0; t < count; ++t) {
+        s = s + chunk.taken[t];
+        chunk.sums[t + 1] = s;
+    }
+    return s;
 }
 
 // The last pass: every sample of the chunk plus the correction of the last take at or before it.

@@ -356,12 +356,12 @@ TEST_P(KernelLevels, SingleRunningKernelsGoOnFromAnyState) {
     checkAnyStartingState<float>(GetParam(), 0x1e7e'0000'0008ull);
 }
 
-// The running per-channel kernels from corrections on and near binade edges (the one-channel
-// chain adds its takes as integers within a binade, kernels/simd/binade_chain.h): dense wraps that
-// carry the correction across +-2^k, up and down, for small and large k; and sums from 1 to 4,
-// of both parities in their spacing, with cutoffs 0 and 1e-15, which take the rounding residues
-// of calm steps (single bits, some of them half the sum's spacing). Frames long enough for the
-// three-pass chunks at every width, one channel and a group with one left over.
+// The running per-channel kernels from corrections on and near binade edges, where the spacing
+// of the sum halves or doubles: dense wraps that carry the correction across +-2^k, up and down,
+// for small and large k; and sums from 1 to 4, of both parities in their spacing, with cutoffs 0
+// and 1e-15, which take the rounding residues of calm steps (single bits, which may fall on half
+// the sum's spacing: exact ties). Frames long enough for the three-pass chunks at every width, one
+// channel and a group with one left over.
 template <typename T>
 void checkBinadeEdges(VectorLevel level, uint64_t seed) {
     HardSignalSource<T> source(seed);
