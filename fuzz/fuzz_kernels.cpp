@@ -14,7 +14,9 @@
 //
 // Samples come from raw bytes (any NaN payload, infinities, subnormals), small values with
 // fractions, and steps from the previous sample of exactly +-pi, pi's neighbours, whole turns and
-// the differences just beyond -pi where the floor bias decides the turn count.
+// the differences just beyond -pi where the floor bias decides the turn count; now and then a
+// call's samples are a ramp with dense wraps instead, and a starting Cumsum may sit near a binade
+// edge +-2^k, so that dense wraps carry the one-channel chain across the edge.
 #include <algorithm>
 #include <bit>
 #include <cmath>
@@ -205,6 +207,41 @@ T readSample(ByteReader& in, T previous) {
     }
 }
 
+// A starting Cumsum: a few whole turns, a sample value, or a sum near a binade edge +-2^k (k from
+// 6 to 60, a few hundred turns either side), where dense wraps carry the one-channel chain across
+// the edge.
+template <typename T>
+T readCorrection(ByteReader& in) {
+    constexpr double kTwoPi = Constants<T>::twoPi;
+    switch (in.range(0, 3)) {
+        case 0:
+        case 1:
+            return stored<T>(kTwoPi * static_cast<double>(in.range(-3, 3)));
+        case 2:
+            return readSample<T>(in, T{0});
+        default: {
+            const double edge =
+                std::ldexp(in.boolean() ? 1.0 : -1.0, static_cast<int>(in.range(6, 60)));
+            return stored<T>(edge + kTwoPi * static_cast<double>(in.range(-300, 300)));
+        }
+    }
+}
+
+// The samples of a call with dense wraps: a ramp of about 2.5 rad per sample either way (a
+// correction at about every other sample), wrapped into [-pi, pi], with a little noise.
+template <typename T>
+void readDenseRamp(ByteReader& in, T* samples, size_t count) {
+    constexpr double kTwoPi = Constants<T>::twoPi;
+    const double steps[] = {2.5, -2.5, 2.2, -2.9, 4.0, -3.7};
+    const double step = in.pick(steps);
+    double phase = static_cast<double>(in.range(-3000, 3000)) / 1000.0;
+    for (size_t i = 0; i < count; ++i) {
+        phase =
+            std::remainder(phase + step + static_cast<double>(in.range(-50, 50)) * 1e-3, kTwoPi);
+        samples[i] = stored<T>(phase);
+    }
+}
+
 template <typename T>
 T readCutoff(ByteReader& in) {
     constexpr double kPi = Constants<T>::pi;
@@ -359,9 +396,7 @@ void runShape(ByteReader& in, KernelShape shape) {
             // at zero and only ever adds corrections that are not NaN, so it never holds one (with
             // a NaN there and a NaN input, S + x would have two NaN operands, whose payload IEEE
             // 754 leaves open).
-            T correction =
-                in.boolean() ? stored<T>(Constants<T>::twoPi * static_cast<double>(in.range(-3, 3)))
-                             : readSample<T>(in, T{0});
+            T correction = readCorrection<T>(in);
             if (std::isnan(correction)) {
                 correction = -std::numeric_limits<T>::infinity();
             }
@@ -403,7 +438,11 @@ void runShape(ByteReader& in, KernelShape shape) {
                                    : stateSize * (frameLen > 0 ? static_cast<size_t>(frameLen) : 0);
 
         std::vector<T> pristine(samples);
-        for (size_t i = 0; i < samples; ++i) {
+        if ((control & 0x18u) == 0x18u && samples > 0) {
+            readDenseRamp<T>(in, pristine.data(), samples);
+            last = pristine.back();
+        }
+        for (size_t i = 0; (control & 0x18u) != 0x18u && i < samples; ++i) {
             last = readSample<T>(in, last);
             pristine[i] = last;
         }

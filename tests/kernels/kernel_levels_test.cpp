@@ -358,6 +358,71 @@ TEST_P(KernelLevels, SingleRunningKernelsGoOnFromAnyState) {
     checkAnyStartingState<float>(GetParam(), 0x1e7e'0000'0008ull);
 }
 
+// The running per-channel kernels from corrections on and near binade edges, where the spacing
+// of the sum halves or doubles: dense wraps that carry the correction across +-2^k, up and down,
+// for small and large k; and sums from 1 to 4, of both parities in their spacing, with cutoffs 0
+// and 1e-15, which take the rounding residues of calm steps (single bits, which may fall on half
+// the sum's spacing: exact ties). Frames long enough for the three-pass chunks at every width, one
+// channel and a group with one left over.
+template <typename T>
+void checkBinadeEdges(VectorLevel level, uint64_t seed) {
+    HardSignalSource<T> source(seed);
+    constexpr double kTurn = 6.283185307179586;
+    std::vector<double> sums;
+    for (int k : {6, 7, 11, 24, 40, 53, 60}) {
+        for (double sign : {1.0, -1.0}) {
+            for (double turns : {-120.0, -2.0, 0.0, 3.0, 120.0}) {
+                sums.push_back(sign * (std::ldexp(1.0, k) + turns * kTurn));
+            }
+        }
+    }
+    for (double tieProne : {1.5, 1.5 + 0x1p-52, 3.0, 3.0 + 0x1p-51}) {
+        sums.push_back(tieProne);
+        sums.push_back(-tieProne);
+    }
+    for (size_t k = 2; k < 6; ++k) {
+        const KernelInfo<T>& scalarKernel = kqtest::kernelCatalogue<T>()[k];
+        const KernelInfo<T>& fastKernel = kqtest::kernelCatalogue<T>(level)[k];
+        if (scalarKernel.shape != Shape::RunningFrame) {
+            continue;
+        }
+        for (int32_t numChans : {1, 9}) {
+            for (size_t i = 0; i < sums.size(); ++i) {
+                const bool tieProne = std::fabs(sums[i]) < 4.0;
+                const T cutoff =
+                    tieProne ? (i % 2 == 0 ? T{0} : static_cast<T>(1e-15)) : HardValues<T>::pi;
+                const double step = tieProne ? 0.05 : (i % 2 == 0 ? 2.5 : -2.5);
+                SCOPED_TRACE(::testing::Message()
+                             << scalarKernel.name << " at " << vectorLevelName(level) << ", "
+                             << numChans << " channels from " << sums[i] << ", step " << step
+                             << ", seed " << seed);
+                constexpr int32_t kFrame = 1500;
+                const auto stateLen = static_cast<size_t>(numChans);
+                KernelRunner<T> scalar(scalarKernel, stateLen, 0);
+                KernelRunner<T> fast(fastKernel, stateLen, 0);
+                const std::vector<T> prev(stateLen, T{0});
+                const std::vector<T> cumsum(stateLen, static_cast<T>(sums[i]));
+                scalar.setState(prev, cumsum);
+                fast.setState(prev, cumsum);
+                for (int call = 0; call < 2; ++call) {
+                    const std::vector<T> in =
+                        phaseRamp<T>(source.rng(), stateLen * kFrame, step, 0.05);
+                    ASSERT_TRUE(sameCall(scalar, fast, in, cutoff, numChans, kFrame))
+                        << "call " << call;
+                }
+            }
+        }
+    }
+}
+
+TEST_P(KernelLevels, DoubleRunningKernelsMatchOnBinadeEdgesAndTies) {
+    checkBinadeEdges<double>(GetParam(), 0x1e7e'0000'0009ull);
+}
+
+TEST_P(KernelLevels, SingleRunningKernelsMatchOnBinadeEdgesAndTies) {
+    checkBinadeEdges<float>(GetParam(), 0x1e7e'0000'000Aull);
+}
+
 // A copy kernel handed one buffer as input and output gives what the scalar in-place kernel
 // leaves in it: every raw sample is read before its position is written.
 template <typename T>
