@@ -15,7 +15,9 @@ import kqphasefix2  # noqa: E402
 import kqphasefix2.dask as kqdask  # noqa: E402
 from dask_cases import LANE_CHUNKS, SPECIALS, assert_identical, lanes  # noqa: E402
 
-MEMORY_LIMIT = 160_000_000  # per worker; a worker process starts near 100 MB
+# Per worker. A worker process alone takes about 100 MB (distributed, numpy, zarr); the run
+# itself may add a few chunks to that.
+MEMORY_LIMIT = 192_000_000
 
 
 @pytest.fixture(scope="module")
@@ -61,7 +63,7 @@ def _write_phase(store, shape, chunks):
 
 def test_out_of_core_zarr_to_zarr(client, tmp_path):
     zarr = pytest.importorskip("zarr", reason="zarr is not installed (Debian: python3-zarr)")
-    shape, chunks = (4, 1 << 23), (1, 1 << 19)  # 256 MB in 64 chunks of 4 MB, 16 per lane
+    shape, chunks = (6, 1 << 23), (1, 1 << 19)  # 403 MB in 96 chunks of 4 MB, 16 per lane
     source = _write_phase(str(tmp_path / "phase.zarr"), shape, chunks)
     workers = set(client.scheduler_info()["workers"])
     kqdask.unwrap(da.from_zarr(str(tmp_path / "phase.zarr"))).to_zarr(
@@ -70,7 +72,7 @@ def test_out_of_core_zarr_to_zarr(client, tmp_path):
     assert set(client.scheduler_info()["workers"]) == workers
     peaks = client.run(resource.getrusage, resource.RUSAGE_SELF)
     assert max(usage.ru_maxrss * 1024 for usage in peaks.values()) < MEMORY_LIMIT
-    assert source.nbytes > MEMORY_LIMIT
+    assert source.nbytes > 2 * MEMORY_LIMIT
     written = zarr.open(str(tmp_path / "unwrapped.zarr"), mode="r")
     assert written.chunks == chunks
     for lane in range(shape[0]):
