@@ -6,6 +6,7 @@
 
 #include <pybind11/numpy.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -52,16 +53,24 @@ py::tuple takenOf(const py::array& block, const py::object& prev, double cutoff)
     std::vector<double> taken;
     {
         py::gil_scoped_release released;
-        std::vector<double> lane(static_cast<size_t>(lanes.length));
+        // A few pages of room at a time: room for a whole chunk would be written (and, fresh from
+        // the system, faulted in) page by page for corrections that are mostly absent.
+        constexpr int64_t kPiece = 4096;
+        std::vector<double> piece(kPiece);
         for (int64_t j = 0; j < lanes.count; ++j) {
             const T* x = in + j * lanes.length;
+            count[j] = 0;
             // Without a sample before the block, its lanes start at their own sample 0.
-            count[j] = previous != nullptr
-                           ? takenCorrections<T>(x, lanes.length, previous[j], cut, lane.data())
-                       : lanes.length > 0
-                           ? takenCorrections<T>(x + 1, lanes.length - 1, x[0], cut, lane.data())
-                           : 0;
-            taken.insert(taken.end(), lane.begin(), lane.begin() + count[j]);
+            int64_t start = previous != nullptr ? 0 : std::min<int64_t>(1, lanes.length);
+            T before = previous != nullptr ? previous[j] : start > 0 ? x[0] : T{};
+            while (start < lanes.length) {
+                const int64_t n = std::min(kPiece, lanes.length - start);
+                const int64_t found = takenCorrections<T>(x + start, n, before, cut, piece.data());
+                taken.insert(taken.end(), piece.begin(), piece.begin() + found);
+                count[j] += found;
+                before = x[start + n - 1];
+                start += n;
+            }
         }
     }
     py::array_t<double> values(static_cast<py::ssize_t>(taken.size()));

@@ -53,13 +53,15 @@ def unwrap_in_pieces(lanes, cuts, cutoff):
 
 @pytest.mark.parametrize("dtype", DTYPES)
 @pytest.mark.parametrize("cutoff", CUTOFFS)
-def test_taken_corrections_are_the_steps_corrections_in_order(dtype, cutoff):
-    lanes = hard_phase((6, 700), dtype, seed=3, hard_fraction=0.05)
-    prev = hard_phase((6,), dtype, seed=4, hard_fraction=0.3)
+@pytest.mark.parametrize("shape", [(6, 700), (2, 9000), (3, 1)])
+def test_taken_corrections_are_the_steps_corrections_in_order(shape, dtype, cutoff):
+    lanes = hard_phase(shape, dtype, seed=3, hard_fraction=0.05)
+    prev = hard_phase(shape[:1], dtype, seed=4, hard_fraction=0.3)
     counts, values = _core._taken_corrections(lanes, prev, cutoff)
     expected = taken_by_reference(lanes, prev, cutoff)
     assert counts.tolist() == [len(row) for row in expected]
     assert_identical(values, np.concatenate(expected))
+    assert values.size > 0 or shape[1] == 1 or math.isnan(cutoff)
     # Without a sample before the block, the steps start at sample 0 of every lane.
     counts, values = _core._taken_corrections(lanes, None, cutoff)
     expected = taken_by_reference(lanes[:, 1:], lanes[:, 0], cutoff)
