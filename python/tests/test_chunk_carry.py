@@ -61,7 +61,8 @@ def test_taken_corrections_are_the_steps_corrections_in_order(shape, dtype, cuto
     expected = taken_by_reference(lanes, prev, cutoff)
     assert counts.tolist() == [len(row) for row in expected]
     assert_identical(values, np.concatenate(expected))
-    assert values.size > 0 or shape[1] == 1 or math.isnan(cutoff)
+    if shape[1] > 1 and cutoff <= 7.0:
+        assert values.size > 0
     # Without a sample before the block, the steps start at sample 0 of every lane.
     counts, values = _core._taken_corrections(lanes, None, cutoff)
     expected = taken_by_reference(lanes[:, 1:], lanes[:, 0], cutoff)
