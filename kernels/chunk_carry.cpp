@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "kernels/simd/chunk_carry_simd.h"
 #include "kernels/wrap_correction.h"
 
 namespace {
@@ -34,6 +35,25 @@ int64_t takenCorrections(const T* in, int64_t n, T prev, T cutoff, double* taken
     return count;
 }
 
+template <typename T>
+int64_t takenCorrectionsAt(VectorLevel level, const T* in, int64_t n, T prev, T cutoff,
+                           double* taken) {
+    switch (level) {
+#if defined(__x86_64__)
+        case VectorLevel::Avx2:
+            return takenCorrectionsOfLevel<VectorLevel::Avx2, T>(in, n, prev, cutoff, taken);
+        case VectorLevel::Avx512:
+            return takenCorrectionsOfLevel<VectorLevel::Avx512, T>(in, n, prev, cutoff, taken);
+#endif
+#if defined(__aarch64__)
+        case VectorLevel::Neon:
+            return takenCorrectionsOfLevel<VectorLevel::Neon, T>(in, n, prev, cutoff, taken);
+#endif
+        default:
+            return takenCorrections<T>(in, n, prev, cutoff, taken);
+    }
+}
+
 double addTaken(double sum, const double* taken, int64_t n) {
     for (int64_t i = 0; i < n; ++i) {
         sum = sum + taken[i];
@@ -61,5 +81,9 @@ void unwrapCarried(const T* in, T* out, int64_t n, T& prev, double& sum, T cutof
 
 template int64_t takenCorrections<double>(const double*, int64_t, double, double, double*);
 template int64_t takenCorrections<float>(const float*, int64_t, float, float, double*);
+template int64_t takenCorrectionsAt<double>(VectorLevel, const double*, int64_t, double, double,
+                                            double*);
+template int64_t takenCorrectionsAt<float>(VectorLevel, const float*, int64_t, float, float,
+                                           double*);
 template void unwrapCarried<double>(const double*, double*, int64_t, double&, double&, double);
 template void unwrapCarried<float>(const float*, float*, int64_t, float&, double&, float);

@@ -13,11 +13,19 @@
 
 #include <cstdint>
 
+#include "kernels/vector_level.h"
+
 // The corrections (binary64, as added to the sum) taken over the steps prev -> in[0], in[0] ->
 // in[1], ..., in[n-2] -> in[n-1], written to taken (room for n values) in the order they are
 // taken. Returns how many. The step is the kernels' own; T is double or float.
 template <typename T>
 int64_t takenCorrections(const T* in, int64_t n, T prev, T cutoff, double* taken);
+
+// The same at a vector level of this build that the processor has (vectorLevelAvailable), with
+// the same results; VectorLevel::Scalar is the function above.
+template <typename T>
+int64_t takenCorrectionsAt(VectorLevel level, const T* in, int64_t n, T prev, T cutoff,
+                           double* taken);
 
 // The correction sum after adding taken[0..n) to sum, one addition at a time, in order.
 double addTaken(double sum, const double* taken, int64_t n);

@@ -8,16 +8,31 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "array_arguments.h"
 #include "kernel_calls.h"
 #include "kernels/chunk_carry.h"
+#include "kernels/vector_level.h"
 
 namespace kqpy {
 
 namespace {
+
+// The vector level the module's kernels run at, for the taken pass.
+VectorLevel moduleLevel() {
+    static const VectorLevel level = [] {
+        for (VectorLevel candidate : kAllVectorLevels) {
+            if (std::strcmp(vectorLevelName(candidate), chosenVectorLevelName()) == 0) {
+                return candidate;
+            }
+        }
+        return VectorLevel::Scalar;
+    }();
+    return level;
+}
 
 struct Lanes {
     int64_t count;
@@ -51,6 +66,7 @@ py::tuple takenOf(const py::array& block, const py::object& prev, double cutoff)
     py::array_t<int64_t> counts(lanes.count);
     int64_t* count = counts.mutable_data();
     std::vector<double> taken;
+    const VectorLevel level = moduleLevel();
     {
         py::gil_scoped_release released;
         // A few pages of room at a time: room for a whole chunk would be written (and, fresh from
@@ -65,7 +81,8 @@ py::tuple takenOf(const py::array& block, const py::object& prev, double cutoff)
             T before = previous != nullptr ? previous[j] : start > 0 ? x[0] : T{};
             while (start < lanes.length) {
                 const int64_t n = std::min(kPiece, lanes.length - start);
-                const int64_t found = takenCorrections<T>(x + start, n, before, cut, piece.data());
+                const int64_t found =
+                    takenCorrectionsAt<T>(level, x + start, n, before, cut, piece.data());
                 taken.insert(taken.end(), piece.begin(), piece.begin() + found);
                 count[j] += found;
                 before = x[start + n - 1];
