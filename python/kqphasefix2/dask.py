@@ -98,7 +98,7 @@ def unwrap(x, cutoff=math.pi, axis=-1):
     gives it (integers and booleans become float64). Its bits equal those of
     kqphasefix2.unwrap(x.compute(), cutoff, axis) for any chunking. The errors of
     kqphasefix2.unwrap about the dtype, the axis and the cutoff are raised here, when the graph is
-    built; a chunk that fails when computed raises UnwrapChunkError naming the chunk's block
+    built, as is a ValueError for unknown chunk sizes along the axis; a chunk that fails when computed raises UnwrapChunkError naming the chunk's block
     index, with the original error as its cause.
     """
     if not isinstance(x, da.Array):
@@ -106,6 +106,9 @@ def unwrap(x, cutoff=math.pi, axis=-1):
     # The in-memory call on one sample checks the dtype, axis and cutoff and gives the dtype.
     dtype = _core.unwrap(np.zeros((1,) * x.ndim, dtype=x.dtype), cutoff, axis).dtype
     axis = axis % x.ndim
+    if any(math.isnan(size) for size in x.chunks[axis]):
+        raise ValueError("kqphasefix2.dask.unwrap needs the chunk sizes along the axis, which are "
+                         "unknown here; call x.compute_chunk_sizes() first")
     if x.dtype != dtype:
         x = x.astype(dtype)
     name = "kqphasefix2-unwrap-" + tokenize(x, cutoff, axis)

@@ -82,6 +82,9 @@ def test_graph_is_lazy_and_named_by_its_inputs():
     assert kqdask.unwrap(x, 1.0).name == kqdask.unwrap(x, 1.0).name
     assert len({kqdask.unwrap(x, c).name for c in (1.0, 2.0)} |
                {kqdask.unwrap(x, 1.0, 0).name}) == 3
+    # A part of the result computes only what it needs, with the same bits.
+    assert_identical(compute(kqdask.unwrap(x, 1.0)[1:3, -4:]),
+                     kqphasefix2.unwrap(x.compute(), 1.0)[1:3, -4:])
     # Two results of one graph do not share keys that would mix them up.
     both = da.stack([kqdask.unwrap(x, 1.0), kqdask.unwrap(x, 5.0)])
     assert_identical(compute(both)[1], kqphasefix2.unwrap(x.compute(), 5.0))
@@ -103,6 +106,15 @@ def test_argument_errors_at_graph_build(values, axis, error):
                       1.0, axis)
     with pytest.raises(error):
         kqphasefix2.unwrap(values, 1.0, axis)
+
+
+def test_unknown_chunk_sizes_along_the_axis_are_refused():
+    x = da.from_array(np.arange(10.0), chunks=3)
+    unknown = x[x > 2]
+    with pytest.raises(ValueError, match="compute_chunk_sizes"):
+        kqdask.unwrap(unknown)
+    unknown.compute_chunk_sizes()
+    assert_identical(compute(kqdask.unwrap(unknown)), kqphasefix2.unwrap(np.arange(3.0, 10.0)))
 
 
 def _spoil(block, block_info=None):
