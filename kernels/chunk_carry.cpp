@@ -79,6 +79,25 @@ void unwrapCarried(const T* in, T* out, int64_t n, T& prev, double& sum, T cutof
     sum = s;
 }
 
+template <typename T>
+void unwrapCarriedAt(VectorLevel level, const T* in, T* out, int64_t n, T& prev, double& sum,
+                     T cutoff) {
+    switch (level) {
+#if defined(__x86_64__)
+        case VectorLevel::Avx2:
+            return unwrapCarriedOfLevel<VectorLevel::Avx2, T>(in, out, n, prev, sum, cutoff);
+        case VectorLevel::Avx512:
+            return unwrapCarriedOfLevel<VectorLevel::Avx512, T>(in, out, n, prev, sum, cutoff);
+#endif
+#if defined(__aarch64__)
+        case VectorLevel::Neon:
+            return unwrapCarriedOfLevel<VectorLevel::Neon, T>(in, out, n, prev, sum, cutoff);
+#endif
+        default:
+            return unwrapCarried<T>(in, out, n, prev, sum, cutoff);
+    }
+}
+
 template int64_t takenCorrections<double>(const double*, int64_t, double, double, double*);
 template int64_t takenCorrections<float>(const float*, int64_t, float, float, double*);
 template int64_t takenCorrectionsAt<double>(VectorLevel, const double*, int64_t, double, double,
@@ -87,3 +106,7 @@ template int64_t takenCorrectionsAt<float>(VectorLevel, const float*, int64_t, f
                                            double*);
 template void unwrapCarried<double>(const double*, double*, int64_t, double&, double&, double);
 template void unwrapCarried<float>(const float*, float*, int64_t, float&, double&, float);
+template void unwrapCarriedAt<double>(VectorLevel, const double*, double*, int64_t, double&,
+                                      double&, double);
+template void unwrapCarriedAt<float>(VectorLevel, const float*, float*, int64_t, float&, double&,
+                                     float);

@@ -37,4 +37,9 @@ double addTaken(double sum, const double* taken, int64_t n);
 template <typename T>
 void unwrapCarried(const T* in, T* out, int64_t n, T& prev, double& sum, T cutoff);
 
+// The same at a vector level of this build that the processor has, with the same results.
+template <typename T>
+void unwrapCarriedAt(VectorLevel level, const T* in, T* out, int64_t n, T& prev, double& sum,
+                     T cutoff);
+
 #endif

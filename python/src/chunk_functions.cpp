@@ -132,30 +132,19 @@ template <typename T>
 py::array carriedOf(const py::array& block, const py::object& prev, const py::object& sums,
                     double cutoff) {
     const Lanes lanes = lanesOf(block, "_unwrap_carried");
-    checkLaneLength(lanes.length);
-    checkLaneLength(lanes.count);
-    std::vector<T> previous(laneValues<T>(prev, lanes.count, "prev"),
-                            laneValues<T>(prev, lanes.count, "prev") + lanes.count);
+    const T* before = laneValues<T>(prev, lanes.count, "prev");
+    std::vector<T> previous(before, before + lanes.count);
     const double* start = laneValues<double>(sums, lanes.count, "sums");
     std::vector<double> sum(start, start + lanes.count);
     py::array_t<T> result({lanes.count, lanes.length});
     const T* in = static_cast<const T*>(block.data());
     T* out = result.mutable_data();
     const T cut = static_cast<T>(cutoffMagnitude(cutoff));
+    const VectorLevel level = moduleLevel();
     py::gil_scoped_release released;
-    if constexpr (sizeof(T) == sizeof(double)) {
-        // The running per-channel kernel keeps a float64 sum as it is: it is the carried run, at
-        // the chosen vector level.
-        uint8_t firstStep = 0;
-        unwrapRunning<double>(in, out, previous.data(), sum.data(), cut,
-                              static_cast<int32_t>(lanes.count), static_cast<int32_t>(lanes.length),
-                              &firstStep);
-    } else {
-        // The running kernel would round the seeded sum to float32; this keeps it binary64.
-        for (int64_t j = 0; j < lanes.count; ++j) {
-            unwrapCarried<T>(in + j * lanes.length, out + j * lanes.length, lanes.length,
-                             previous[j], sum[j], cut);
-        }
+    for (int64_t j = 0; j < lanes.count; ++j) {
+        unwrapCarriedAt<T>(level, in + j * lanes.length, out + j * lanes.length, lanes.length,
+                           previous[j], sum[j], cut);
     }
     return result;
 }
