@@ -98,8 +98,9 @@ def unwrap(x, cutoff=math.pi, axis=-1):
     gives it (integers and booleans become float64). Its bits equal those of
     kqphasefix2.unwrap(x.compute(), cutoff, axis) for any chunking. The errors of
     kqphasefix2.unwrap about the dtype, the axis and the cutoff are raised here, when the graph is
-    built, as is a ValueError for unknown chunk sizes along the axis; a chunk that fails when computed raises UnwrapChunkError naming the chunk's block
-    index, with the original error as its cause.
+    built, as is a ValueError for unknown chunk sizes along the axis; a chunk that fails when
+    computed raises UnwrapChunkError naming the chunk's block index, with the original error as
+    its cause.
     """
     if not isinstance(x, da.Array):
         x = da.asarray(x)
