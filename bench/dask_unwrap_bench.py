@@ -56,7 +56,6 @@ def best_time(run, reps):
 
 def time_on_cluster(workers, make_input, reps):
     """Best wall time of unwrap(x).persist() on a cluster of `workers` one-thread processes."""
-    import dask.array  # noqa: F401
     import distributed
 
     import kqphasefix2.dask as kqdask
