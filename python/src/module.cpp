@@ -1,11 +1,13 @@
 // The kqphasefix2 Python module: the block's unwrap kernels over numpy arrays.
 #include <pybind11/pybind11.h>
 
+#include "chunk_functions.h"
 #include "kernel_calls.h"
 #include "unwrap_function.h"
 #include "unwrapper_class.h"
 
-PYBIND11_MODULE(kqphasefix2, module) {
+// The extension is kqphasefix2._core; the package kqphasefix2 re-exports it.
+PYBIND11_MODULE(_core, module) {
     module.doc() =
         "Phase unwrapping with the bits of the kqphasefix2 block.\n\n"
         "unwrap(x, cutoff, axis, out) unwraps every lane of an array on its own; Unwrapper "
@@ -16,5 +18,6 @@ PYBIND11_MODULE(kqphasefix2, module) {
     options.disable_function_signatures();
     kqpy::defineUnwrap(module);
     kqpy::defineUnwrapper(module);
+    kqpy::defineChunkFunctions(module);
     module.attr("vector_level") = kqpy::chosenVectorLevelName();
 }

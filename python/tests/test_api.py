@@ -178,3 +178,32 @@ def test_threads_share_nothing():
 
 def test_vector_level_is_named():
     assert kqphasefix2.vector_level in ("scalar", "avx2", "avx512", "neon")
+
+
+# Imports run in a fresh interpreter where dask and xarray cannot be imported.
+_WITHOUT = """
+import sys
+class Absent:
+    def find_spec(self, name, path=None, target=None):
+        if name.split(".")[0] in ("dask", "distributed", "xarray"):
+            raise ImportError("No module named " + repr(name))
+sys.meta_path.insert(0, Absent())
+import kqphasefix2
+print(kqphasefix2.unwrap([0.0, 4.0]).tolist())
+try:
+    import kqphasefix2.%s
+except ImportError as error:
+    print(error)
+"""
+
+
+@pytest.mark.parametrize("submodule, package", [("dask", "python3-dask"),
+                                                ("xarray", "python3-xarray")])
+def test_package_imports_without_dask_and_xarray(submodule, package):
+    import subprocess
+    import sys
+    ran = subprocess.run([sys.executable, "-c", _WITHOUT % submodule], capture_output=True,
+                         text=True, check=True)
+    lines = ran.stdout.splitlines()
+    assert lines[0] == str(kqphasefix2.unwrap([0.0, 4.0]).tolist())
+    assert len(lines) == 2 and package in lines[1] and "kqphasefix2." + submodule in lines[1]

@@ -1,0 +1,14 @@
+// The private functions under kqphasefix2.dask: the three passes of an unwrap cut into chunks
+// along its axis (kernels/chunk_carry.h), over a block of lanes in one call.
+#ifndef KQ_PYTHON_CHUNK_FUNCTIONS_H
+#define KQ_PYTHON_CHUNK_FUNCTIONS_H
+
+#include <pybind11/pybind11.h>
+
+namespace kqpy {
+
+void defineChunkFunctions(pybind11::module_& module);
+
+}  // namespace kqpy
+
+#endif

@@ -1,0 +1,67 @@
+"""Signals and chunkings that hurt a chunked unwrap, shared by the dask tests: chunk edges next
+to wraps and to special values, chunks of one and two samples, uneven and empty chunks."""
+import math
+
+import numpy as np
+
+from signals import hard_phase
+
+# A lane of 40 samples with a wrap at sample WRAP (the step from WRAP - 1 to WRAP takes a turn).
+LENGTH = 40
+WRAP = 20
+
+# name -> chunks along a lane of LENGTH samples.
+LANE_CHUNKS = {
+    "one chunk": (LENGTH,),
+    "chunks of 1": (1,) * LENGTH,
+    "chunks of 2": (2,) * (LENGTH // 2),
+    "uneven": (3, 7, 1, 13, 16),
+    "edge before the wrap": (WRAP - 1, LENGTH - WRAP + 1),
+    "edge at the wrap": (WRAP, LENGTH - WRAP),
+    "edge after the wrap": (WRAP + 1, LENGTH - WRAP - 1),
+    "empty chunks": (0, 5, 0, 0, 15, 0, 20, 0),
+}
+
+
+def _lane(special):
+    """One lane: wrapped phase, a wrap at WRAP, and a special value next to chunk edges."""
+    x = np.angle(np.exp(1j * np.linspace(0.0, 9.0, LENGTH)))
+    x[WRAP - 1], x[WRAP] = 3.0, -3.0
+    if special == "nan":
+        x[[5, 13, 19, 21]] = np.nan
+    elif special == "nan at sample 0":
+        x[0] = np.frombuffer(np.array([0x7FF800000000BEEF], np.uint64).tobytes(), np.float64)[0]
+    elif special == "-0 at sample 0":
+        x[0] = -0.0
+    elif special == "infinity":
+        x[[4, 20]] = [np.inf, -np.inf]
+    elif special == "huge jump":
+        x[WRAP - 1], x[WRAP] = 0.0, 1e11
+    elif special == "hard values":
+        x = hard_phase((LENGTH,), np.float64, seed=11, hard_fraction=0.3)
+    return x
+
+
+SPECIALS = ["plain", "nan", "nan at sample 0", "-0 at sample 0", "infinity", "huge jump",
+            "hard values"]
+CUTOFFS = [math.pi, 0.0, 7.0]
+
+
+def lanes(count, special, dtype):
+    """count lanes, each the special lane with its samples rolled by the lane's index % 3, so that
+    the special values meet the chunk edges at other places in other lanes."""
+    base = _lane(special)
+    rows = [np.roll(base, r % 3) if special != "nan at sample 0" else base for r in range(count)]
+    with np.errstate(over="ignore"):
+        return np.array(rows).astype(dtype)
+
+
+def assert_identical(actual, expected):
+    """Same dtype, shape and every bit, NaN payloads and zero signs included."""
+    actual, expected = np.asarray(actual), np.asarray(expected)
+    assert actual.dtype == expected.dtype and actual.shape == expected.shape
+    ints = {8: np.uint64, 4: np.uint32}[actual.dtype.itemsize]
+    differ = np.flatnonzero(np.ascontiguousarray(actual).view(ints) !=
+                            np.ascontiguousarray(expected).view(ints))
+    assert differ.size == 0, "%d values differ, first at flat index %d: %r != %r" % (
+        differ.size, differ[0], actual.flat[differ[0]], expected.flat[differ[0]])

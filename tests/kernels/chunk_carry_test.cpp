@@ -1,0 +1,133 @@
+// The chunk passes of kernels/chunk_carry.h: at every vector level the bits of the scalar forms,
+// and chunk by chunk the bits of the stateless kernel over the whole channel.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "kernel_test_support.h"
+#include "kernels/chunk_carry.h"
+#include "kernels/unwrap_kernels.h"
+
+namespace {
+
+using kqtest::HardSignalSource;
+using kqtest::sameBits;
+
+// Around the vector widths, the 32-block chunks of the one-channel walk, and past them.
+constexpr int64_t kChunkLengths[] = {0, 1, 2, 3, 4, 5, 8, 9, 16, 17, 33, 129, 257, 1025, 4099};
+
+class ChunkCarryLevels : public ::testing::TestWithParam<VectorLevel> {
+  protected:
+    void SetUp() override {
+        if (!vectorLevelAvailable(GetParam())) {
+            GTEST_SKIP() << "this processor lacks " << vectorLevelName(GetParam());
+        }
+    }
+};
+
+template <typename T>
+void checkLevelAgainstScalar(VectorLevel level, uint64_t seed) {
+    HardSignalSource<T> source(seed);
+    for (int64_t n : kChunkLengths) {
+        for (int trial = 0; trial < 12; ++trial) {
+            SCOPED_TRACE(::testing::Message()
+                         << "seed " << seed << ", n " << n << ", trial " << trial);
+            const std::vector<T> in = source.signal(static_cast<size_t>(n));
+            const T prev = source.signal(1)[0];
+            const T cutoff = source.cutoff();
+            std::vector<double> takenScalar(static_cast<size_t>(n) + 1);
+            std::vector<double> takenLevel(static_cast<size_t>(n) + 1);
+            const int64_t count =
+                takenCorrections<T>(in.data(), n, prev, cutoff, takenScalar.data());
+            ASSERT_EQ(takenCorrectionsAt<T>(level, in.data(), n, prev, cutoff, takenLevel.data()),
+                      count);
+            takenScalar.resize(static_cast<size_t>(count));
+            takenLevel.resize(static_cast<size_t>(count));
+            EXPECT_TRUE(sameBits(takenLevel, takenScalar));
+
+            const double sum = trial % 3 == 0 ? 0.0 : source.uniform(-1e6, 1e6);
+            std::vector<T> outScalar(in.size());
+            std::vector<T> outLevel(in.size());
+            T prevScalar = prev;
+            T prevLevel = prev;
+            double sumScalar = sum;
+            double sumLevel = sum;
+            unwrapCarried<T>(in.data(), outScalar.data(), n, prevScalar, sumScalar, cutoff);
+            unwrapCarriedAt<T>(level, in.data(), outLevel.data(), n, prevLevel, sumLevel, cutoff);
+            EXPECT_TRUE(sameBits(outLevel, outScalar));
+            EXPECT_TRUE(sameBits(prevLevel, prevScalar));
+            EXPECT_TRUE(sameBits(sumLevel, sumScalar));
+            // In place.
+            std::vector<T> buffer = in;
+            prevLevel = prev;
+            sumLevel = sum;
+            unwrapCarriedAt<T>(level, buffer.data(), buffer.data(), n, prevLevel, sumLevel, cutoff);
+            EXPECT_TRUE(sameBits(buffer, outScalar));
+            EXPECT_TRUE(sameBits(prevLevel, prevScalar));
+        }
+    }
+}
+
+TEST_P(ChunkCarryLevels, DoublePassesMatchTheScalarForms) {
+    checkLevelAgainstScalar<double>(GetParam(), 0xc4a2'0000'0001ull);
+}
+
+TEST_P(ChunkCarryLevels, SinglePassesMatchTheScalarForms) {
+    checkLevelAgainstScalar<float>(GetParam(), 0xc4a2'0000'0002ull);
+}
+
+INSTANTIATE_TEST_SUITE_P(VectorLevels, ChunkCarryLevels,
+                         ::testing::Values(VectorLevel::Avx2, VectorLevel::Avx512,
+                                           VectorLevel::Neon),
+                         [](const auto& testCase) {
+                             return std::string(vectorLevelName(testCase.param));
+                         });
+
+void stateless(const double* in, double* out, double cutoff, int32_t n) {
+    unwrapStatelessCopyDbl(in, out, cutoff, 1, n);
+}
+void stateless(const float* in, float* out, float cutoff, int32_t n) {
+    unwrapStatelessCopySgl(in, out, cutoff, 1, n);
+}
+
+// The first chunk is the stateless kernel; every later one is carried on from the corrections
+// the chunks before it took, added in order.
+template <typename T>
+void checkChunksGiveOneCall(uint64_t seed) {
+    HardSignalSource<T> source(seed);
+    for (int trial = 0; trial < 40; ++trial) {
+        const int32_t n = source.intIn(1, 3000);
+        const std::vector<T> in = source.signal(static_cast<size_t>(n));
+        const T cutoff = source.cutoff();
+        std::vector<T> whole(in.size());
+        stateless(in.data(), whole.data(), cutoff, n);
+
+        std::vector<T> chunked(in.size());
+        int64_t start = source.intIn(1, n);
+        stateless(in.data(), chunked.data(), cutoff, static_cast<int32_t>(start));
+        std::vector<double> taken(static_cast<size_t>(n));
+        double sum =
+            addTaken(0.0, taken.data(),
+                     takenCorrections<T>(in.data() + 1, start - 1, in[0], cutoff, taken.data()));
+        T prev = in[static_cast<size_t>(start - 1)];
+        while (start < n) {
+            const int64_t length = std::min<int64_t>(source.intIn(1, 300), n - start);
+            unwrapCarried<T>(in.data() + start, chunked.data() + start, length, prev, sum, cutoff);
+            start += length;
+        }
+        EXPECT_TRUE(sameBits(chunked, whole)) << "seed " << seed << ", trial " << trial;
+    }
+}
+
+TEST(ChunkCarry, DoubleChunksGiveTheBitsOfOneCall) {
+    checkChunksGiveOneCall<double>(0xc4a2'0000'0003ull);
+}
+
+TEST(ChunkCarry, SingleChunksGiveTheBitsOfOneCall) {
+    checkChunksGiveOneCall<float>(0xc4a2'0000'0004ull);
+}
+
+}  // namespace
