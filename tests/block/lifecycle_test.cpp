@@ -215,8 +215,9 @@ TEST(Lifecycle, WorkWidthsBeforeTheDataTypeAreRefused) {
 
 namespace {
 
-// State vectors declared wider than the settled input needs: start accepts them and the block
-// runs exactly as with vectors that fit, call after call.
+// State vectors declared before the input settled, wider than it then needs (or narrower for an
+// input without rows, which needs none): start accepts them and the block runs exactly as with
+// vectors that fit, call after call.
 struct WiderStateCase {
     std::string name;
     std::vector<int32_t> dimsAtWorkWidths;  // the input when the widths are set
@@ -296,6 +297,17 @@ INSTANTIATE_TEST_SUITE_P(SettledAfterTheWidths, WiderStateVectors,
                                             kFrameModeFrame,
                                             1.0,
                                             12,
+                                            3},
+                             // A frame of 0 rows needs no state: vectors of width C x 0 = 0
+                             // declared while the mode was inherited start, and the output
+                             // call runs the empty call.
+                             WiderStateCase{"InheritedThenFrameOfZeroRowsRunning",
+                                            {0, 3},
+                                            kFrameModeInherited,
+                                            {0, 3},
+                                            kFrameModeFrame,
+                                            0.0,
+                                            0,
                                             3},
                              WiderStateCase{"TwoRowsThenOneRowRunning",
                                             {2, 3},
