@@ -6,7 +6,7 @@
 #include <type_traits>
 
 #include "block/block_hooks.h"
-#include "entry/error_stubs.h"
+#include "block/unsupported_hooks.h"
 #include "host/kvx_function.h"
 
 namespace {

@@ -23,8 +23,8 @@
 #include <vector>
 
 #include "block/block_hooks.h"
+#include "block/unsupported_hooks.h"
 #include "entry/block_identity.h"
-#include "entry/error_stubs.h"
 #include "fuzz/byte_reader.h"
 #include "fuzz/fuzz_arrays.h"
 #include "fuzz/fuzz_check.h"
@@ -333,9 +333,9 @@ void checkRegisteredSlots(const BlockInstance* b) {
     check(s.hookStart == hookStart, "slot hookStart");
     check(s.hookCheckParameters == hookCheckParameters, "slot hookCheckParameters");
     check(s.hookProcessParameters == hookProcessParameters, "slot hookProcessParameters");
-    check(s.hookGetTimeOfNextVarHit == nextVarHitStub, "slot hookGetTimeOfNextVarHit");
+    check(s.hookGetTimeOfNextVarHit == unsupportedNextVarHitHook, "slot hookGetTimeOfNextVarHit");
     check(s.hookOutputs == hookOutputs, "slot hookOutputs");
-    check(s.hookZeroCrossings == zeroCrossingsStub, "slot hookZeroCrossings");
+    check(s.hookZeroCrossings == unsupportedZeroCrossingsHook, "slot hookZeroCrossings");
     check(s.hookTerminate == hookTerminate, "slot hookTerminate");
 }
 

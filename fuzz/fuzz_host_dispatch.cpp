@@ -43,7 +43,7 @@
 #include <string>
 #include <vector>
 
-#include "entry/error_stubs.h"
+#include "block/unsupported_hooks.h"
 #include "fuzz/byte_reader.h"
 #include "fuzz/fuzz_arrays.h"
 #include "fuzz/fuzz_check.h"

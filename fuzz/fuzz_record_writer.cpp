@@ -28,7 +28,7 @@
 #include <string>
 #include <vector>
 
-#include "entry/gxw_record_writer.h"
+#include "block/gxw_record_writer.h"
 #include "fuzz/byte_reader.h"
 #include "fuzz/fuzz_check.h"
 #include "host/data_types.h"

@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "block/block_hooks.h"
+#include "block/unsupported_hooks.h"
 #include "block_test_support.h"
-#include "entry/error_stubs.h"
 #include "entry/host_call_dispatcher.h"
 #include "host/data_types.h"
 
@@ -216,8 +216,8 @@ TEST(HostCallDispatch, RegisteredInstanceRunsTheBlocksHooksAndRefusesTheRest) {
     const BlockInstance* b = host.block();
     EXPECT_EQ(b->hookSlots.hookSetInputPortDataType, &hookSetPortDataType);
     EXPECT_EQ(b->hookSlots.hookSetOutputPortDataType, &hookSetPortDataType);
-    EXPECT_EQ(b->hookSlots.hookGetTimeOfNextVarHit, &nextVarHitStub);
-    EXPECT_EQ(b->hookSlots.hookZeroCrossings, &zeroCrossingsStub);
+    EXPECT_EQ(b->hookSlots.hookGetTimeOfNextVarHit, &unsupportedNextVarHitHook);
+    EXPECT_EQ(b->hookSlots.hookZeroCrossings, &unsupportedZeroCrossingsHook);
     EXPECT_EQ(b->hookSlots.inputPortSizing, nullptr);
     // A data type offered on the output port is spread to every port, as on the input port.
     host.hostInfo().portValue = kTypeIdSingle;
