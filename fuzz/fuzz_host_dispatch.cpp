@@ -53,9 +53,6 @@
 #include "sim/libkvx/host_error.h"
 #include "sim/libvz/vz_host.h"
 
-extern "C" void kvxFunction(int32_t numLeft, vzArray* leftArgs[], int32_t numRight,
-                            const vzArray* rightArgs[]);
-
 const char* const kqfuzz::kTargetName = "fuzz_host_dispatch";
 
 namespace {

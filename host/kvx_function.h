@@ -25,6 +25,23 @@ extern "C" {
 typedef void (*KvxFunctionFn)(int32_t numLeft, vzArray* leftArgs[], int32_t numRight,
                               const vzArray* rightArgs[]);
 
+/* How a block library marks kvxFunction as its export. A shared object built with every other
+ * symbol hidden gives it the default visibility; a Windows DLL names it in its export list (a .def
+ * file), and a host finds it by name at run time, so nothing is imported and the declaration needs
+ * no dllimport. */
+#if defined(_WIN32)
+#define KQ_BLOCK_EXPORT
+#elif defined(__GNUC__)
+#define KQ_BLOCK_EXPORT __attribute__((visibility("default")))
+#else
+#define KQ_BLOCK_EXPORT
+#endif
+
+/* The entry point a block library defines, of type KvxFunctionFn. A host that links a block in
+ * calls it directly; one that loads a block looks it up by this name. */
+KQ_BLOCK_EXPORT void kvxFunction(int32_t numLeft, vzArray* leftArgs[], int32_t numRight,
+                                 const vzArray* rightArgs[]);
+
 /* Load-time marker in rightArgs[1]: a 2 x N double array whose element 0 is the address of the
  * host's BlockInstance as a double (truncated back to the address) and whose element 1 is exactly
  * kvxLevel2Stamp (5200229.0). The number of columns plays no part. */
