@@ -44,6 +44,7 @@
 #include <vector>
 
 #include "block/unsupported_hooks.h"
+#include "entry/block_identity.h"
 #include "fuzz/byte_reader.h"
 #include "fuzz/fuzz_arrays.h"
 #include "fuzz/fuzz_check.h"
@@ -206,6 +207,7 @@ class HostModel {
         options.offerTypeSizeService = (services & 4u) == 0;
         options.dimensionInfoSizing = (services & 8u) != 0;
         options.withExtHookSlots = (services & 16u) == 0;
+        options.blockName = kBlockName;
         if (in_.range(0, 15) == 0) {
             options.blockName = in_.range(0, 1) == 0 ? "kqphasefix" : in_.text(16);
         }

@@ -9,7 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "entry/block_identity.h"
 #include "host/block_instance.h"
 #include "sim/engine/record_text_writer.h"
 
@@ -17,7 +16,7 @@ namespace kq::sim {
 
 struct HostInstanceOptions {
     int32_t simMode = 0;                 // kSimMode*, or 0 for an ordinary simulation
-    std::string blockName = kBlockName;  // compared by the block at load
+    std::string blockName = {};          // the host's name for the block, which it may check
     bool offerPortDimsServices = true;   // setInputPortDims / setOutputPortDims
     bool offerWorkVectorService = true;  // setNumWorkVectors
     bool offerTypeSizeService = true;    // getDataTypeSize

@@ -86,7 +86,7 @@ namespace {
 class OutputAllocation : public ::testing::TestWithParam<kqtest::InstanceShape> {};
 
 TEST_P(OutputAllocation, OutputStepsAllocateNothingAfterStart) {
-    kq::sim::HostInstance host;
+    kqtest::BlockHost host;
     kqtest::TerminateAtEnd terminate(host);
     tAllocations = 0;
     tCounting = true;

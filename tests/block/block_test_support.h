@@ -3,14 +3,32 @@
 #define KQ_TESTS_BLOCK_BLOCK_TEST_SUPPORT_H
 
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "entry/block_identity.h"
 #include "host/kvx_function.h"
 #include "sim/engine/host_instance.h"
 #include "sim/libkvx/host_error.h"
 #include "sim/libvz/vz_host.h"
 
 namespace kqtest {
+
+// The stand-in host's instance for this block: under the block's own name unless the options give
+// another (the engine takes the name as data, as it would for any block).
+class BlockHost : public kq::sim::HostInstance {
+  public:
+    explicit BlockHost(kq::sim::HostInstanceOptions options = {})
+        : HostInstance(withBlockName(std::move(options))) {}
+
+  private:
+    static kq::sim::HostInstanceOptions withBlockName(kq::sim::HostInstanceOptions options) {
+        if (options.blockName.empty()) {
+            options.blockName = kBlockName;
+        }
+        return options;
+    }
+};
 
 // Owns arrays made for one test.
 class Arrays {

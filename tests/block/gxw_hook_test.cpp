@@ -9,7 +9,7 @@
 
 namespace {
 
-using kq::sim::HostInstance;
+using HostInstance = kqtest::BlockHost;
 
 TEST(GxwHook, DoubleCutoffAndRunningSwitch) {
     HostInstance host;

@@ -13,7 +13,7 @@
 
 namespace {
 
-using kq::sim::HostInstance;
+using HostInstance = kqtest::BlockHost;
 using kq::sim::HostInstanceOptions;
 
 void giveParams(HostInstance& host, double running) {

@@ -25,7 +25,7 @@
 
 namespace {
 
-using kq::sim::HostInstance;
+using HostInstance = kqtest::BlockHost;
 
 // Where an entry finds its data: a copying entry reads `in` and writes `out`; an in-place entry
 // reads and overwrites the one buffer of the record's `in` or of its `out`.

@@ -18,7 +18,7 @@
 
 namespace {
 
-using kq::sim::HostInstance;
+using HostInstance = kqtest::BlockHost;
 using kq::sim::HostInstanceOptions;
 
 double* inputOf(HostInstance& host) {
@@ -152,7 +152,7 @@ namespace {
 // A host that calls hooks out of order, after a size hook that failed on the parameter count:
 // the block has no ports, and every hook leaves the instance alone instead of crashing.
 TEST(Lifecycle, HooksOutOfOrderWithoutPortsDoNothing) {
-    kq::sim::HostInstance host;
+    kqtest::BlockHost host;
     host.setDialogParams({vzCreateDoubleScalar(1.0)});  // one parameter: registration fails
     EXPECT_EQ(kqtest::loadBlock(host), "Block expects 2 dialog parameters");
     for (int32_t code : {kFlagSetWorkWidths, kFlagInitializeConditions, kFlagProcessParameters,
@@ -173,7 +173,7 @@ namespace {
 // and nothing reads or writes them in the wrong size.
 TEST(Lifecycle, InputChangedAfterTheWorkWidthsIsRefusedAtStart) {
     for (int change = 0; change < 2; ++change) {
-        kq::sim::HostInstance host;
+        kqtest::BlockHost host;
         kqtest::TerminateAtEnd terminate(host);
         ASSERT_EQ(kqtest::prepareInstance(host, {.dims = {1, 2}, .typeId = kTypeIdSingle}), "");
         if (change == 0) {
@@ -189,7 +189,7 @@ TEST(Lifecycle, InputChangedAfterTheWorkWidthsIsRefusedAtStart) {
 }
 
 TEST(Lifecycle, CutoffIsOnlyWrittenAndExportedInItsDeclaredType) {
-    kq::sim::HostInstance host;
+    kqtest::BlockHost host;
     ASSERT_EQ(kqtest::prepareInstance(host, {.dims = {1, 1}, .typeId = kTypeIdSingle}), "");
     host.hostInfo().portValue = kTypeIdDouble;
     ASSERT_EQ(kqtest::hostCall(host, kFlagSetInputPortDataType), "");
@@ -202,7 +202,7 @@ TEST(Lifecycle, CutoffIsOnlyWrittenAndExportedInItsDeclaredType) {
 }
 
 TEST(Lifecycle, WorkWidthsBeforeTheDataTypeAreRefused) {
-    kq::sim::HostInstance host;
+    kqtest::BlockHost host;
     host.setDialogParams({vzCreateDoubleScalar(1.0), vzCreateDoubleScalar(0.0)});
     ASSERT_EQ(kqtest::loadBlock(host), "");
     host.propagateInputShape({1, 2}, 0);

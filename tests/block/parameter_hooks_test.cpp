@@ -9,7 +9,7 @@
 
 namespace {
 
-using kq::sim::HostInstance;
+using HostInstance = kqtest::BlockHost;
 using kq::sim::HostInstanceOptions;
 
 constexpr const char* kNotRealScalar = "Tolerance must be a real scalar.";

@@ -12,7 +12,7 @@
 
 namespace {
 
-using kq::sim::HostInstance;
+using HostInstance = kqtest::BlockHost;
 using kqtest::Arrays;
 using kqtest::commandLine;
 

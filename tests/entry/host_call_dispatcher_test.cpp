@@ -13,7 +13,7 @@
 
 namespace {
 
-using kq::sim::HostInstance;
+using HostInstance = kqtest::BlockHost;
 
 // What the spy hooks saw, in call order.
 std::vector<std::string> gCalls;

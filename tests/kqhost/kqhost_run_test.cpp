@@ -12,8 +12,10 @@
 #include <string>
 #include <vector>
 
+#include "entry/block_identity.h"
 #include "kernels/reference/unwrap_reference.h"
 #include "process_runner.h"
+#include "sim/kqhost/cli/kqhost_defaults.h"
 #include "sim/kqhost/io/signal_reader.h"
 #include "sim/kqhost/io/signal_writer.h"
 
@@ -23,6 +25,15 @@ using kqhost::Precision;
 using kqhost::SignalFormat;
 using kqtest::runProgram;
 using kqtest::ScratchDir;
+
+// kqhost keeps its own defaults (the engine knows no block): they name this block and start its
+// dialog where the block's own does.
+TEST(KqhostDefaults, AreTheBlocksOwn) {
+    EXPECT_STREQ(kqhost::kDefaultBlockName, kBlockName);
+    EXPECT_EQ(std::bit_cast<uint64_t>(kqhost::kDefaultTolerance),
+              std::bit_cast<uint64_t>(kDefaultTolerance));
+    EXPECT_STREQ(KQHOST_DEFAULT_TOLERANCE_TEXT, KQ_DEFAULT_TOLERANCE_TEXT);
+}
 
 enum class Layout { Row, Column, Vector, Frame };
 

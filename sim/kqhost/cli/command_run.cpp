@@ -10,11 +10,11 @@
 #include <string>
 #include <vector>
 
-#include "entry/block_identity.h"
 #include "sim/engine/block_library.h"
 #include "sim/engine/host_caller.h"
 #include "sim/engine/simulation.h"
 #include "sim/kqhost/cli/commands.h"
+#include "sim/kqhost/cli/kqhost_defaults.h"
 #include "sim/kqhost/cli/progress_meter.h"
 #include "sim/kqhost/cli/setup_options.h"
 #include "sim/kqhost/io/kqhost_error.h"
@@ -253,7 +253,8 @@ int runRunCommand(const std::vector<std::string>& args) {
 
     checkEventsWithinRun(options->events, stepsRun);
     if (plot) {
-        plot->writeSvg(*options->plotPath, std::string(kBlockName) + ": " + options->inputPath);
+        plot->writeSvg(*options->plotPath,
+                       std::string(kDefaultBlockName) + ": " + options->inputPath);
     }
     writer->commit();
     return 0;

@@ -2,11 +2,11 @@
 #include <cstdint>
 #include <iostream>
 
-#include "entry/block_identity.h"
 #include "host/kvx_function.h"
 #include "sim/engine/block_library.h"
 #include "sim/engine/host_caller.h"
 #include "sim/kqhost/cli/commands.h"
+#include "sim/kqhost/cli/kqhost_defaults.h"
 #include "sim/kqhost/cli/option_parsing.h"
 #include "sim/kqhost/cli/setup_options.h"
 #include "sim/kqhost/io/kqhost_error.h"
@@ -23,11 +23,11 @@ Makes a command-line call of the block, as a host does to ask for its sizes: fou
 entries of the returned sizes vector as integers on one line.
 
 Options:
-  --tolerance X        the Tolerance dialog parameter (default )" KQ_DEFAULT_TOLERANCE_TEXT R"()
+  --tolerance X        the Tolerance dialog parameter (default )" KQHOST_DEFAULT_TOLERANCE_TEXT R"()
   --mode M             running (second parameter 0, default) or stateless (1)
   --flag V             the FLAG argument (default 0; any number, nan and inf included)
   --no-params          pass no dialog parameters
-  --block PATH         block library (default: )" KQ_BLOCK_NAME R"(.so beside kqhost)
+  --block PATH         block library (default: )" KQHOST_DEFAULT_BLOCK_NAME R"(.so beside kqhost)
   --help               this text
 
 An error raised by the block is printed as 'kqhost: MESSAGE' and exits with status 1.

@@ -2,8 +2,8 @@
 #include <string>
 #include <system_error>
 
-#include "entry/block_identity.h"
 #include "sim/kqhost/cli/commands.h"
+#include "sim/kqhost/cli/kqhost_defaults.h"
 #include "sim/platform/dynamic_library.h"
 #include "sim/platform/executable_path.h"
 
@@ -13,7 +13,7 @@ namespace kqhost {
 // in an installed tree kqhost is in bin/ and the library in lib/. The first that exists, else
 // the one beside kqhost, so that the error names a path in kqhost's own folder.
 std::string defaultBlockPath() {
-    const std::string name = std::string(kBlockName) + kq::platform::libraryFileSuffix();
+    const std::string name = std::string(kDefaultBlockName) + kq::platform::libraryFileSuffix();
     const std::filesystem::path self = kq::platform::executablePath();
     if (self.empty()) {
         return name;

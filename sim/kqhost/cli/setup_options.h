@@ -6,8 +6,8 @@
 #include <string>
 #include <string_view>
 
-#include "entry/block_identity.h"
 #include "sim/engine/simulation.h"
+#include "sim/kqhost/cli/kqhost_defaults.h"
 #include "sim/kqhost/cli/option_parsing.h"
 #include "sim/kqhost/io/signal_format.h"
 
