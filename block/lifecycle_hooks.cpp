@@ -64,20 +64,6 @@ bool stateVectorsPresent(const BlockInstance* instance) {
                                                 workVectorData(instance, kWorkCumsum) != nullptr));
 }
 
-// Element size of a work vector's own type, for a host without a type-size service.
-size_t ownElementSize(int32_t typeId) {
-    switch (typeId) {
-        case kTypeIdDouble:
-            return sizeof(double);
-        case kTypeIdSingle:
-            return sizeof(float);
-        case kTypeIdBoolean:
-            return 1;
-        default:
-            return 0;
-    }
-}
-
 }  // namespace
 
 void hookStart(BlockInstance* instance) {
@@ -149,7 +135,7 @@ void hookInitializeConditions(BlockInstance* instance) {
         const WorkVectorRecord& cumsum = instance->workVectors[kWorkCumsum];
         // The host's type size when it offers one; otherwise the vector's own element size, so
         // that exactly its width is cleared and never more.
-        size_t elementSize = ownElementSize(cumsum.typeId);
+        size_t elementSize = static_cast<size_t>(typeIdElementSize(cumsum.typeId));
         if (instance->getDataTypeSize != nullptr) {
             const int32_t hostSize =
                 instance->getDataTypeSize(instance->typeSizeContext, cumsum.typeId);

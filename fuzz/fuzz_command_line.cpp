@@ -468,10 +468,7 @@ void runCall(ByteReader& in, ArrayPool& pool, kq::sim::HostInstance& host) {
     // What the block took with vzCalloc during the call is the host's to release now.
     vzReleaseCallAllocations();
     vzArray* result = left[0];
-    struct Releaser {
-        vzArray* array;
-        ~Releaser() { vzDestroyArray(array); }
-    } releaser{result};
+    const kq::sim::VzArrayPtr releaser(result);
     host.takeErrorStatus();
 
     if (numLeft < 0) {

@@ -191,17 +191,9 @@ class Storage {
     std::vector<std::unique_ptr<SplitValue>> splits_;
 };
 
+// 0 for an unknown type, which the text writer refuses without reading.
 size_t elementSize(int32_t typeWord) {
-    switch (typeWord & ~kTypeWordComplexBit) {
-        case kTypeIdDouble:
-            return sizeof(double);
-        case kTypeIdSingle:
-            return sizeof(float);
-        case kTypeIdBoolean:
-            return 1;
-        default:
-            return 0;  // the text writer refuses an unknown type without reading
-    }
+    return static_cast<size_t>(typeIdElementSize(typeWord & ~kTypeWordComplexBit));
 }
 
 // Number of elements the text writer reads for a kind and its dimensions.

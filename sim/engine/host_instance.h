@@ -60,9 +60,6 @@ class HostInstance {
     // Number of work vectors the block declared (-1 while undecided).
     int32_t numWorkVectors() const { return block_.sizes[kSizesNumWorkVectors]; }
 
-    // Element size of a typeId, 0 when unknown.
-    static int32_t elementSize(int32_t typeId);
-
   private:
     static int32_t setNumInputPorts(void* context, int32_t count);
     static int32_t setNumOutputPorts(void* context, int32_t count);

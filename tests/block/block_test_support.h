@@ -10,6 +10,7 @@
 #include "host/kvx_function.h"
 #include "sim/engine/host_instance.h"
 #include "sim/libkvx/host_error.h"
+#include "sim/libvz/vz_array_owner.h"
 #include "sim/libvz/vz_host.h"
 
 namespace kqtest {
@@ -31,20 +32,8 @@ class BlockHost : public kq::sim::HostInstance {
 };
 
 // Owns arrays made for one test.
-class Arrays {
+class Arrays : public kq::sim::VzArrayList {
   public:
-    Arrays() = default;
-    Arrays(const Arrays&) = delete;
-    Arrays& operator=(const Arrays&) = delete;
-    ~Arrays() {
-        for (vzArray* a : owned_) {
-            vzDestroyArray(a);
-        }
-    }
-    vzArray* keep(vzArray* a) {
-        owned_.push_back(a);
-        return a;
-    }
     vzArray* scalar(double v) { return keep(vzCreateDoubleScalar(v)); }
     vzArray* matrix(size_t rows, size_t cols, std::vector<double> values = {}) {
         vzArray* a = keep(vzCreateDoubleMatrix(rows, cols, vzREAL));
@@ -54,9 +43,6 @@ class Arrays {
         }
         return a;
     }
-
-  private:
-    std::vector<vzArray*> owned_;
 };
 
 // A host call of `flag` (any double) through kvxFunction; returns the message the block stored

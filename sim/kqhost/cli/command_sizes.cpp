@@ -10,6 +10,7 @@
 #include "sim/kqhost/cli/option_parsing.h"
 #include "sim/kqhost/cli/setup_options.h"
 #include "sim/kqhost/io/kqhost_error.h"
+#include "sim/libvz/vz_array_owner.h"
 #include "sim/libvz/vz_host.h"
 
 namespace kqhost {
@@ -32,20 +33,6 @@ Options:
 
 An error raised by the block is printed as 'kqhost: MESSAGE' and exits with status 1.
 )";
-
-// Owns the argument arrays of one call.
-struct ArrayList {
-    std::vector<vzArray*> arrays;
-    ~ArrayList() {
-        for (vzArray* array : arrays) {
-            vzDestroyArray(array);
-        }
-    }
-    const vzArray* add(vzArray* array) {
-        arrays.push_back(array);
-        return array;
-    }
-};
 
 }  // namespace
 
@@ -78,14 +65,14 @@ int runSizesCommand(const std::vector<std::string>& args) {
 
     kq::sim::BlockLibrary library(blockPath);
     kq::sim::HostCaller caller(library.kvxFunction());
-    ArrayList arrays;
-    std::vector<const vzArray*> rightArgs = {arrays.add(vzCreateDoubleMatrix(0, 0, vzREAL)),
-                                             arrays.add(vzCreateDoubleMatrix(0, 0, vzREAL)),
-                                             arrays.add(vzCreateDoubleMatrix(0, 0, vzREAL)),
-                                             arrays.add(vzCreateDoubleScalar(flag))};
+    kq::sim::VzArrayList arrays;
+    std::vector<const vzArray*> rightArgs = {arrays.keep(vzCreateDoubleMatrix(0, 0, vzREAL)),
+                                             arrays.keep(vzCreateDoubleMatrix(0, 0, vzREAL)),
+                                             arrays.keep(vzCreateDoubleMatrix(0, 0, vzREAL)),
+                                             arrays.keep(vzCreateDoubleScalar(flag))};
     if (withParams) {
-        rightArgs.push_back(arrays.add(vzCreateDoubleScalar(tolerance)));
-        rightArgs.push_back(arrays.add(vzCreateDoubleScalar(mode)));
+        rightArgs.push_back(arrays.keep(vzCreateDoubleScalar(tolerance)));
+        rightArgs.push_back(arrays.keep(vzCreateDoubleScalar(mode)));
     }
     const std::vector<double> sizes = caller.commandLine(1, rightArgs);
     for (size_t i = 0; i < sizes.size(); ++i) {
