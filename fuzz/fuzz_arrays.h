@@ -9,7 +9,7 @@
 #include "sim/libvz/vz_array_owner.h"
 #include "sim/libvz/vz_host.h"
 
-namespace kqfuzz {
+namespace kq::fuzz {
 
 // Owns the arrays made for one input and destroys them with it.
 using ArrayPool = kq::sim::VzArrayList;
@@ -83,6 +83,6 @@ inline vzArray* readDialogParam(ByteReader& in) {
     return readArray(in);
 }
 
-}  // namespace kqfuzz
+}  // namespace kq::fuzz
 
 #endif

@@ -35,13 +35,13 @@
 #include "host/record_pair.h"
 #include "sim/engine/record_text_writer.h"
 
-const char* const kqfuzz::kTargetName = "fuzz_record_writer";
+const char* const kq::fuzz::kTargetName = "fuzz_record_writer";
 
 namespace {
 
-using kqfuzz::ByteReader;
-using kqfuzz::check;
-using kqfuzz::fail;
+using kq::fuzz::ByteReader;
+using kq::fuzz::check;
+using kq::fuzz::fail;
 
 constexpr const char* kPairKindMessage =
     "Invalid BIWRITE_VALUE_type passed to biWriteGXWNameValuePair";
@@ -544,7 +544,7 @@ EntryArgs readEntry(ByteReader& in, Storage& storage, int shape) {
     e.rows = readDimension(in);
     e.columns = readDimension(in);
     e.typeWord = shape >= valueTypedScalar ? readTypeWord(in) : 0;
-    e.scalar = kqfuzz::interestingDouble(in);
+    e.scalar = kq::fuzz::interestingDouble(in);
     const int32_t rows = isVectorKind(shape) ? e.count : isMatrixKind(shape) ? e.rows : 1;
     const int32_t columns = isMatrixKind(shape) ? e.columns : 1;
     const uint8_t presence = in.u8();

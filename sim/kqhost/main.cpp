@@ -35,19 +35,19 @@ Every command takes --block PATH (default: )" KQHOST_DEFAULT_BLOCK_NAME R"(.so b
 
 int dispatch(std::string_view command, const std::vector<std::string>& args) {
     if (command == "run") {
-        return kqhost::runRunCommand(args);
+        return kq::kqhost::runRunCommand(args);
     }
     if (command == "gxw") {
-        return kqhost::runGxwCommand(args);
+        return kq::kqhost::runGxwCommand(args);
     }
     if (command == "sizes") {
-        return kqhost::runSizesCommand(args);
+        return kq::kqhost::runSizesCommand(args);
     }
     if (command == "validate") {
-        return kqhost::runValidateCommand(args);
+        return kq::kqhost::runValidateCommand(args);
     }
-    throw kqhost::KqhostError("unknown command '" + std::string(command) +
-                              "' (try 'kqhost --help')");
+    throw kq::kqhost::KqhostError("unknown command '" + std::string(command) +
+                                  "' (try 'kqhost --help')");
 }
 
 }  // namespace

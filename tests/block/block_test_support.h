@@ -13,7 +13,7 @@
 #include "sim/libvz/vz_array_owner.h"
 #include "sim/libvz/vz_host.h"
 
-namespace kqtest {
+namespace kq::test {
 
 // The stand-in host's instance for this block: under the block's own name unless the options give
 // another (the engine takes the name as data, as it would for any block).
@@ -158,6 +158,6 @@ class TerminateAtEnd {
     kq::sim::HostInstance& host_;
 };
 
-}  // namespace kqtest
+}  // namespace kq::test
 
 #endif

@@ -25,7 +25,7 @@
 
 namespace {
 
-using HostInstance = kqtest::BlockHost;
+using HostInstance = kq::test::BlockHost;
 
 // Where an entry finds its data: a copying entry reads `in` and writes `out`; an in-place entry
 // reads and overwrites the one buffer of the record's `in` or of its `out`.
@@ -55,13 +55,13 @@ struct EntryLayout {
 template <typename T>
 ::testing::AssertionResult sameValues(const char* what, int call, const std::vector<T>& actual,
                                       const std::vector<T>& expected) {
-    const size_t i = kqref::firstBitDifference(actual.data(), expected.data(), actual.size());
+    const size_t i = kq::ref::firstBitDifference(actual.data(), expected.data(), actual.size());
     if (i == actual.size()) {
         return ::testing::AssertionSuccess();
     }
-    return ::testing::AssertionFailure()
-           << "call " << call << ", " << what << "[" << i << "] is "
-           << kqref::describeBits(actual[i]) << ", expected " << kqref::describeBits(expected[i]);
+    return ::testing::AssertionFailure() << "call " << call << ", " << what << "[" << i << "] is "
+                                         << kq::ref::describeBits(actual[i]) << ", expected "
+                                         << kq::ref::describeBits(expected[i]);
 }
 
 // Two calls of `entry` on a record of its own whose `in` and `out` are distinct buffers with
@@ -81,7 +81,7 @@ template <typename T>
     std::vector<T> prev(stateLen, static_cast<T>(0.25));
     std::vector<T> cumsum(stateLen, T{0});
     uint8_t firstStep = 0;
-    kqref::ReferenceState<T> model{prev, cumsum, 0};
+    kq::ref::ReferenceState<T> model{prev, cumsum, 0};
 
     for (int call = 0; call < 2; ++call) {
         std::vector<T> in(values);
@@ -98,16 +98,16 @@ template <typename T>
         std::vector<T> expected = written;
         switch (kind.shape) {
             case KernelShape::Stateless:
-                kqref::referenceStateless(source.data(), expected.data(), cutoff, layout.numChans,
-                                          layout.frameLen);
+                kq::ref::referenceStateless(source.data(), expected.data(), cutoff, layout.numChans,
+                                            layout.frameLen);
                 break;
             case KernelShape::RunningSample:
-                kqref::referenceRunningSample(model, source.data(), expected.data(), cutoff,
-                                              layout.numElems);
+                kq::ref::referenceRunningSample(model, source.data(), expected.data(), cutoff,
+                                                layout.numElems);
                 break;
             case KernelShape::RunningFrame:
-                kqref::referenceRunningFrame(model, source.data(), expected.data(), cutoff,
-                                             layout.numChans, layout.frameLen);
+                kq::ref::referenceRunningFrame(model, source.data(), expected.data(), cutoff,
+                                               layout.numChans, layout.frameLen);
                 break;
         }
 
@@ -147,7 +147,7 @@ template <typename T>
 
 struct SelectionCase {
     std::string name;
-    kqtest::InstanceShape shape;
+    kq::test::InstanceShape shape;
     KernelShape walk;
     int32_t numChans;
     int32_t frameLen;
@@ -164,8 +164,8 @@ constexpr KernelShape kPerChannel = KernelShape::RunningFrame;
 TEST_P(KernelSelection, StartFillsTheRecordAndChoosesTheEntryOfTheLayout) {
     const SelectionCase& c = GetParam();
     HostInstance host;
-    ASSERT_EQ(kqtest::prepareInstance(host, c.shape), "");
-    ASSERT_EQ(kqtest::hostCall(host, kFlagStart), "");
+    ASSERT_EQ(kq::test::prepareInstance(host, c.shape), "");
+    ASSERT_EQ(kq::test::hostCall(host, kFlagStart), "");
     const auto* args = static_cast<const UnwrapArgs*>(host.block()->userData);
     ASSERT_NE(args, nullptr);
     EXPECT_EQ(args->numChans, c.numChans);
@@ -188,7 +188,7 @@ TEST_P(KernelSelection, StartFillsTheRecordAndChoosesTheEntryOfTheLayout) {
         unwrapKernelIndex(c.shape.inPlace, single, c.walk != kStateless, c.walk == kPerChannel);
     EXPECT_TRUE(entryRunsAs(args->kernel, {c.walk, single, kEntryBuffers[index]},
                             {args->numChans, args->frameLen, args->numElems}));
-    EXPECT_EQ(kqtest::hostCall(host, kFlagTerminate), "");
+    EXPECT_EQ(kq::test::hostCall(host, kFlagTerminate), "");
     EXPECT_EQ(host.block()->userData, nullptr);
 }
 
@@ -288,7 +288,7 @@ template <typename T>
     T prev = static_cast<T>(0.75);
     T cumsum = T{0};
     uint8_t firstStep = 1;
-    kqref::ReferenceState<T> model{{prev}, {cumsum}, 1};
+    kq::ref::ReferenceState<T> model{{prev}, {cumsum}, 1};
     T cutoff{};
     UnwrapArgs args{};
     args.prev = &prev;
@@ -325,9 +325,9 @@ template <typename T>
         }
         T expected = sample;
         if (running) {
-            kqref::referenceRunningFrame(model, &sample, &expected, cutoff, 1, 1);
+            kq::ref::referenceRunningFrame(model, &sample, &expected, cutoff, 1, 1);
         } else {
-            kqref::referenceStateless(&sample, &expected, cutoff, 1, 1);
+            kq::ref::referenceStateless(&sample, &expected, cutoff, 1, 1);
         }
         const T actual = inPlace ? in : out;
         for (auto result : {sameValues("output", static_cast<int>(call), std::vector<T>{actual},

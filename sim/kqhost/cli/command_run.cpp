@@ -22,7 +22,7 @@
 #include "sim/kqhost/io/signal_writer.h"
 #include "sim/kqhost/plot/svg_plot.h"
 
-namespace kqhost {
+namespace kq::kqhost {
 
 namespace {
 
@@ -260,4 +260,4 @@ int runRunCommand(const std::vector<std::string>& args) {
     return 0;
 }
 
-}  // namespace kqhost
+}  // namespace kq::kqhost

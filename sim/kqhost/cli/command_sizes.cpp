@@ -13,7 +13,7 @@
 #include "sim/libvz/vz_array_owner.h"
 #include "sim/libvz/vz_host.h"
 
-namespace kqhost {
+namespace kq::kqhost {
 
 namespace {
 
@@ -82,4 +82,4 @@ int runSizesCommand(const std::vector<std::string>& args) {
     return 0;
 }
 
-}  // namespace kqhost
+}  // namespace kq::kqhost

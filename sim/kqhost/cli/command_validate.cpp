@@ -23,7 +23,7 @@
 #include "sim/kqhost/validate/validate_report.h"
 #include "sim/kqhost/validate/validate_simulation.h"
 
-namespace kqhost {
+namespace kq::kqhost {
 
 namespace {
 
@@ -124,4 +124,4 @@ int runValidateCommand(const std::vector<std::string>& args) {
     return report.passed() ? 0 : 1;
 }
 
-}  // namespace kqhost
+}  // namespace kq::kqhost

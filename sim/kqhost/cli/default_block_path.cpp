@@ -7,7 +7,7 @@
 #include "sim/platform/dynamic_library.h"
 #include "sim/platform/executable_path.h"
 
-namespace kqhost {
+namespace kq::kqhost {
 
 // Beside kqhost in the build tree (and on Windows, where a program's libraries sit beside it);
 // in an installed tree kqhost is in bin/ and the library in lib/. The first that exists, else
@@ -27,4 +27,4 @@ std::string defaultBlockPath() {
     return beside.string();
 }
 
-}  // namespace kqhost
+}  // namespace kq::kqhost

@@ -14,11 +14,11 @@
 // "3.141592653589793", for help texts.
 #define KQHOST_DEFAULT_TOLERANCE_TEXT KQHOST_TEXT_OF(KQHOST_DEFAULT_TOLERANCE)
 
-namespace kqhost {
+namespace kq::kqhost {
 
 inline constexpr char kDefaultBlockName[] = KQHOST_DEFAULT_BLOCK_NAME;
 inline constexpr double kDefaultTolerance = KQHOST_DEFAULT_TOLERANCE;
 
-}  // namespace kqhost
+}  // namespace kq::kqhost
 
 #endif

@@ -7,7 +7,7 @@
 #include "host/data_types.h"
 #include "sim/kqhost/io/kqhost_error.h"
 
-namespace kqhost {
+namespace kq::kqhost {
 
 namespace {
 // Larger ports than this would not fit the block's 32-bit sizes.
@@ -114,4 +114,4 @@ kq::sim::HostInstanceOptions hostOptionsFor(const std::string& blockPath) {
     return options;
 }
 
-}  // namespace kqhost
+}  // namespace kq::kqhost

@@ -17,7 +17,7 @@
 #include "sim/libvz/vz_host.h"
 #include "sim/sig_blk_common/sig_blk_host.h"
 
-namespace kqhost {
+namespace kq::kqhost {
 
 namespace {
 
@@ -240,4 +240,4 @@ std::vector<ProtocolCheck> runProtocolChecks(kq::sim::HostCaller& caller,
     return checks;
 }
 
-}  // namespace kqhost
+}  // namespace kq::kqhost
