@@ -35,6 +35,7 @@
 #include <vector>
 
 #include "block/unwrap_args.h"
+#include "entry/block_identity.h"
 #include "host/data_types.h"
 #include "host/kvx_function.h"
 #include "kernels/kernel_call.h"
@@ -289,7 +290,9 @@ constexpr double kAdditionsPerPass = 4096.0;
 class OneElementBlock {
   public:
     explicit OneElementBlock(const std::string& blockPath)
-        : library_(blockPath), caller_(library_.kvxFunction()), simulation_(caller_, setup()) {
+        : library_(blockPath),
+          caller_(library_.kvxFunction()),
+          simulation_(caller_, setup(), {.blockName = kBlockName}) {
         simulation_.initialize();
         block_ = simulation_.host().block();
         flag_ = vzCreateDoubleScalar(kFlagOutputs);
@@ -313,6 +316,7 @@ class OneElementBlock {
     static kq::sim::SimulationSetup setup() {
         kq::sim::SimulationSetup s;
         s.channels = 1;
+        s.tolerance = kDefaultTolerance;
         return s;
     }
 

@@ -3,8 +3,8 @@
 
 #include "block/block_hooks.h"
 #include "block/dialog_params.h"
+#include "block/gxw_record_writer.h"
 #include "block/work_vectors.h"
-#include "entry/gxw_record_writer.h"
 #include "host/data_types.h"
 #include "host/sig_blk_common.h"
 

@@ -1,6 +1,6 @@
 // Load time: the block places its hooks in the host's slots.
 #include "block/block_hooks.h"
-#include "entry/error_stubs.h"
+#include "block/unsupported_hooks.h"
 
 void registerBlockHooks(BlockInstance* instance) {
     HookSlots& slots = instance->hookSlots;
@@ -14,8 +14,8 @@ void registerBlockHooks(BlockInstance* instance) {
     slots.hookStart = hookStart;
     slots.hookCheckParameters = hookCheckParameters;
     slots.hookProcessParameters = hookProcessParameters;
-    slots.hookGetTimeOfNextVarHit = nextVarHitStub;
+    slots.hookGetTimeOfNextVarHit = unsupportedNextVarHitHook;
     slots.hookOutputs = hookOutputs;
-    slots.hookZeroCrossings = zeroCrossingsStub;
+    slots.hookZeroCrossings = unsupportedZeroCrossingsHook;
     slots.hookTerminate = hookTerminate;
 }

@@ -26,6 +26,14 @@ bool usesState(const BlockInstance* instance) {
     return inputFrameMode(instance) == kFrameModeFrame || isRunning(instance);
 }
 
+// Elements of "Prev" and "Cumsum" the settled input needs. An input without rows (a frame of 0
+// rows) needs none: its calls have no sample to carry and the kernels read no state for them.
+// Its vectors may then be narrower than stateWidth, e.g. C x 0 = 0 when the frame mode was still
+// inherited as the widths were set.
+int32_t neededStateWidth(const BlockInstance* instance) {
+    return inputRowCount(instance) == 0 ? 0 : stateWidth(instance);
+}
+
 // The declared vectors still fit the input: of its type (double or single) and, for the state, at
 // least as wide as the input needs. They may be wider: a frame mode still inherited when the widths
 // were set gives one element of state per input element, so a 4x3 input gets 12 and, settled frame
@@ -40,7 +48,7 @@ bool workVectorsFitInput(const BlockInstance* instance) {
     if (!usesState(instance)) {
         return true;
     }
-    const int32_t width = stateWidth(instance);
+    const int32_t width = neededStateWidth(instance);
     const WorkVectorRecord* records = instance->workVectors;
     return workVectorType(instance, kWorkPrev) == typeId &&
            workVectorType(instance, kWorkCumsum) == typeId && records[kWorkPrev].width >= width &&
@@ -48,24 +56,12 @@ bool workVectorsFitInput(const BlockInstance* instance) {
            workVectorType(instance, kWorkFirstStep) == kTypeIdBoolean;
 }
 
+// "FirstStep" always; "Prev" and "Cumsum" when the input needs state, since a host may give a
+// vector of width 0 no memory.
 bool stateVectorsPresent(const BlockInstance* instance) {
-    return workVectorData(instance, kWorkPrev) != nullptr &&
-           workVectorData(instance, kWorkCumsum) != nullptr &&
-           workVectorData(instance, kWorkFirstStep) != nullptr;
-}
-
-// Element size of a work vector's own type, for a host without a type-size service.
-size_t ownElementSize(int32_t typeId) {
-    switch (typeId) {
-        case kTypeIdDouble:
-            return sizeof(double);
-        case kTypeIdSingle:
-            return sizeof(float);
-        case kTypeIdBoolean:
-            return 1;
-        default:
-            return 0;
-    }
+    return workVectorData(instance, kWorkFirstStep) != nullptr &&
+           (neededStateWidth(instance) == 0 || (workVectorData(instance, kWorkPrev) != nullptr &&
+                                                workVectorData(instance, kWorkCumsum) != nullptr));
 }
 
 }  // namespace
@@ -139,7 +135,7 @@ void hookInitializeConditions(BlockInstance* instance) {
         const WorkVectorRecord& cumsum = instance->workVectors[kWorkCumsum];
         // The host's type size when it offers one; otherwise the vector's own element size, so
         // that exactly its width is cleared and never more.
-        size_t elementSize = ownElementSize(cumsum.typeId);
+        size_t elementSize = static_cast<size_t>(typeIdElementSize(cumsum.typeId));
         if (instance->getDataTypeSize != nullptr) {
             const int32_t hostSize =
                 instance->getDataTypeSize(instance->typeSizeContext, cumsum.typeId);
@@ -149,7 +145,9 @@ void hookInitializeConditions(BlockInstance* instance) {
         }
         *static_cast<uint8_t*>(instance->workVectors[kWorkFirstStep].data) = 1;
         const size_t width = cumsum.width > 0 ? static_cast<size_t>(cumsum.width) : 0;
-        std::memset(cumsum.data, 0, width * elementSize);
+        if (cumsum.data != nullptr) {
+            std::memset(cumsum.data, 0, width * elementSize);
+        }
     }
     hookProcessParameters(instance);
 }

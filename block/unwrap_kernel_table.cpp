@@ -23,13 +23,20 @@ constexpr bool tableFollowsTheIndex() {
 }
 static_assert(tableFollowsTheIndex());
 
+// The record field an in-place entry takes its one buffer from: `in` for the running per-channel
+// entries (5 and 11), `out` for the others. Both hold the same address whenever an in-place entry
+// is chosen, but the table is part of the block's interface and a host may fill the record's
+// fields from different places.
+constexpr bool inPlaceBufferIsIn(KernelForm form) {
+    return form == KernelForm::RunningFrameInPlace;
+}
+
 // One entry: reads the current cutoff through the record and hands the kernel the arguments of its
-// form. An in-place kernel's one buffer is `out`, which holds the same address as `in` whenever an
-// in-place entry is chosen.
+// form (an in-place kernel's one buffer is the `out` of KernelArgs).
 template <KernelForm F, typename T, KernelFn<F, T>* Kernel>
 void runEntry(const UnwrapArgs* a) {
     callKernel<F, T>(Kernel, {.in = static_cast<const T*>(a->in),
-                              .out = static_cast<T*>(a->out),
+                              .out = static_cast<T*>(inPlaceBufferIsIn(F) ? a->in : a->out),
                               .prev = static_cast<T*>(a->prev),
                               .cumsum = static_cast<T*>(a->cumsum),
                               .cutoff = *static_cast<const T*>(a->cutoff),
@@ -48,13 +55,14 @@ constexpr std::array<UnwrapKernelEntry, kNumUnwrapKernels> kLevelTable = {
 #undef KQ_TABLE_ENTRY
 };
 
-// The entries of a call of one element. As in the table, an in-place entry's one buffer is `out`.
+// The entries of a call of one element. The running one stands in for the running per-channel
+// entries, so in place it takes its one buffer from `in` as they do.
 template <typename T, bool InPlace>
 void runRunningOneElement(const UnwrapArgs* a) {
-    T* out = static_cast<T*>(a->out);
-    unwrapRunningOneElement<T>(InPlace ? out : static_cast<const T*>(a->in), out,
-                               static_cast<T*>(a->prev), static_cast<T*>(a->cumsum),
-                               *static_cast<const T*>(a->cutoff), a->firstStep);
+    T* in = static_cast<T*>(a->in);
+    unwrapRunningOneElement<T>(in, InPlace ? in : static_cast<T*>(a->out), static_cast<T*>(a->prev),
+                               static_cast<T*>(a->cumsum), *static_cast<const T*>(a->cutoff),
+                               a->firstStep);
 }
 
 // Stateless, the one sample passes through as it is stored (in place there is nothing to do).

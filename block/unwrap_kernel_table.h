@@ -13,6 +13,8 @@ inline constexpr int kNumUnwrapKernels = 12;
 // Entry i runs kernel i of KQ_UNWRAP_KERNELS (kernels/kernel_list.h), in this order: stateless
 // copy, stateless in place, running per-element copy, running per-element in place, running
 // per-channel copy, running per-channel in place; double for 0 to 5, single for 6 to 11.
+// An in-place entry reads and overwrites one buffer: entries 5 and 11 take it from the record's
+// `in`, entries 1, 3, 7 and 9 from its `out`.
 // These entries run the scalar kernels of kernels/unwrap_kernels.h, the reference of every level.
 extern const std::array<UnwrapKernelEntry, kNumUnwrapKernels> UnwrapKernelTable;
 

@@ -1,6 +1,6 @@
 // How the block presents itself to a host: its name, the label of its command-line messages, and
-// the Tolerance its dialog starts with. The stand-in host and kqhost set instances up from the same
-// constants; the literals are macros so that texts can be put together around them.
+// the Tolerance its dialog starts with. The literals are macros so that texts can be put together
+// around them.
 #ifndef KQ_ENTRY_BLOCK_IDENTITY_H
 #define KQ_ENTRY_BLOCK_IDENTITY_H
 

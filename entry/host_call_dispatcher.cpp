@@ -6,7 +6,7 @@
 #include <type_traits>
 
 #include "block/block_hooks.h"
-#include "entry/error_stubs.h"
+#include "block/unsupported_hooks.h"
 #include "host/kvx_function.h"
 
 namespace {
@@ -31,32 +31,32 @@ bool dimensionInfoSizing(const BlockInstance* b) {
 
 // A hook called in its form with the host's arguments for the current port; the forms that take
 // an argument from HostInfo do not run without one.
-bool callHook(BlockInstance* b, HookFormA hook) {
+bool callHook(BlockInstance* b, InstanceHook hook) {
     hook(b);
     return true;
 }
-bool callHook(BlockInstance* b, HookFormP hook) {
+bool callHook(BlockInstance* b, PortValueHook hook) {
     if (b->hostInfo == nullptr) {
         return false;
     }
     hook(b, currentPort(b), b->hostInfo->portValue);
     return true;
 }
-bool callHook(BlockInstance* b, HookFormT hook) {
+bool callHook(BlockInstance* b, PortSampleTimeHook hook) {
     if (b->hostInfo == nullptr) {
         return false;
     }
     hook(b, currentPort(b), b->hostInfo->portSamplePeriod, b->hostInfo->portSampleOffset);
     return true;
 }
-bool callHook(BlockInstance* b, HookFormD hook) {
+bool callHook(BlockInstance* b, PortDimsHook hook) {
     if (b->hostInfo == nullptr) {
         return false;
     }
     hook(b, currentPort(b), b->hostInfo->portDims);
     return true;
 }
-bool callHook(BlockInstance* b, HookFormI hook) {
+bool callHook(BlockInstance* b, PortHook hook) {
     hook(b, currentPort(b));
     return true;
 }
@@ -79,7 +79,7 @@ bool runSlot(BlockInstance* b) {
         return false;
     }
     if constexpr (std::is_same_v<std::remove_cvref_t<decltype(table->*Slot)>, HookEntry>) {
-        if (dimensionInfoSizing(b) != std::is_same_v<Form, HookFormD>) {
+        if (dimensionInfoSizing(b) != std::is_same_v<Form, PortDimsHook>) {
             return false;
         }
         return callHook(b, reinterpret_cast<Form>(table->*Slot));
@@ -98,7 +98,7 @@ bool runBlockHook(BlockInstance* b) {
 }
 
 // The block's own routine, provided its slot is filled.
-template <HookFormA HookSlots::*Slot, void (*Hook)(BlockInstance*)>
+template <InstanceHook HookSlots::*Slot, void (*Hook)(BlockInstance*)>
 bool runBlockHookIfSlot(BlockInstance* b) {
     if (b->hookSlots.*Slot == nullptr) {
         return false;
@@ -142,8 +142,8 @@ constexpr size_t rowIndex(int32_t code) {
 // "Unexpected call to" its hook, unless the block has a row of its own for it.
 constexpr std::array<DispatchRow, kNumCodes> buildRows() {
     std::array<DispatchRow, kNumCodes> rows{};
-#define KQ_DISPATCH_ROW(code, Name, Table, slot, form)                                \
-    rows[rowIndex(code)] = DispatchRow{&runSlot<HookForm##form, Table, &Table::slot>, \
+#define KQ_DISPATCH_ROW(code, Name, Table, slot, form)                      \
+    rows[rowIndex(code)] = DispatchRow{&runSlot<form, Table, &Table::slot>, \
                                        "Unexpected call to " KQ_HOOK_NAME(Name)};
     KQ_HOST_CALL_FLAGS(KQ_DISPATCH_ROW)
 #undef KQ_DISPATCH_ROW

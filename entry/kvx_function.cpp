@@ -2,6 +2,7 @@
 #include "host/kvx_function.h"
 
 #include <limits>
+#include <type_traits>
 
 #include "block/output_step.h"
 #include "entry/command_line_call.h"
@@ -12,10 +13,10 @@ constexpr int32_t kInstanceSlot = 1;
 constexpr int32_t kFlagSlot = 3;
 }  // namespace
 
-extern "C" __attribute__((visibility("default"))) void kvxFunction(int32_t numLeft,
-                                                                   vzArray* leftArgs[],
-                                                                   int32_t numRight,
-                                                                   const vzArray* rightArgs[]) {
+static_assert(std::is_same_v<decltype(&kvxFunction), KvxFunctionFn>);
+
+void kvxFunction(int32_t numLeft, vzArray* leftArgs[], int32_t numRight,
+                 const vzArray* rightArgs[]) {
     if (numLeft >= 0) {
         commandLineCall(numLeft, leftArgs, numRight, rightArgs);
         return;

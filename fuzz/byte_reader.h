@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-namespace kqfuzz {
+namespace kq::fuzz {
 
 class ByteReader {
   public:
@@ -158,6 +158,6 @@ inline float interestingFloat(ByteReader& in) {
     return static_cast<float>(value);
 }
 
-}  // namespace kqfuzz
+}  // namespace kq::fuzz
 
 #endif

@@ -6,29 +6,13 @@
 #include <vector>
 
 #include "fuzz/byte_reader.h"
+#include "sim/libvz/vz_array_owner.h"
 #include "sim/libvz/vz_host.h"
 
-namespace kqfuzz {
+namespace kq::fuzz {
 
 // Owns the arrays made for one input and destroys them with it.
-class ArrayPool {
-  public:
-    ArrayPool() = default;
-    ArrayPool(const ArrayPool&) = delete;
-    ArrayPool& operator=(const ArrayPool&) = delete;
-    ~ArrayPool() {
-        for (vzArray* array : owned_) {
-            vzDestroyArray(array);
-        }
-    }
-    vzArray* keep(vzArray* array) {
-        owned_.push_back(array);
-        return array;
-    }
-
-  private:
-    std::vector<vzArray*> owned_;
-};
+using ArrayPool = kq::sim::VzArrayList;
 
 struct ArrayShape {
     size_t numDims;
@@ -99,6 +83,6 @@ inline vzArray* readDialogParam(ByteReader& in) {
     return readArray(in);
 }
 
-}  // namespace kqfuzz
+}  // namespace kq::fuzz
 
 #endif

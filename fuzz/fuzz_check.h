@@ -1,12 +1,12 @@
 // How a fuzz target reports a finding: one line on stderr naming the target, then a trap, so that
-// libFuzzer keeps the input as a crash. Each target defines kqfuzz::kTargetName.
+// libFuzzer keeps the input as a crash. Each target defines kq::fuzz::kTargetName.
 #ifndef KQ_FUZZ_FUZZ_CHECK_H
 #define KQ_FUZZ_FUZZ_CHECK_H
 
 #include <cstdio>
 #include <string>
 
-namespace kqfuzz {
+namespace kq::fuzz {
 
 // The target's own name, the first word of its reports ("fuzz_kernels").
 extern const char* const kTargetName;
@@ -24,6 +24,6 @@ inline void check(bool condition, const char* what, const std::string& detail = 
     }
 }
 
-}  // namespace kqfuzz
+}  // namespace kq::fuzz
 
 #endif

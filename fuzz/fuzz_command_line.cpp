@@ -23,8 +23,8 @@
 #include <vector>
 
 #include "block/block_hooks.h"
+#include "block/unsupported_hooks.h"
 #include "entry/block_identity.h"
-#include "entry/error_stubs.h"
 #include "fuzz/byte_reader.h"
 #include "fuzz/fuzz_arrays.h"
 #include "fuzz/fuzz_check.h"
@@ -33,18 +33,15 @@
 #include "sim/libkvx/host_error.h"
 #include "sim/libvz/vz_host.h"
 
-extern "C" void kvxFunction(int32_t numLeft, vzArray* leftArgs[], int32_t numRight,
-                            const vzArray* rightArgs[]);
-
-const char* const kqfuzz::kTargetName = "fuzz_command_line";
+const char* const kq::fuzz::kTargetName = "fuzz_command_line";
 
 namespace {
 
-using kqfuzz::ArrayPool;
-using kqfuzz::ByteReader;
-using kqfuzz::check;
-using kqfuzz::fail;
-using kqfuzz::interestingDouble;
+using kq::fuzz::ArrayPool;
+using kq::fuzz::ByteReader;
+using kq::fuzz::check;
+using kq::fuzz::fail;
+using kq::fuzz::interestingDouble;
 
 constexpr double kStamp = kvxLevel2Stamp;
 constexpr double kLargestExactAddress = 9007199254740992.0;
@@ -146,7 +143,7 @@ const vzArray* readMarkerArg(ByteReader& in, ArrayPool& pool, const kq::sim::Hos
     if (kind == 6) {
         // Any array; one that happens to be a marker names the instance or a refused address,
         // since the block must take whatever a marker names as the instance.
-        vzArray* array = pool.keep(kqfuzz::readArray(in));
+        vzArray* array = pool.keep(kq::fuzz::readArray(in));
         double* data = vzGetPr(array);
         if (vzGetM(array) == 2 && vzGetNumberOfElements(array) >= 2 && data != nullptr &&
             data[0] >= 1.0 && data[0] < kLargestExactAddress) {
@@ -154,13 +151,13 @@ const vzArray* readMarkerArg(ByteReader& in, ArrayPool& pool, const kq::sim::Hos
         }
         return array;
     }
-    static constexpr kqfuzz::ArrayShape kMarkerShapes[] = {
+    static constexpr kq::fuzz::ArrayShape kMarkerShapes[] = {
         {2, {2, 1, 0}}, {2, {2, 1, 0}}, {2, {2, 3, 0}}, {2, {2, 0, 0}}, {3, {2, 1, 2}},
         {2, {1, 2, 0}}, {2, {3, 1, 0}}, {2, {1, 1, 0}}, {1, {2, 0, 0}},
     };
     static constexpr vzClassId kMarkerClasses[] = {vzDOUBLE_CLASS, vzDOUBLE_CLASS, vzDOUBLE_CLASS,
                                                    vzDOUBLE_CLASS, vzSINGLE_CLASS, vzINT32_CLASS};
-    const kqfuzz::ArrayShape shape = in.pick(kMarkerShapes);
+    const kq::fuzz::ArrayShape shape = in.pick(kMarkerShapes);
     const vzClassId classId = in.pick(kMarkerClasses);
     const bool complex = in.range(0, 7) == 0;
     vzArray* marker = pool.keep(
@@ -173,7 +170,7 @@ const vzArray* readMarkerArg(ByteReader& in, ArrayPool& pool, const kq::sim::Hos
         if (classId == vzDOUBLE_CLASS) {
             static_cast<double*>(vzGetData(marker))[i] = value;
         } else {
-            kqfuzz::fillElement(in, classId, vzGetData(marker), i);
+            kq::fuzz::fillElement(in, classId, vzGetData(marker), i);
         }
     }
     return marker;
@@ -196,7 +193,7 @@ const vzArray* readFlagArg(ByteReader& in, ArrayPool& pool) {
         case 4:
             return nullptr;
         default:
-            return pool.keep(kqfuzz::readArray(in));
+            return pool.keep(kq::fuzz::readArray(in));
     }
 }
 
@@ -333,9 +330,9 @@ void checkRegisteredSlots(const BlockInstance* b) {
     check(s.hookStart == hookStart, "slot hookStart");
     check(s.hookCheckParameters == hookCheckParameters, "slot hookCheckParameters");
     check(s.hookProcessParameters == hookProcessParameters, "slot hookProcessParameters");
-    check(s.hookGetTimeOfNextVarHit == nextVarHitStub, "slot hookGetTimeOfNextVarHit");
+    check(s.hookGetTimeOfNextVarHit == unsupportedNextVarHitHook, "slot hookGetTimeOfNextVarHit");
     check(s.hookOutputs == hookOutputs, "slot hookOutputs");
-    check(s.hookZeroCrossings == zeroCrossingsStub, "slot hookZeroCrossings");
+    check(s.hookZeroCrossings == unsupportedZeroCrossingsHook, "slot hookZeroCrossings");
     check(s.hookTerminate == hookTerminate, "slot hookTerminate");
 }
 
@@ -449,7 +446,7 @@ void runCall(ByteReader& in, ArrayPool& pool, kq::sim::HostInstance& host) {
         } else if (i == 3) {
             right[i] = readFlagArg(in, pool);
         } else if (i < 8) {
-            right[i] = in.range(0, 4) == 0 ? nullptr : pool.keep(kqfuzz::readDialogParam(in));
+            right[i] = in.range(0, 4) == 0 ? nullptr : pool.keep(kq::fuzz::readDialogParam(in));
         } else {
             right[i] = (in.u8() & 1u) != 0 ? filler : nullptr;
         }
@@ -471,10 +468,7 @@ void runCall(ByteReader& in, ArrayPool& pool, kq::sim::HostInstance& host) {
     // What the block took with vzCalloc during the call is the host's to release now.
     vzReleaseCallAllocations();
     vzArray* result = left[0];
-    struct Releaser {
-        vzArray* array;
-        ~Releaser() { vzDestroyArray(array); }
-    } releaser{result};
+    const kq::sim::VzArrayPtr releaser(result);
     host.takeErrorStatus();
 
     if (numLeft < 0) {
@@ -526,7 +520,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static constexpr int kParamCounts[] = {2, 2, 2, 2, 0, 1, 3};
     const int numParams = in.pick(kParamCounts);
     for (int i = 0; i < numParams; ++i) {
-        params.push_back(kqfuzz::readDialogParam(in));
+        params.push_back(kq::fuzz::readDialogParam(in));
     }
     host.setDialogParams(std::move(params));
     HookSlots& slots = host.block()->hookSlots;

@@ -43,7 +43,8 @@
 #include <string>
 #include <vector>
 
-#include "entry/error_stubs.h"
+#include "block/unsupported_hooks.h"
+#include "entry/block_identity.h"
 #include "fuzz/byte_reader.h"
 #include "fuzz/fuzz_arrays.h"
 #include "fuzz/fuzz_check.h"
@@ -53,18 +54,15 @@
 #include "sim/libkvx/host_error.h"
 #include "sim/libvz/vz_host.h"
 
-extern "C" void kvxFunction(int32_t numLeft, vzArray* leftArgs[], int32_t numRight,
-                            const vzArray* rightArgs[]);
-
-const char* const kqfuzz::kTargetName = "fuzz_host_dispatch";
+const char* const kq::fuzz::kTargetName = "fuzz_host_dispatch";
 
 namespace {
 
-using kqfuzz::ArrayPool;
-using kqfuzz::ByteReader;
-using kqfuzz::check;
-using kqfuzz::fail;
-using kqfuzz::interestingDouble;
+using kq::fuzz::ArrayPool;
+using kq::fuzz::ByteReader;
+using kq::fuzz::check;
+using kq::fuzz::fail;
+using kq::fuzz::interestingDouble;
 
 constexpr const char* kInvalidFlagMessage = "Invalid flag encountered in veltrano";
 constexpr int kMaxOperations = 96;
@@ -209,6 +207,7 @@ class HostModel {
         options.offerTypeSizeService = (services & 4u) == 0;
         options.dimensionInfoSizing = (services & 8u) != 0;
         options.withExtHookSlots = (services & 16u) == 0;
+        options.blockName = kBlockName;
         if (in_.range(0, 15) == 0) {
             options.blockName = in_.range(0, 1) == 0 ? "kqphasefix" : in_.text(16);
         }
@@ -250,7 +249,7 @@ class HostModel {
                 // The running switch: running (0) or stateless.
                 params.push_back(vzCreateDoubleScalar(in_.boolean() ? 0.0 : 1.0));
             } else {
-                params.push_back(kqfuzz::readDialogParam(in_));
+                params.push_back(kq::fuzz::readDialogParam(in_));
             }
         }
         trace("dialog parameters: %d", count);
@@ -290,7 +289,7 @@ class HostModel {
     // first element (converted, or NaN when empty) then is the flag.
     const vzArray* flagArray(double& flag) {
         if (in_.range(0, 15) == 0) {
-            const vzArray* array = pool_.keep(kqfuzz::readArray(in_));
+            const vzArray* array = pool_.keep(kq::fuzz::readArray(in_));
             flag = vzGetScalar(array);
             return array;
         }
@@ -444,7 +443,7 @@ class HostModel {
             if (bufferType_ == kTypeIdDouble) {
                 static_cast<double*>(port.data)[i] = interestingDouble(in_);
             } else if (bufferType_ == kTypeIdSingle) {
-                static_cast<float*>(port.data)[i] = kqfuzz::interestingFloat(in_);
+                static_cast<float*>(port.data)[i] = kq::fuzz::interestingFloat(in_);
             }
         }
     }
@@ -478,7 +477,7 @@ class HostModel {
                     const auto index =
                         static_cast<int32_t>(in_.range(0, block()->numDialogParams - 1));
                     trace("replace dialog parameter %d", index);
-                    host_->replaceDialogParam(index, kqfuzz::readDialogParam(in_));
+                    host_->replaceDialogParam(index, kq::fuzz::readDialogParam(in_));
                 }
                 break;
             case 6:

@@ -36,16 +36,16 @@
 #include "kernels/reference/value_bits.h"
 #include "kernels/vector_level.h"
 
-const char* const kqfuzz::kTargetName = "fuzz_kernels";
+const char* const kq::fuzz::kTargetName = "fuzz_kernels";
 
 namespace {
 
-using kqfuzz::ByteReader;
-using kqref::ReferenceState;
-using kqref::stored;
+using kq::fuzz::ByteReader;
+using kq::ref::ReferenceState;
+using kq::ref::stored;
 
 template <typename T>
-using Constants = kqref::ReferenceConstants<T>;
+using Constants = kq::ref::ReferenceConstants<T>;
 
 const char* shapeName(KernelShape shape) {
     switch (shape) {
@@ -81,7 +81,7 @@ struct ExactBuffer {
     explicit ExactBuffer(size_t n) : data(new T[n]), count(n) {}
     T* get() { return data.get(); }
     bool sameBits(const T* other) const {
-        return kqref::firstBitDifference(data.get(), other, count) == count;
+        return kq::ref::firstBitDifference(data.get(), other, count) == count;
     }
 };
 
@@ -264,7 +264,7 @@ T readCutoff(ByteReader& in) {
 
 [[noreturn]] void mismatch(VectorLevel level, KernelShape shape, bool single, int call,
                            const char* what, const std::string& detail) {
-    kqfuzz::fail(
+    kq::fuzz::fail(
         (std::string(vectorLevelName(level)) + " " + shapeName(shape) + " " +
          (single ? "single" : "double") + " kernel, call " + std::to_string(call) + ": " + what)
             .c_str(),
@@ -274,12 +274,12 @@ T readCutoff(ByteReader& in) {
 // Where two buffers first differ, for the report.
 template <typename T>
 std::string firstDifference(const char* name, const T* got, const T* expected, size_t n) {
-    const size_t i = kqref::firstBitDifference(got, expected, n);
+    const size_t i = kq::ref::firstBitDifference(got, expected, n);
     if (i == n) {
         return std::string(name) + " equal";
     }
-    return std::string(name) + "[" + std::to_string(i) + "] is " + kqref::describeBits(got[i]) +
-           ", expected " + kqref::describeBits(expected[i]);
+    return std::string(name) + "[" + std::to_string(i) + "] is " + kq::ref::describeBits(got[i]) +
+           ", expected " + kq::ref::describeBits(expected[i]);
 }
 
 template <typename T>
@@ -449,16 +449,16 @@ void runShape(ByteReader& in, KernelShape shape) {
         std::vector<T> expected(samples, outputMarker<T>());
         switch (shape) {
             case KernelShape::Stateless:
-                kqref::referenceStateless<T>(pristine.data(), expected.data(), cutoff, count,
-                                             frameLen);
+                kq::ref::referenceStateless<T>(pristine.data(), expected.data(), cutoff, count,
+                                               frameLen);
                 break;
             case KernelShape::RunningSample:
-                kqref::referenceRunningSample<T>(reference, pristine.data(), expected.data(),
-                                                 cutoff, count);
+                kq::ref::referenceRunningSample<T>(reference, pristine.data(), expected.data(),
+                                                   cutoff, count);
                 break;
             case KernelShape::RunningFrame:
-                kqref::referenceRunningFrame<T>(reference, pristine.data(), expected.data(), cutoff,
-                                                count, frameLen);
+                kq::ref::referenceRunningFrame<T>(reference, pristine.data(), expected.data(),
+                                                  cutoff, count, frameLen);
                 break;
         }
 

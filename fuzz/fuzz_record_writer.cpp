@@ -28,20 +28,20 @@
 #include <string>
 #include <vector>
 
-#include "entry/gxw_record_writer.h"
+#include "block/gxw_record_writer.h"
 #include "fuzz/byte_reader.h"
 #include "fuzz/fuzz_check.h"
 #include "host/data_types.h"
 #include "host/record_pair.h"
 #include "sim/engine/record_text_writer.h"
 
-const char* const kqfuzz::kTargetName = "fuzz_record_writer";
+const char* const kq::fuzz::kTargetName = "fuzz_record_writer";
 
 namespace {
 
-using kqfuzz::ByteReader;
-using kqfuzz::check;
-using kqfuzz::fail;
+using kq::fuzz::ByteReader;
+using kq::fuzz::check;
+using kq::fuzz::fail;
 
 constexpr const char* kPairKindMessage =
     "Invalid BIWRITE_VALUE_type passed to biWriteGXWNameValuePair";
@@ -191,17 +191,9 @@ class Storage {
     std::vector<std::unique_ptr<SplitValue>> splits_;
 };
 
+// 0 for an unknown type, which the text writer refuses without reading.
 size_t elementSize(int32_t typeWord) {
-    switch (typeWord & ~kTypeWordComplexBit) {
-        case kTypeIdDouble:
-            return sizeof(double);
-        case kTypeIdSingle:
-            return sizeof(float);
-        case kTypeIdBoolean:
-            return 1;
-        default:
-            return 0;  // the text writer refuses an unknown type without reading
-    }
+    return static_cast<size_t>(typeIdElementSize(typeWord & ~kTypeWordComplexBit));
 }
 
 // Number of elements the text writer reads for a kind and its dimensions.
@@ -552,7 +544,7 @@ EntryArgs readEntry(ByteReader& in, Storage& storage, int shape) {
     e.rows = readDimension(in);
     e.columns = readDimension(in);
     e.typeWord = shape >= valueTypedScalar ? readTypeWord(in) : 0;
-    e.scalar = kqfuzz::interestingDouble(in);
+    e.scalar = kq::fuzz::interestingDouble(in);
     const int32_t rows = isVectorKind(shape) ? e.count : isMatrixKind(shape) ? e.rows : 1;
     const int32_t columns = isMatrixKind(shape) ? e.columns : 1;
     const uint8_t presence = in.u8();

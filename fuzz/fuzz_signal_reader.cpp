@@ -37,15 +37,15 @@
 #include "sim/kqhost/io/signal_format.h"
 #include "sim/kqhost/io/signal_reader.h"
 
-const char* const kqfuzz::kTargetName = "fuzz_signal_reader";
+const char* const kq::fuzz::kTargetName = "fuzz_signal_reader";
 
 namespace {
 
-using kqfuzz::ByteReader;
-using kqfuzz::check;
-using kqfuzz::fail;
-using kqhost::Precision;
-using kqhost::SignalFormat;
+using kq::fuzz::ByteReader;
+using kq::fuzz::check;
+using kq::fuzz::fail;
+using kq::kqhost::Precision;
+using kq::kqhost::SignalFormat;
 
 // The largest channel count kqhost accepts on its command line.
 constexpr size_t kMaxChannels = size_t{1} << 24;
@@ -122,8 +122,8 @@ Outcome readAll(const std::string& path, SignalFormat format, std::optional<size
     // A reader opens the lowest free descriptor; if it kept it, that one is no longer free after.
     const int freeBefore = lowestFreeFd();
     try {
-        const std::unique_ptr<kqhost::SignalReader> reader =
-            kqhost::SignalReader::open(path, format, channels, precision);
+        const std::unique_ptr<kq::kqhost::SignalReader> reader =
+            kq::kqhost::SignalReader::open(path, format, channels, precision);
         out.channels = reader->channels();
         check(out.channels >= 1, "a reader with no channel");
         if (channels) {
@@ -149,7 +149,7 @@ Outcome readAll(const std::string& path, SignalFormat format, std::optional<size
                 break;
             }
         }
-    } catch (const kqhost::KqhostError& error) {
+    } catch (const kq::kqhost::KqhostError& error) {
         out.failed = true;
         const std::string_view message = error.what();
         check(message.starts_with(path + ": ") || message.starts_with(path + ":"),

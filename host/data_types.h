@@ -12,6 +12,21 @@ enum {
     kTypeIdBoolean = 8 /* one byte, 0 false, anything else true */
 };
 
+/* Bytes of one element of a typeId: 8 for double, 4 for single, 1 for boolean, 0 for any other
+ * id. The size a host's getDataTypeSize service reports for these types. */
+static inline int32_t typeIdElementSize(int32_t typeId) {
+    switch (typeId) {
+        case kTypeIdDouble:
+            return 8;
+        case kTypeIdSingle:
+            return 4;
+        case kTypeIdBoolean:
+            return 1;
+        default:
+            return 0;
+    }
+}
+
 /* complexity of a port or work vector. */
 enum { kComplexityReal = 0, kComplexityComplex = 1 };
 

@@ -13,33 +13,33 @@ extern "C" {
 
 /* The 24 main slots. */
 typedef struct HookSlots {
-    HookFormA hookInitializeSizes;
+    InstanceHook hookInitializeSizes;
     HookEntry unused1;
     HookEntry unused2;
-    /* Input port sizing: a HookFormP width hook when instanceFlags bit 0 is clear, a HookFormD
-     * dimension-info hook when it is set. */
+    /* Input port sizing: a PortValueHook width hook when instanceFlags bit 0 is clear, a
+     * PortDimsHook dimension-info hook when it is set. */
     HookEntry inputPortSizing;
     /* Output port sizing, as the input slot. */
     HookEntry outputPortSizing;
-    HookFormP hookSetInputPortDataType;
-    HookFormP hookSetOutputPortDataType;
-    HookFormA hookInitializeSampleTimes;
-    HookFormT hookSetInputPortSampleTime;
-    HookFormT hookSetOutputPortSampleTime;
-    HookFormA hookSetWorkWidths;
-    HookFormA hookGXW; /* writes the code-generation record */
-    HookFormA hookInitializeConditions;
-    HookFormA hookStart;
-    HookFormA hookCheckParameters;
-    HookFormA hookProcessParameters;
-    HookFormA hookGetTimeOfNextVarHit;
-    HookFormA hookOutputs;
+    PortValueHook hookSetInputPortDataType;
+    PortValueHook hookSetOutputPortDataType;
+    InstanceHook hookInitializeSampleTimes;
+    PortSampleTimeHook hookSetInputPortSampleTime;
+    PortSampleTimeHook hookSetOutputPortSampleTime;
+    InstanceHook hookSetWorkWidths;
+    InstanceHook hookGXW; /* writes the code-generation record */
+    InstanceHook hookInitializeConditions;
+    InstanceHook hookStart;
+    InstanceHook hookCheckParameters;
+    InstanceHook hookProcessParameters;
+    InstanceHook hookGetTimeOfNextVarHit;
+    InstanceHook hookOutputs;
     HookEntry unused18;
     HookEntry unused19;
-    HookFormA hookZeroCrossings;
-    HookFormA hookTerminate;
-    HookFormP hookSetInputPortComplexSignal;
-    HookFormP hookSetOutputPortComplexSignal;
+    InstanceHook hookZeroCrossings;
+    InstanceHook hookTerminate;
+    PortValueHook hookSetInputPortComplexSignal;
+    PortValueHook hookSetOutputPortComplexSignal;
 } HookSlots;
 
 /* The extension slots, reached through BlockInstance.extHookSlots (which may be NULL: every slot
@@ -47,13 +47,13 @@ typedef struct HookSlots {
 typedef struct ExtHookSlots {
     HookEntry unused0;
     HookEntry unused1;
-    HookFormP hookSetInputPortFrameData;
+    PortValueHook hookSetInputPortFrameData;
     HookEntry unused3;
-    HookFormA hookSetDefaultPortDimensionInfo;
-    HookFormA hookSetDefaultPortDataTypes;
-    HookFormA hookSetDefaultPortComplexSignals;
+    InstanceHook hookSetDefaultPortDimensionInfo;
+    InstanceHook hookSetDefaultPortDataTypes;
+    InstanceHook hookSetDefaultPortComplexSignals;
     HookEntry unused7[12];
-    HookFormI hookInitializePropagationPass;
+    PortHook hookInitializePropagationPass;
 } ExtHookSlots;
 
 #ifdef __cplusplus

@@ -42,7 +42,7 @@ typedef struct HostInfo {
     WriteRecordTextFn writeRecordText; /* must be present when code 119 runs */
     WriteRecordPairFn writeRecordPair; /* must be present when code 119 runs */
     void* recordWriterContext;         /* first argument of both writers */
-    int32_t portValue; /* argument of a form P call: width, typeId, complexity or frame */
+    int32_t portValue; /* argument of a PortValueHook call: width, typeId, complexity or frame */
     SetPortDimsFn setInputPortDims;  /* optional: NULL when the host does not offer it */
     SetPortDimsFn setOutputPortDims; /* optional */
     double portSamplePeriod;         /* arguments of a sample-time call (codes 122, 123) */

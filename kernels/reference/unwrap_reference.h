@@ -13,7 +13,7 @@
 #include <type_traits>
 #include <vector>
 
-namespace kqref {
+namespace kq::ref {
 
 // The constants of each precision variant as binary64 values; the single ones are the binary32
 // constants, widened.
@@ -190,6 +190,6 @@ std::vector<T> referenceRunningSample(ReferenceState<T>& state, const std::vecto
     return out;
 }
 
-}  // namespace kqref
+}  // namespace kq::ref
 
 #endif

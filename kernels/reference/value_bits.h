@@ -11,7 +11,7 @@
 #include <string>
 #include <type_traits>
 
-namespace kqref {
+namespace kq::ref {
 
 // The unsigned integer of the same size as a sample value (double or float).
 template <typename T>
@@ -47,6 +47,6 @@ std::string describeBits(T value) {
     return text;
 }
 
-}  // namespace kqref
+}  // namespace kq::ref
 
 #endif

@@ -136,21 +136,8 @@ int32_t HostInstance::setNumWorkVectors(BlockInstance* instance, int32_t count) 
     return 1;
 }
 
-int32_t HostInstance::elementSize(int32_t typeId) {
-    switch (typeId) {
-        case kTypeIdDouble:
-            return 8;
-        case kTypeIdSingle:
-            return 4;
-        case kTypeIdBoolean:
-            return 1;
-        default:
-            return 0;
-    }
-}
-
 int32_t HostInstance::getDataTypeSize(void* /*context*/, int32_t typeId) {
-    return elementSize(typeId);
+    return typeIdElementSize(typeId);
 }
 
 void HostInstance::propagateInputShape(const std::vector<int32_t>& dims, int32_t frameMode) {
@@ -194,7 +181,7 @@ void HostInstance::allocateBuffers(bool inPlace) {
     workData_.clear();
     for (WorkVectorRecord& record : workVectors_) {
         const size_t bytes = static_cast<size_t>(record.width > 0 ? record.width : 0) *
-                             static_cast<size_t>(elementSize(record.typeId));
+                             static_cast<size_t>(typeIdElementSize(record.typeId));
         // One byte at least, so that every declared vector has distinct memory.
         workData_.push_back(std::make_unique<std::byte[]>(bytes > 0 ? bytes : 1));
         record.data = workData_.back().get();
@@ -202,7 +189,7 @@ void HostInstance::allocateBuffers(bool inPlace) {
     InputPortRecord& in = inputPorts_.at(0);
     OutputPortRecord& out = outputPorts_.at(0);
     const size_t bytes = static_cast<size_t>(in.width > 0 ? in.width : 0) *
-                         static_cast<size_t>(elementSize(in.typeId));
+                         static_cast<size_t>(typeIdElementSize(in.typeId));
     inputBuffer_ = std::make_unique<std::byte[]>(bytes > 0 ? bytes : 1);
     in.data = inputBuffer_.get();
     if (inPlace) {

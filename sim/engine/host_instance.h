@@ -9,7 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "entry/block_identity.h"
 #include "host/block_instance.h"
 #include "sim/engine/record_text_writer.h"
 
@@ -17,7 +16,7 @@ namespace kq::sim {
 
 struct HostInstanceOptions {
     int32_t simMode = 0;                 // kSimMode*, or 0 for an ordinary simulation
-    std::string blockName = kBlockName;  // compared by the block at load
+    std::string blockName = {};          // the host's name for the block, which it may check
     bool offerPortDimsServices = true;   // setInputPortDims / setOutputPortDims
     bool offerWorkVectorService = true;  // setNumWorkVectors
     bool offerTypeSizeService = true;    // getDataTypeSize
@@ -60,9 +59,6 @@ class HostInstance {
 
     // Number of work vectors the block declared (-1 while undecided).
     int32_t numWorkVectors() const { return block_.sizes[kSizesNumWorkVectors]; }
-
-    // Element size of a typeId, 0 when unknown.
-    static int32_t elementSize(int32_t typeId);
 
   private:
     static int32_t setNumInputPorts(void* context, int32_t count);

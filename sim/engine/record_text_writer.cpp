@@ -25,18 +25,6 @@ std::optional<ElementType> elementTypeOf(int32_t typeId) {
     }
 }
 
-size_t elementSize(ElementType type) {
-    switch (type) {
-        case ElementType::kDouble:
-            return sizeof(double);
-        case ElementType::kSingle:
-            return sizeof(float);
-        case ElementType::kBoolean:
-            return 1;
-    }
-    return 0;
-}
-
 std::string typeText(int32_t typeWord) {
     const int32_t typeId = typeWord & ~kTypeWordComplexBit;
     std::string text;
@@ -149,7 +137,8 @@ std::optional<ElementSource> elementSource(int32_t kind, const void* value, int3
     if (!isComplex) {
         return ElementSource{*type, value, nullptr, 1};
     }
-    const void* imagPart = static_cast<const unsigned char*>(value) + elementSize(*type);
+    const void* imagPart = static_cast<const unsigned char*>(value) +
+                           typeIdElementSize(typeWord & ~kTypeWordComplexBit);
     return ElementSource{*type, value, imagPart, 2};
 }
 

@@ -8,7 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "entry/block_identity.h"
 #include "host/data_types.h"
 #include "sim/engine/host_caller.h"
 #include "sim/engine/host_instance.h"
@@ -19,14 +18,14 @@ namespace kq::sim {
 enum class PortShape { Row, Column, Vector };
 
 struct SimulationSetup {
-    int32_t typeId = kTypeIdDouble;        // port data type: double or single
-    size_t channels = 1;                   // C
-    size_t frameLen = 0;                   // N samples per channel and step; 0 for sample based
-    PortShape shape = PortShape::Row;      // sample based only: 1xC, Cx1 or C elements
-    double tolerance = kDefaultTolerance;  // the Tolerance dialog parameter
-    double mode = 0.0;                     // second parameter: 0 running, anything else stateless
-    bool inPlace = false;                  // output port 0 shares input port 0's buffer
-    double samplePeriod = 1.0;             // the source's sample time
+    int32_t typeId = kTypeIdDouble;    // port data type: double or single
+    size_t channels = 1;               // C
+    size_t frameLen = 0;               // N samples per channel and step; 0 for sample based
+    PortShape shape = PortShape::Row;  // sample based only: 1xC, Cx1 or C elements
+    double tolerance = 0.0;            // the Tolerance dialog parameter, as the caller chooses
+    double mode = 0.0;                 // second parameter: 0 running, anything else stateless
+    bool inPlace = false;              // output port 0 shares input port 0's buffer
+    double samplePeriod = 1.0;         // the source's sample time
 };
 
 class Simulation {

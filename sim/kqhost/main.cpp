@@ -6,10 +6,10 @@
 #include <string_view>
 #include <vector>
 
-#include "entry/block_identity.h"
 #include "kq_version.h"
 #include "sim/engine/block_error.h"
 #include "sim/kqhost/cli/commands.h"
+#include "sim/kqhost/cli/kqhost_defaults.h"
 #include "sim/kqhost/io/kqhost_error.h"
 #include "sim/platform/file_io.h"
 
@@ -18,7 +18,7 @@ namespace {
 constexpr const char* kUsage = R"(usage: kqhost COMMAND [options]
        kqhost --version
 
-A stand-in simulation host for the )" KQ_BLOCK_NAME
+A stand-in simulation host for the )" KQHOST_DEFAULT_BLOCK_NAME
                                R"( phase-unwrap block: it loads the block library
 and drives it through its one entry point, kvxFunction, as a block-diagram host would.
 
@@ -30,24 +30,24 @@ Commands:
                      seeded random simulations (the seed is printed, for a replay)
 
 Run 'kqhost COMMAND --help' for the options of a command.
-Every command takes --block PATH (default: )" KQ_BLOCK_NAME R"(.so beside kqhost).
+Every command takes --block PATH (default: )" KQHOST_DEFAULT_BLOCK_NAME R"(.so beside kqhost).
 )";
 
 int dispatch(std::string_view command, const std::vector<std::string>& args) {
     if (command == "run") {
-        return kqhost::runRunCommand(args);
+        return kq::kqhost::runRunCommand(args);
     }
     if (command == "gxw") {
-        return kqhost::runGxwCommand(args);
+        return kq::kqhost::runGxwCommand(args);
     }
     if (command == "sizes") {
-        return kqhost::runSizesCommand(args);
+        return kq::kqhost::runSizesCommand(args);
     }
     if (command == "validate") {
-        return kqhost::runValidateCommand(args);
+        return kq::kqhost::runValidateCommand(args);
     }
-    throw kqhost::KqhostError("unknown command '" + std::string(command) +
-                              "' (try 'kqhost --help')");
+    throw kq::kqhost::KqhostError("unknown command '" + std::string(command) +
+                                  "' (try 'kqhost --help')");
 }
 
 }  // namespace

@@ -83,14 +83,14 @@ void* __wrap__Znam(size_t size) {
 
 namespace {
 
-class OutputAllocation : public ::testing::TestWithParam<kqtest::InstanceShape> {};
+class OutputAllocation : public ::testing::TestWithParam<kq::test::InstanceShape> {};
 
 TEST_P(OutputAllocation, OutputStepsAllocateNothingAfterStart) {
-    kq::sim::HostInstance host;
-    kqtest::TerminateAtEnd terminate(host);
+    kq::test::BlockHost host;
+    kq::test::TerminateAtEnd terminate(host);
     tAllocations = 0;
     tCounting = true;
-    const std::string started = kqtest::startInstance(host, GetParam());
+    const std::string started = kq::test::startInstance(host, GetParam());
     tCounting = false;
     ASSERT_EQ(started, "");
     EXPECT_GT(tAllocations, 0);  // start took its record, so the counting does see the block
@@ -111,11 +111,11 @@ TEST_P(OutputAllocation, OutputStepsAllocateNothingAfterStart) {
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryKernelFamily, OutputAllocation,
-                         ::testing::Values(kqtest::InstanceShape{{1, 1}, 0, 0, 0.0, false},
-                                           kqtest::InstanceShape{{2, 3}, 0, 1, 0.0, true},
-                                           kqtest::InstanceShape{{64, 4}, 1, 0, 0.0, false},
-                                           kqtest::InstanceShape{{64, 4}, 1, 1, 1.0, true},
-                                           kqtest::InstanceShape{{1, 8}, 0, 0, 1.0, false},
-                                           kqtest::InstanceShape{{16}, 0, 1, 0.0, false}));
+                         ::testing::Values(kq::test::InstanceShape{{1, 1}, 0, 0, 0.0, false},
+                                           kq::test::InstanceShape{{2, 3}, 0, 1, 0.0, true},
+                                           kq::test::InstanceShape{{64, 4}, 1, 0, 0.0, false},
+                                           kq::test::InstanceShape{{64, 4}, 1, 1, 1.0, true},
+                                           kq::test::InstanceShape{{1, 8}, 0, 0, 1.0, false},
+                                           kq::test::InstanceShape{{16}, 0, 1, 0.0, false}));
 
 }  // namespace

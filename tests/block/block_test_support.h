@@ -3,33 +3,37 @@
 #define KQ_TESTS_BLOCK_BLOCK_TEST_SUPPORT_H
 
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "entry/block_identity.h"
 #include "host/kvx_function.h"
 #include "sim/engine/host_instance.h"
 #include "sim/libkvx/host_error.h"
+#include "sim/libvz/vz_array_owner.h"
 #include "sim/libvz/vz_host.h"
 
-extern "C" void kvxFunction(int32_t numLeft, vzArray* leftArgs[], int32_t numRight,
-                            const vzArray* rightArgs[]);
+namespace kq::test {
 
-namespace kqtest {
+// The stand-in host's instance for this block: under the block's own name unless the options give
+// another (the engine takes the name as data, as it would for any block).
+class BlockHost : public kq::sim::HostInstance {
+  public:
+    explicit BlockHost(kq::sim::HostInstanceOptions options = {})
+        : HostInstance(withBlockName(std::move(options))) {}
+
+  private:
+    static kq::sim::HostInstanceOptions withBlockName(kq::sim::HostInstanceOptions options) {
+        if (options.blockName.empty()) {
+            options.blockName = kBlockName;
+        }
+        return options;
+    }
+};
 
 // Owns arrays made for one test.
-class Arrays {
+class Arrays : public kq::sim::VzArrayList {
   public:
-    Arrays() = default;
-    Arrays(const Arrays&) = delete;
-    Arrays& operator=(const Arrays&) = delete;
-    ~Arrays() {
-        for (vzArray* a : owned_) {
-            vzDestroyArray(a);
-        }
-    }
-    vzArray* keep(vzArray* a) {
-        owned_.push_back(a);
-        return a;
-    }
     vzArray* scalar(double v) { return keep(vzCreateDoubleScalar(v)); }
     vzArray* matrix(size_t rows, size_t cols, std::vector<double> values = {}) {
         vzArray* a = keep(vzCreateDoubleMatrix(rows, cols, vzREAL));
@@ -39,9 +43,6 @@ class Arrays {
         }
         return a;
     }
-
-  private:
-    std::vector<vzArray*> owned_;
 };
 
 // A host call of `flag` (any double) through kvxFunction; returns the message the block stored
@@ -157,6 +158,6 @@ class TerminateAtEnd {
     kq::sim::HostInstance& host_;
 };
 
-}  // namespace kqtest
+}  // namespace kq::test
 
 #endif

@@ -9,25 +9,26 @@
 
 namespace {
 
-using kq::sim::HostInstance;
+using HostInstance = kq::test::BlockHost;
 
 TEST(GxwHook, DoubleCutoffAndRunningSwitch) {
     HostInstance host;
-    kqtest::TerminateAtEnd terminate(host);
-    ASSERT_EQ(kqtest::startInstance(host, {.dims = {1, 1}, .secondParam = 0.0, .tolerance = -0.25}),
-              "");
-    ASSERT_EQ(kqtest::hostCall(host, kFlagGXW), "");
+    kq::test::TerminateAtEnd terminate(host);
+    ASSERT_EQ(
+        kq::test::startInstance(host, {.dims = {1, 1}, .secondParam = 0.0, .tolerance = -0.25}),
+        "");
+    ASSERT_EQ(kq::test::hostCall(host, kFlagGXW), "");
     EXPECT_EQ(host.recordWriter().record(),
               "RBlkParamSettings {\n  Cutoff = 0.25 (double)\n  Running = 1 (boolean)\n}\n");
 }
 
 TEST(GxwHook, SingleCutoffStateless) {
     HostInstance host;
-    kqtest::TerminateAtEnd terminate(host);
-    ASSERT_EQ(kqtest::startInstance(
+    kq::test::TerminateAtEnd terminate(host);
+    ASSERT_EQ(kq::test::startInstance(
                   host, {.dims = {1, 1}, .typeId = 1, .secondParam = 1.0, .tolerance = 0.1}),
               "");
-    ASSERT_EQ(kqtest::hostCall(host, kFlagGXW), "");
+    ASSERT_EQ(kq::test::hostCall(host, kFlagGXW), "");
     EXPECT_EQ(host.recordWriter().record(),
               "RBlkParamSettings {\n  Cutoff = 0.100000001 (single)\n  Running = 0 (boolean)\n}\n");
 }
@@ -35,19 +36,19 @@ TEST(GxwHook, SingleCutoffStateless) {
 TEST(GxwHook, ExportsWhatTheWorkVectorHolds) {
     // In mode 3 the block does not load the cutoff itself: the record shows the host's value.
     HostInstance host(kq::sim::HostInstanceOptions{.simMode = 3});
-    kqtest::TerminateAtEnd terminate(host);
-    ASSERT_EQ(kqtest::startInstance(host, {.dims = {1, 1}, .tolerance = 2.0}), "");
+    kq::test::TerminateAtEnd terminate(host);
+    ASSERT_EQ(kq::test::startInstance(host, {.dims = {1, 1}, .tolerance = 2.0}), "");
     *static_cast<double*>(host.block()->workVectors[0].data) = 1.5;
-    ASSERT_EQ(kqtest::hostCall(host, kFlagGXW), "");
+    ASSERT_EQ(kq::test::hostCall(host, kFlagGXW), "");
     EXPECT_NE(host.recordWriter().record().find("Cutoff = 1.5 (double)"), std::string::npos);
 }
 
 TEST(GxwHook, WriterFailureIsReportedAndStopsTheRecord) {
     HostInstance host;
-    kqtest::TerminateAtEnd terminate(host);
-    ASSERT_EQ(kqtest::startInstance(host, {.dims = {1, 1}}), "");
+    kq::test::TerminateAtEnd terminate(host);
+    ASSERT_EQ(kq::test::startInstance(host, {.dims = {1, 1}}), "");
     host.recordWriter().failCall(2, 0);  // the first pair
-    kqtest::hostCall(host, kFlagGXW);
+    kq::test::hostCall(host, kFlagGXW);
     EXPECT_EQ(host.recordWriter().record(), "RBlkParamSettings {\n");
 }
 
@@ -63,21 +64,21 @@ class GxwWithoutCutoff : public ::testing::TestWithParam<CutoffState> {};
 
 TEST_P(GxwWithoutCutoff, ReportsAndWritesNothing) {
     HostInstance host;
-    kqtest::TerminateAtEnd terminate(host);
+    kq::test::TerminateAtEnd terminate(host);
     host.setDialogParams({vzCreateDoubleScalar(1.0), vzCreateDoubleScalar(0.0)});
-    ASSERT_EQ(kqtest::loadBlock(host), "");
+    ASSERT_EQ(kq::test::loadBlock(host), "");
     host.propagateInputShape({1, 2}, kFrameModeSample);
     host.hostInfo().portValue = kTypeIdSingle;
-    ASSERT_EQ(kqtest::hostCall(host, kFlagSetInputPortDataType), "");
+    ASSERT_EQ(kq::test::hostCall(host, kFlagSetInputPortDataType), "");
     if (GetParam() != CutoffState::NoWorkVectorsYet) {
-        ASSERT_EQ(kqtest::hostCall(host, kFlagSetWorkWidths), "");
+        ASSERT_EQ(kq::test::hostCall(host, kFlagSetWorkWidths), "");
     }
     if (GetParam() == CutoffState::InputTypeChangedAfterWidths) {
         host.allocateBuffers(false);
         host.hostInfo().portValue = kTypeIdDouble;
-        ASSERT_EQ(kqtest::hostCall(host, kFlagSetInputPortDataType), "");
+        ASSERT_EQ(kq::test::hostCall(host, kFlagSetInputPortDataType), "");
     }
-    EXPECT_EQ(kqtest::hostCall(host, kFlagGXW), kCutoffNotReady);
+    EXPECT_EQ(kq::test::hostCall(host, kFlagGXW), kCutoffNotReady);
     EXPECT_EQ(host.recordWriter().record(), "");
 }
 

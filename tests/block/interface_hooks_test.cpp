@@ -13,7 +13,7 @@
 
 namespace {
 
-using kq::sim::HostInstance;
+using HostInstance = kq::test::BlockHost;
 using kq::sim::HostInstanceOptions;
 
 void giveParams(HostInstance& host, double running) {
@@ -242,14 +242,14 @@ TEST_P(RunningSwitch, AZeroOfAnyNumericClassRuns) {
 TEST_P(RunningSwitch, DecidesTheWorkVectorsAndTheExportedSetting) {
     const SwitchCase& c = GetParam();
     HostInstance host;
-    kqtest::TerminateAtEnd terminate(host);
-    ASSERT_EQ(kqtest::prepareInstance(host, {.dims = {1, 2}, .secondParam = 1.0}), "");
+    kq::test::TerminateAtEnd terminate(host);
+    ASSERT_EQ(kq::test::prepareInstance(host, {.dims = {1, 2}, .secondParam = 1.0}), "");
     host.replaceDialogParam(1, switchParam(c));
-    ASSERT_EQ(kqtest::hostCall(host, kFlagSetWorkWidths), "");
+    ASSERT_EQ(kq::test::hostCall(host, kFlagSetWorkWidths), "");
     host.allocateBuffers(false);
     EXPECT_EQ(host.numWorkVectors(), c.running ? 4 : 1);
-    ASSERT_EQ(kqtest::hostCall(host, kFlagStart), "");
-    ASSERT_EQ(kqtest::hostCall(host, kFlagGXW), "");
+    ASSERT_EQ(kq::test::hostCall(host, kFlagStart), "");
+    ASSERT_EQ(kq::test::hostCall(host, kFlagGXW), "");
     EXPECT_NE(host.recordWriter().record().find(c.running ? "Running = 1" : "Running = 0"),
               std::string::npos)
         << host.recordWriter().record();

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <cstdint>
 #include <iterator>
 #include <limits>
@@ -23,13 +25,24 @@
 
 namespace {
 
-using kq::sim::HostInstance;
+using HostInstance = kq::test::BlockHost;
 
-// What an entry must do: the walk, the precision and whether it unwraps its buffer in place.
+// Where an entry finds its data: a copying entry reads `in` and writes `out`; an in-place entry
+// reads and overwrites the one buffer of the record's `in` or of its `out`.
+enum class Buffers { InToOut, InPlaceIn, InPlaceOut };
+
+// The buffers of each table entry, by index: the in-place running per-channel entries (5, 11) take
+// theirs from `in`, the other in-place entries (1, 3, 7, 9) from `out`.
+constexpr Buffers kEntryBuffers[kNumUnwrapKernels] = {
+    Buffers::InToOut, Buffers::InPlaceOut, Buffers::InToOut, Buffers::InPlaceOut,
+    Buffers::InToOut, Buffers::InPlaceIn,  Buffers::InToOut, Buffers::InPlaceOut,
+    Buffers::InToOut, Buffers::InPlaceOut, Buffers::InToOut, Buffers::InPlaceIn};
+
+// What an entry must do: the walk, the precision and the buffers it reads and writes.
 struct EntryKind {
     KernelShape shape;
     bool single;
-    bool inPlace;
+    Buffers buffers;
 };
 
 // The sizes an entry finds in the record.
@@ -42,20 +55,21 @@ struct EntryLayout {
 template <typename T>
 ::testing::AssertionResult sameValues(const char* what, int call, const std::vector<T>& actual,
                                       const std::vector<T>& expected) {
-    const size_t i = kqref::firstBitDifference(actual.data(), expected.data(), actual.size());
+    const size_t i = kq::ref::firstBitDifference(actual.data(), expected.data(), actual.size());
     if (i == actual.size()) {
         return ::testing::AssertionSuccess();
     }
-    return ::testing::AssertionFailure()
-           << "call " << call << ", " << what << "[" << i << "] is "
-           << kqref::describeBits(actual[i]) << ", expected " << kqref::describeBits(expected[i]);
+    return ::testing::AssertionFailure() << "call " << call << ", " << what << "[" << i << "] is "
+                                         << kq::ref::describeBits(actual[i]) << ", expected "
+                                         << kq::ref::describeBits(expected[i]);
 }
 
-// Two calls of `entry` on a record of its own whose input and output are distinct buffers with
-// different contents, from a running state (Prev 0.25, Cumsum 0, FirstStep clear). Its output
-// buffer, input buffer and state must match the reference walk of `kind` over the input (copying)
-// or over the output buffer's own contents (in place). Samples step by 4 along the buffer and by 7
-// from one call to the next, so every walk takes different corrections.
+// Two calls of `entry` on a record of its own whose `in` and `out` are distinct buffers with
+// different contents, from a running state (Prev 0.25, Cumsum 0, FirstStep clear). The buffer it
+// writes must hold the reference walk of `kind` over the buffer it reads (`in` to `out` copying, in
+// place the one buffer of its field), the other buffer must stay as it was, and the state must
+// match the reference. Samples step by 4 along the buffer and by 7 from one call to the next, so
+// every walk takes different corrections.
 template <typename T>
 ::testing::AssertionResult runsAs(UnwrapKernelEntry entry, const EntryKind& kind,
                                   const EntryLayout& layout) {
@@ -67,7 +81,7 @@ template <typename T>
     std::vector<T> prev(stateLen, static_cast<T>(0.25));
     std::vector<T> cumsum(stateLen, T{0});
     uint8_t firstStep = 0;
-    kqref::ReferenceState<T> model{prev, cumsum, 0};
+    kq::ref::ReferenceState<T> model{prev, cumsum, 0};
 
     for (int call = 0; call < 2; ++call) {
         std::vector<T> in(values);
@@ -76,21 +90,24 @@ template <typename T>
             in[i] = static_cast<T>(4.0 * static_cast<double>(i) + 7.0 * call + 0.5);
             out[i] = static_cast<T>(-3.0 * static_cast<double>(i) - 5.0 * call - 0.25);
         }
-        const std::vector<T> inBefore = in;
-        const std::vector<T> source = kind.inPlace ? out : in;
-        std::vector<T> expected = out;
+        const bool writesIn = kind.buffers == Buffers::InPlaceIn;
+        std::vector<T>& written = writesIn ? in : out;
+        std::vector<T>& untouched = writesIn ? out : in;
+        const std::vector<T> untouchedBefore = untouched;
+        const std::vector<T> source = kind.buffers == Buffers::InPlaceOut ? out : in;
+        std::vector<T> expected = written;
         switch (kind.shape) {
             case KernelShape::Stateless:
-                kqref::referenceStateless(source.data(), expected.data(), cutoff, layout.numChans,
-                                          layout.frameLen);
+                kq::ref::referenceStateless(source.data(), expected.data(), cutoff, layout.numChans,
+                                            layout.frameLen);
                 break;
             case KernelShape::RunningSample:
-                kqref::referenceRunningSample(model, source.data(), expected.data(), cutoff,
-                                              layout.numElems);
+                kq::ref::referenceRunningSample(model, source.data(), expected.data(), cutoff,
+                                                layout.numElems);
                 break;
             case KernelShape::RunningFrame:
-                kqref::referenceRunningFrame(model, source.data(), expected.data(), cutoff,
-                                             layout.numChans, layout.frameLen);
+                kq::ref::referenceRunningFrame(model, source.data(), expected.data(), cutoff,
+                                               layout.numChans, layout.frameLen);
                 break;
         }
 
@@ -107,10 +124,10 @@ template <typename T>
         args.kernel = entry;
         entry(&args);
 
-        for (auto result :
-             {sameValues("output", call, out, expected), sameValues("input", call, in, inBefore),
-              sameValues("Prev", call, prev, model.prev),
-              sameValues("Cumsum", call, cumsum, model.cumsum)}) {
+        for (auto result : {sameValues(writesIn ? "in" : "out", call, written, expected),
+                            sameValues(writesIn ? "out" : "in", call, untouched, untouchedBefore),
+                            sameValues("Prev", call, prev, model.prev),
+                            sameValues("Cumsum", call, cumsum, model.cumsum)}) {
             if (!result) {
                 return result;
             }
@@ -130,7 +147,7 @@ template <typename T>
 
 struct SelectionCase {
     std::string name;
-    kqtest::InstanceShape shape;
+    kq::test::InstanceShape shape;
     KernelShape walk;
     int32_t numChans;
     int32_t frameLen;
@@ -140,11 +157,15 @@ struct SelectionCase {
 
 class KernelSelection : public ::testing::TestWithParam<SelectionCase> {};
 
+constexpr KernelShape kStateless = KernelShape::Stateless;
+constexpr KernelShape kPerElement = KernelShape::RunningSample;
+constexpr KernelShape kPerChannel = KernelShape::RunningFrame;
+
 TEST_P(KernelSelection, StartFillsTheRecordAndChoosesTheEntryOfTheLayout) {
     const SelectionCase& c = GetParam();
     HostInstance host;
-    ASSERT_EQ(kqtest::prepareInstance(host, c.shape), "");
-    ASSERT_EQ(kqtest::hostCall(host, kFlagStart), "");
+    ASSERT_EQ(kq::test::prepareInstance(host, c.shape), "");
+    ASSERT_EQ(kq::test::hostCall(host, kFlagStart), "");
     const auto* args = static_cast<const UnwrapArgs*>(host.block()->userData);
     ASSERT_NE(args, nullptr);
     EXPECT_EQ(args->numChans, c.numChans);
@@ -162,16 +183,14 @@ TEST_P(KernelSelection, StartFillsTheRecordAndChoosesTheEntryOfTheLayout) {
         EXPECT_EQ(args->cumsum, nullptr);
         EXPECT_EQ(args->firstStep, nullptr);
     }
-    EXPECT_TRUE(entryRunsAs(args->kernel,
-                            {c.walk, c.shape.typeId == kTypeIdSingle, c.shape.inPlace},
+    const bool single = c.shape.typeId == kTypeIdSingle;
+    const int index =
+        unwrapKernelIndex(c.shape.inPlace, single, c.walk != kStateless, c.walk == kPerChannel);
+    EXPECT_TRUE(entryRunsAs(args->kernel, {c.walk, single, kEntryBuffers[index]},
                             {args->numChans, args->frameLen, args->numElems}));
-    EXPECT_EQ(kqtest::hostCall(host, kFlagTerminate), "");
+    EXPECT_EQ(kq::test::hostCall(host, kFlagTerminate), "");
     EXPECT_EQ(host.block()->userData, nullptr);
 }
-
-constexpr KernelShape kStateless = KernelShape::Stateless;
-constexpr KernelShape kPerElement = KernelShape::RunningSample;
-constexpr KernelShape kPerChannel = KernelShape::RunningFrame;
 
 // shape: dims, frameMode, typeId, secondParam, inPlace
 INSTANTIATE_TEST_SUITE_P(
@@ -227,7 +246,7 @@ TEST(KernelTables, EveryEntryRunsTheKernelOfItsIndex) {
                                                  : perChannel ? KernelShape::RunningFrame
                                                               : KernelShape::RunningSample;
                         EXPECT_TRUE(entryRunsAs(unwrapKernelTableFor(level)[index],
-                                                {walk, single, inPlace}, {2, 3, 6}));
+                                                {walk, single, kEntryBuffers[index]}, {2, 3, 6}));
                     }
                 }
             }
@@ -269,7 +288,7 @@ template <typename T>
     T prev = static_cast<T>(0.75);
     T cumsum = T{0};
     uint8_t firstStep = 1;
-    kqref::ReferenceState<T> model{{prev}, {cumsum}, 1};
+    kq::ref::ReferenceState<T> model{{prev}, {cumsum}, 1};
     T cutoff{};
     UnwrapArgs args{};
     args.prev = &prev;
@@ -292,16 +311,23 @@ template <typename T>
         T in = static_cast<T>(values[call % 2 == 0 ? pair % kValues : (pair / kValues) % kValues]);
         T out = static_cast<T>(-123.0);
         const T sample = in;
-        // In place the entry's one buffer is `out`; `in` then holds another value.
-        T other = static_cast<T>(99.0);
-        args.in = inPlace ? &other : &in;
-        args.out = inPlace ? &in : &out;
+        // In place the running entry stands in for entries 5 and 11 and takes its one buffer from
+        // `in`, the stateless one for entries 1 and 7 and takes it from `out`; the other field
+        // then holds another value, which must stay.
+        const T otherValue = static_cast<T>(99.0);
+        T other = otherValue;
+        args.in = inPlace && !running ? &other : &in;
+        args.out = !inPlace ? &out : running ? &other : &in;
         entry(&args);
+        if (inPlace && std::bit_cast<std::array<unsigned char, sizeof(T)>>(other) !=
+                           std::bit_cast<std::array<unsigned char, sizeof(T)>>(otherValue)) {
+            return ::testing::AssertionFailure() << "call " << call << " wrote the other field";
+        }
         T expected = sample;
         if (running) {
-            kqref::referenceRunningFrame(model, &sample, &expected, cutoff, 1, 1);
+            kq::ref::referenceRunningFrame(model, &sample, &expected, cutoff, 1, 1);
         } else {
-            kqref::referenceStateless(&sample, &expected, cutoff, 1, 1);
+            kq::ref::referenceStateless(&sample, &expected, cutoff, 1, 1);
         }
         const T actual = inPlace ? in : out;
         for (auto result : {sameValues("output", static_cast<int>(call), std::vector<T>{actual},

@@ -9,7 +9,7 @@
 
 namespace {
 
-using kq::sim::HostInstance;
+using HostInstance = kq::test::BlockHost;
 using kq::sim::HostInstanceOptions;
 
 constexpr const char* kNotRealScalar = "Tolerance must be a real scalar.";
@@ -69,7 +69,7 @@ class ProcessParameters : public ::testing::TestWithParam<CutoffCase> {};
 TEST_P(ProcessParameters, StoresTheMagnitudeInTheInputPrecision) {
     const CutoffCase& c = GetParam();
     HostInstance host;
-    ASSERT_EQ(kqtest::prepareInstance(
+    ASSERT_EQ(kq::test::prepareInstance(
                   host, {.dims = {1, 1}, .typeId = c.typeId, .tolerance = c.tolerance}),
               "");
     hookProcessParameters(host.block());
@@ -91,7 +91,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(ProcessParameters, NanStaysNan) {
     HostInstance host;
-    ASSERT_EQ(kqtest::prepareInstance(host, {.dims = {1, 1}}), "");
+    ASSERT_EQ(kq::test::prepareInstance(host, {.dims = {1, 1}}), "");
     host.replaceDialogParam(0, vzCreateDoubleScalar(std::numeric_limits<double>::quiet_NaN()));
     hookProcessParameters(host.block());
     EXPECT_TRUE(std::isnan(*static_cast<const double*>(host.block()->workVectors[0].data)));
@@ -100,7 +100,7 @@ TEST(ProcessParameters, NanStaysNan) {
 TEST(ProcessParameters, ModesTwoAndThreeLeaveTheCutoffAlone) {
     for (int32_t mode : {2, 3}) {
         HostInstance host(HostInstanceOptions{.simMode = mode});
-        ASSERT_EQ(kqtest::prepareInstance(host, {.dims = {1, 1}, .tolerance = -4.0}), "");
+        ASSERT_EQ(kq::test::prepareInstance(host, {.dims = {1, 1}, .tolerance = -4.0}), "");
         auto* cutoff = static_cast<double*>(host.block()->workVectors[0].data);
         *cutoff = 9.0;
         hookProcessParameters(host.block());

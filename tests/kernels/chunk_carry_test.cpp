@@ -13,8 +13,8 @@
 
 namespace {
 
-using kqtest::HardSignalSource;
-using kqtest::sameBits;
+using kq::test::HardSignalSource;
+using kq::test::sameBits;
 
 // Around the vector widths, the 32-block chunks of the one-channel walk, and past them.
 constexpr int64_t kChunkLengths[] = {0, 1, 2, 3, 4, 5, 8, 9, 16, 17, 33, 129, 257, 1025, 4099};

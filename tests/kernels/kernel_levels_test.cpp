@@ -30,15 +30,15 @@ void PrintTo(VectorLevel level, std::ostream* os) {
 
 namespace {
 
-using kqtest::fromBits;
-using kqtest::GuardedBuffer;
-using kqtest::HardSignalSource;
-using kqtest::HardValues;
-using kqtest::KernelInfo;
-using kqtest::KernelRunner;
-using kqtest::sameBits;
-using kqtest::Shape;
-using kqtest::unwrittenValue;
+using kq::test::fromBits;
+using kq::test::GuardedBuffer;
+using kq::test::HardSignalSource;
+using kq::test::HardValues;
+using kq::test::KernelInfo;
+using kq::test::KernelRunner;
+using kq::test::sameBits;
+using kq::test::Shape;
+using kq::test::unwrittenValue;
 
 // ---------------------------------------------------------------------------------------------
 // Signals
@@ -194,8 +194,8 @@ void checkLengthsAlignmentsAndHardValues(VectorLevel level, uint64_t seed) {
     const std::vector<T> cutoffs = trialCutoffs<T>();
     const size_t pieceCount = hardPieces<T>().size();
     for (size_t k = 0; k < 6; ++k) {
-        const KernelInfo<T>& scalarKernel = kqtest::kernelCatalogue<T>()[k];
-        const KernelInfo<T>& fastKernel = kqtest::kernelCatalogue<T>(level)[k];
+        const KernelInfo<T>& scalarKernel = kq::test::kernelCatalogue<T>()[k];
+        const KernelInfo<T>& fastKernel = kq::test::kernelCatalogue<T>(level)[k];
         for (size_t misalign : {0, 1}) {
             for (int32_t length : kLengths) {
                 const bool longOne = length > 100000;
@@ -211,7 +211,7 @@ void checkLengthsAlignmentsAndHardValues(VectorLevel level, uint64_t seed) {
                                      << ", " << numChans << " x " << length << ", misalign "
                                      << misalign << ", seed " << seed << ", trial " << trial);
                         const size_t stateLen =
-                            kqtest::stateLength(scalarKernel.shape, numChans, length);
+                            kq::test::stateLength(scalarKernel.shape, numChans, length);
                         KernelRunner<T> scalar(scalarKernel, stateLen, misalign);
                         KernelRunner<T> fast(fastKernel, stateLen, misalign);
                         const int calls = scalarKernel.shape == Shape::Stateless ? 1 : 3;
@@ -246,8 +246,8 @@ void checkRandomSplits(VectorLevel level, uint64_t seed) {
     HardSignalSource<T> source(seed);
     const std::vector<T> cutoffs = trialCutoffs<T>();
     for (size_t k = 2; k < 6; ++k) {
-        const KernelInfo<T>& scalarKernel = kqtest::kernelCatalogue<T>()[k];
-        const KernelInfo<T>& fastKernel = kqtest::kernelCatalogue<T>(level)[k];
+        const KernelInfo<T>& scalarKernel = kq::test::kernelCatalogue<T>()[k];
+        const KernelInfo<T>& fastKernel = kq::test::kernelCatalogue<T>(level)[k];
         for (int trial = 0; trial < 30; ++trial) {
             SCOPED_TRACE(::testing::Message()
                          << scalarKernel.name << " at " << vectorLevelName(level) << ", seed "
@@ -312,8 +312,8 @@ void checkAnyStartingState(VectorLevel level, uint64_t seed) {
         static_cast<T>(-12.566370614359172)};
     const std::vector<T> cutoffs = trialCutoffs<T>();
     for (size_t k = 2; k < 6; ++k) {
-        const KernelInfo<T>& scalarKernel = kqtest::kernelCatalogue<T>()[k];
-        const KernelInfo<T>& fastKernel = kqtest::kernelCatalogue<T>(level)[k];
+        const KernelInfo<T>& scalarKernel = kq::test::kernelCatalogue<T>()[k];
+        const KernelInfo<T>& fastKernel = kq::test::kernelCatalogue<T>(level)[k];
         const bool perChannel = scalarKernel.shape == Shape::RunningFrame;
         for (int32_t numChans : {4, 9, 17}) {
             for (int32_t frameLen : {1, 5, 70, 200}) {
@@ -323,7 +323,7 @@ void checkAnyStartingState(VectorLevel level, uint64_t seed) {
                                  << numChans << " x " << frameLen << ", seed " << seed << ", trial "
                                  << trial);
                     const size_t stateLen =
-                        kqtest::stateLength(scalarKernel.shape, numChans, frameLen);
+                        kq::test::stateLength(scalarKernel.shape, numChans, frameLen);
                     std::vector<T> prev(stateLen);
                     std::vector<T> cumsum(stateLen);
                     for (size_t i = 0; i < stateLen; ++i) {
@@ -381,8 +381,8 @@ void checkBinadeEdges(VectorLevel level, uint64_t seed) {
         sums.push_back(-tieProne);
     }
     for (size_t k = 2; k < 6; ++k) {
-        const KernelInfo<T>& scalarKernel = kqtest::kernelCatalogue<T>()[k];
-        const KernelInfo<T>& fastKernel = kqtest::kernelCatalogue<T>(level)[k];
+        const KernelInfo<T>& scalarKernel = kq::test::kernelCatalogue<T>()[k];
+        const KernelInfo<T>& fastKernel = kq::test::kernelCatalogue<T>(level)[k];
         if (scalarKernel.shape != Shape::RunningFrame) {
             continue;
         }
@@ -430,8 +430,8 @@ void checkCopyOntoItself(VectorLevel level, uint64_t seed) {
     HardSignalSource<T> source(seed);
     const std::vector<T> cutoffs = trialCutoffs<T>();
     for (size_t k : {size_t{0}, size_t{2}, size_t{4}}) {
-        const KernelInfo<T>& fastCopy = kqtest::kernelCatalogue<T>(level)[k];
-        const KernelInfo<T>& scalarInPlace = kqtest::kernelCatalogue<T>()[k + 1];
+        const KernelInfo<T>& fastCopy = kq::test::kernelCatalogue<T>(level)[k];
+        const KernelInfo<T>& scalarInPlace = kq::test::kernelCatalogue<T>()[k + 1];
         for (int32_t length : kLengths) {
             if (length > 100000) {
                 continue;
@@ -441,7 +441,7 @@ void checkCopyOntoItself(VectorLevel level, uint64_t seed) {
                              << fastCopy.name << " at " << vectorLevelName(level) << ", length "
                              << length << ", seed " << seed << ", trial " << trial);
                 const int32_t numChans = fastCopy.shape == Shape::RunningSample ? 1 : 2;
-                const size_t stateLen = kqtest::stateLength(fastCopy.shape, numChans, length);
+                const size_t stateLen = kq::test::stateLength(fastCopy.shape, numChans, length);
                 KernelRunner<T> scalar(scalarInPlace, stateLen, 1);
                 for (int call = 0; call < 2; ++call) {
                     const std::vector<T> in =

@@ -14,12 +14,12 @@
 
 namespace {
 
-using kqref::ReferenceState;
-using kqtest::HardSignalSource;
-using kqtest::KernelInfo;
-using kqtest::KernelRunner;
-using kqtest::sameBits;
-using kqtest::Shape;
+using kq::ref::ReferenceState;
+using kq::test::HardSignalSource;
+using kq::test::KernelInfo;
+using kq::test::KernelRunner;
+using kq::test::sameBits;
+using kq::test::Shape;
 
 template <typename T>
 class KernelProperties : public ::testing::Test {};
@@ -51,12 +51,12 @@ std::vector<T> referenceCall(Shape shape, ReferenceState<T>& state, const std::v
                              T cutoff, Layout layout) {
     switch (shape) {
         case Shape::Stateless:
-            return kqref::referenceStateless(in, cutoff, layout.numChans, layout.frameLen);
+            return kq::ref::referenceStateless(in, cutoff, layout.numChans, layout.frameLen);
         case Shape::RunningSample:
-            return kqref::referenceRunningSample(state, in, cutoff);
+            return kq::ref::referenceRunningSample(state, in, cutoff);
         case Shape::RunningFrame:
-            return kqref::referenceRunningFrame(state, in, cutoff, layout.numChans,
-                                                layout.frameLen);
+            return kq::ref::referenceRunningFrame(state, in, cutoff, layout.numChans,
+                                                  layout.frameLen);
     }
     return {};
 }
@@ -72,13 +72,13 @@ TYPED_TEST(KernelProperties, EveryKernelMatchesTheReference) {
     using T = TypeParam;
     constexpr uint64_t kSeed = 0x5eed'0000'0001ull;
     HardSignalSource<T> source(kSeed);
-    for (const KernelInfo<T>& kernel : kqtest::kernelCatalogue<T>()) {
+    for (const KernelInfo<T>& kernel : kq::test::kernelCatalogue<T>()) {
         for (int trial = 0; trial < kTrials; ++trial) {
             SCOPED_TRACE(::testing::Message()
                          << kernel.name << ", seed " << kSeed << ", trial " << trial);
             Layout layout = randomLayout(source, kernel.shape);
             const size_t stateLen =
-                kqtest::stateLength(kernel.shape, layout.numChans, layout.frameLen);
+                kq::test::stateLength(kernel.shape, layout.numChans, layout.frameLen);
             // Both start with FirstStep true and a marker in Prev and Cumsum.
             KernelRunner<T> runner(kernel, stateLen);
             ReferenceState<T> model{runner.prev(), runner.cumsum(), true};
@@ -121,13 +121,13 @@ TYPED_TEST(KernelProperties, CopyAndInPlaceAgree) {
     constexpr uint64_t kSeed = 0x5eed'0000'0002ull;
     HardSignalSource<T> source(kSeed);
     for (Shape shape : {Shape::Stateless, Shape::RunningSample, Shape::RunningFrame}) {
-        const KernelInfo<T>& copy = kqtest::findKernel<T>(shape, false);
-        const KernelInfo<T>& inPlace = kqtest::findKernel<T>(shape, true);
+        const KernelInfo<T>& copy = kq::test::findKernel<T>(shape, false);
+        const KernelInfo<T>& inPlace = kq::test::findKernel<T>(shape, true);
         for (int trial = 0; trial < kTrials; ++trial) {
             SCOPED_TRACE(::testing::Message() << copy.name << " and " << inPlace.name << ", seed "
                                               << kSeed << ", trial " << trial);
             const Layout layout = randomLayout(source, shape);
-            const size_t stateLen = kqtest::stateLength(shape, layout.numChans, layout.frameLen);
+            const size_t stateLen = kq::test::stateLength(shape, layout.numChans, layout.frameLen);
             KernelRunner<T> copyRunner(copy, stateLen);
             KernelRunner<T> inPlaceRunner(inPlace, stateLen);
             copyRunner.initializeConditions();
@@ -152,8 +152,8 @@ TYPED_TEST(KernelProperties, FrameLenOneEqualsPerElement) {
     constexpr uint64_t kSeed = 0x5eed'0000'0003ull;
     HardSignalSource<T> source(kSeed);
     for (bool inPlace : {false, true}) {
-        const KernelInfo<T>& frame = kqtest::findKernel<T>(Shape::RunningFrame, inPlace);
-        const KernelInfo<T>& sample = kqtest::findKernel<T>(Shape::RunningSample, inPlace);
+        const KernelInfo<T>& frame = kq::test::findKernel<T>(Shape::RunningFrame, inPlace);
+        const KernelInfo<T>& sample = kq::test::findKernel<T>(Shape::RunningSample, inPlace);
         for (int trial = 0; trial < kTrials; ++trial) {
             SCOPED_TRACE(::testing::Message() << frame.name << " and " << sample.name << ", seed "
                                               << kSeed << ", trial " << trial);
@@ -180,13 +180,13 @@ TYPED_TEST(KernelProperties, NaNStaysAtItsPosition) {
     using T = TypeParam;
     constexpr uint64_t kSeed = 0x5eed'0000'0004ull;
     HardSignalSource<T> source(kSeed);
-    for (const KernelInfo<T>& kernel : kqtest::kernelCatalogue<T>()) {
+    for (const KernelInfo<T>& kernel : kq::test::kernelCatalogue<T>()) {
         for (int trial = 0; trial < kTrials; ++trial) {
             SCOPED_TRACE(::testing::Message()
                          << kernel.name << ", seed " << kSeed << ", trial " << trial);
             const Layout layout = randomLayout(source, kernel.shape);
             KernelRunner<T> runner(
-                kernel, kqtest::stateLength(kernel.shape, layout.numChans, layout.frameLen));
+                kernel, kq::test::stateLength(kernel.shape, layout.numChans, layout.frameLen));
             runner.initializeConditions();
             for (int call = 0; call < 3; ++call) {
                 SCOPED_TRACE(::testing::Message() << "call " << call);
@@ -215,7 +215,7 @@ TEST(DoubleFrameProperties, SplitIntoCallsEqualsOneCall) {
     constexpr uint64_t kSeed = 0x5eed'0000'0005ull;
     HardSignalSource<T> source(kSeed);
     for (bool inPlace : {false, true}) {
-        const KernelInfo<T>& kernel = kqtest::findKernel<T>(Shape::RunningFrame, inPlace);
+        const KernelInfo<T>& kernel = kq::test::findKernel<T>(Shape::RunningFrame, inPlace);
         for (int trial = 0; trial < 4 * kTrials; ++trial) {
             SCOPED_TRACE(::testing::Message()
                          << kernel.name << ", seed " << kSeed << ", trial " << trial);

@@ -36,18 +36,18 @@
 #include <sanitizer/asan_interface.h>
 #endif
 
-namespace kqtest {
+namespace kq::test {
 
 // ---------------------------------------------------------------------------------------------
 // Bits
 
-using kqref::BitsOf;
-using kqref::bitsOf;
-using kqref::fromBits;
+using kq::ref::BitsOf;
+using kq::ref::bitsOf;
+using kq::ref::fromBits;
 
 template <typename T>
 std::string describe(T value) {
-    return kqref::describeBits(value);
+    return kq::ref::describeBits(value);
 }
 
 // Exact bit equality, NaN payloads included.
@@ -453,6 +453,6 @@ class HardSignalSource {
     std::mt19937_64 rng_;
 };
 
-}  // namespace kqtest
+}  // namespace kq::test
 
 #endif

@@ -12,10 +12,10 @@
 
 namespace {
 
-using kqtest::KernelInfo;
-using kqtest::KernelRunner;
-using kqtest::sameBits;
-using kqtest::Shape;
+using kq::test::KernelInfo;
+using kq::test::KernelRunner;
+using kq::test::sameBits;
+using kq::test::Shape;
 
 template <typename T>
 struct RunningCall {
@@ -39,10 +39,10 @@ struct RunningCase {
 template <typename T>
 void checkRunningCase(const RunningCase<T>& c) {
     for (bool inPlace : {false, true}) {
-        const KernelInfo<T>& kernel = kqtest::findKernel<T>(c.shape, inPlace);
+        const KernelInfo<T>& kernel = kq::test::findKernel<T>(c.shape, inPlace);
         SCOPED_TRACE(kernel.name);
         // FirstStep starts true and Cumsum holds a marker: the first call must reset it.
-        KernelRunner<T> runner(kernel, kqtest::stateLength(c.shape, c.numChans, c.frameLen));
+        KernelRunner<T> runner(kernel, kq::test::stateLength(c.shape, c.numChans, c.frameLen));
         for (size_t i = 0; i < c.calls.size(); ++i) {
             SCOPED_TRACE(::testing::Message() << "call " << i);
             const RunningCall<T>& call = c.calls[i];
@@ -208,7 +208,7 @@ TYPED_TEST(RunningKernels, EmptyCallsOnlyClearFirstStep) {
         int32_t numChans;
         int32_t frameLen;
     };
-    for (const kqtest::KernelInfo<T>& kernel : kqtest::kernelCatalogue<T>()) {
+    for (const kq::test::KernelInfo<T>& kernel : kq::test::kernelCatalogue<T>()) {
         if (kernel.shape == Shape::Stateless) {
             continue;
         }
@@ -235,7 +235,7 @@ TYPED_TEST(RunningKernels, NewInitialisationStartsAfresh) {
     using T = TypeParam;
     const std::vector<T> first = {0, 4, 8, 1, 5, 9};
     const std::vector<T> second = {20, 24, 28, -3, 1, 5};
-    for (const kqtest::KernelInfo<T>& kernel : kqtest::kernelCatalogue<T>()) {
+    for (const kq::test::KernelInfo<T>& kernel : kq::test::kernelCatalogue<T>()) {
         if (kernel.shape == Shape::Stateless) {
             continue;
         }
@@ -246,14 +246,14 @@ TYPED_TEST(RunningKernels, NewInitialisationStartsAfresh) {
         const int32_t frameLen = perChannel ? 3 : 1;
         const T cutoff = static_cast<T>(3.141592653589793);
 
-        KernelRunner<T> used(kernel, kqtest::stateLength(kernel.shape, numChans, frameLen));
+        KernelRunner<T> used(kernel, kq::test::stateLength(kernel.shape, numChans, frameLen));
         used.initializeConditions();
         used.call(first, cutoff, numChans, frameLen);
         used.call(second, cutoff, numChans, frameLen);
         used.initializeConditions();
         const std::vector<T> restarted = used.call(second, cutoff, numChans, frameLen);
 
-        KernelRunner<T> fresh(kernel, kqtest::stateLength(kernel.shape, numChans, frameLen));
+        KernelRunner<T> fresh(kernel, kq::test::stateLength(kernel.shape, numChans, frameLen));
         fresh.initializeConditions();
         EXPECT_TRUE(sameBits(restarted, fresh.call(second, cutoff, numChans, frameLen)));
         EXPECT_TRUE(sameBits(used.prev(), fresh.prev()));

@@ -11,10 +11,10 @@
 
 namespace {
 
-using kqtest::KernelInfo;
-using kqtest::KernelRunner;
-using kqtest::sameBits;
-using kqtest::Shape;
+using kq::test::KernelInfo;
+using kq::test::KernelRunner;
+using kq::test::sameBits;
+using kq::test::Shape;
 
 template <typename T>
 struct StatelessCase {
@@ -29,7 +29,7 @@ struct StatelessCase {
 template <typename T>
 void checkStatelessCase(const StatelessCase<T>& c) {
     for (bool inPlace : {false, true}) {
-        const KernelInfo<T>& kernel = kqtest::findKernel<T>(Shape::Stateless, inPlace);
+        const KernelInfo<T>& kernel = kq::test::findKernel<T>(Shape::Stateless, inPlace);
         SCOPED_TRACE(kernel.name);
         KernelRunner<T> runner(kernel, 0);
         EXPECT_TRUE(sameBits(runner.call(c.in, c.cutoff, c.numChans, c.frameLen), c.out));

@@ -17,7 +17,7 @@
 
 namespace {
 
-using kqtest::sameBits;
+using kq::test::sameBits;
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double kInf = std::numeric_limits<double>::infinity();
@@ -179,7 +179,7 @@ TYPED_TEST(LargeDifference, CorrectsByWholeTurns) {
         EXPECT_TRUE(sameBits(y, static_cast<double>(x) + c));
 
         double refS = 0.0;
-        const double refY = kqref::referenceStep<T>(v, x, refS, T{0});
+        const double refY = kq::ref::referenceStep<T>(v, x, refS, T{0});
         EXPECT_TRUE(sameBits(S, refS));
         EXPECT_TRUE(sameBits(y, refY));
     }
@@ -215,7 +215,7 @@ TYPED_TEST_SUITE(StepAgainstReference, Precisions);
 TYPED_TEST(StepAgainstReference, MatchesOnHardValues) {
     using T = TypeParam;
     constexpr uint64_t kSeed = 0x5eed'57e9'0001ull;
-    kqtest::HardSignalSource<T> source(kSeed);
+    kq::test::HardSignalSource<T> source(kSeed);
     const std::vector<T> samples = source.signal(200000);
     double S = 0.0;
     double refS = 0.0;
@@ -223,15 +223,15 @@ TYPED_TEST(StepAgainstReference, MatchesOnHardValues) {
     for (size_t i = 1; i < samples.size() && failures < 5; ++i) {
         const T cutoff = source.cutoff();
         const double y = wrapCorrection<T>(samples[i - 1], samples[i], S, cutoff);
-        const double refY = kqref::referenceStep<T>(samples[i - 1], samples[i], refS, cutoff);
-        const bool same =
-            kqtest::bitsOf(y) == kqtest::bitsOf(refY) && kqtest::bitsOf(S) == kqtest::bitsOf(refS);
+        const double refY = kq::ref::referenceStep<T>(samples[i - 1], samples[i], refS, cutoff);
+        const bool same = kq::test::bitsOf(y) == kq::test::bitsOf(refY) &&
+                          kq::test::bitsOf(S) == kq::test::bitsOf(refS);
         if (!same) {
             ++failures;
             ADD_FAILURE() << "seed " << kSeed << ", sample " << i
-                          << ": v = " << kqtest::describe(samples[i - 1])
-                          << ", x = " << kqtest::describe(samples[i])
-                          << ", cutoff = " << kqtest::describe(cutoff) << "\n  y "
+                          << ": v = " << kq::test::describe(samples[i - 1])
+                          << ", x = " << kq::test::describe(samples[i])
+                          << ", cutoff = " << kq::test::describe(cutoff) << "\n  y "
                           << sameBits(y, refY).message() << "\n  S " << sameBits(S, refS).message();
         }
         // Keep S moving but bounded, so later steps are not lost in a huge S.

@@ -11,8 +11,8 @@
 
 namespace {
 
-using kqtest::runProgram;
-using kqtest::ScratchDir;
+using kq::test::runProgram;
+using kq::test::ScratchDir;
 
 struct BadInput {
     std::string name;
@@ -22,15 +22,15 @@ struct BadInput {
 
 // Files every case can use.
 void writeFixtures(const ScratchDir& dir) {
-    kqtest::writeFile(dir / "good.csv", "0,1\n2,3\n4,5\n");
-    kqtest::writeFile(dir / "ragged.csv", "0,1\n2\n");
-    kqtest::writeFile(dir / "extra.csv", "0,1\n2,3,4\n");
-    kqtest::writeFile(dir / "word.csv", "# phase\n0,1\n2,abc\n");
-    kqtest::writeFile(dir / "empty.csv", "");
-    kqtest::writeFile(dir / "comments.csv", "# nothing\n\n# here\n");
-    kqtest::writeFile(dir / "odd.f64", std::string(12, '\0'));
-    kqtest::writeFile(dir / "good.f64", std::string(16, '\0'));
-    kqtest::writeFile(dir / "good.txt", "0\n");
+    kq::test::writeFile(dir / "good.csv", "0,1\n2,3\n4,5\n");
+    kq::test::writeFile(dir / "ragged.csv", "0,1\n2\n");
+    kq::test::writeFile(dir / "extra.csv", "0,1\n2,3,4\n");
+    kq::test::writeFile(dir / "word.csv", "# phase\n0,1\n2,abc\n");
+    kq::test::writeFile(dir / "empty.csv", "");
+    kq::test::writeFile(dir / "comments.csv", "# nothing\n\n# here\n");
+    kq::test::writeFile(dir / "odd.f64", std::string(12, '\0'));
+    kq::test::writeFile(dir / "good.f64", std::string(16, '\0'));
+    kq::test::writeFile(dir / "good.txt", "0\n");
     std::filesystem::create_directory(dir / "folder.csv");
     std::filesystem::copy_file(KQ_BLOCK_MODULE_PATH, dir / "renamed.so");
 }
@@ -53,7 +53,7 @@ TEST_P(KqhostBadInput, OneLineOnStderrFailureStatusAndNoOutputLeft) {
         }
         args.push_back(arg);
     }
-    const kqtest::ProcessResult result = runProgram(KQHOST_PATH, args, dir.path());
+    const kq::test::ProcessResult result = runProgram(KQHOST_PATH, args, dir.path());
     EXPECT_GT(result.exitCode, 0) << "exit " << result.exitCode << ", stderr: " << result.err;
     EXPECT_EQ(result.err.rfind("kqhost: ", 0), 0u) << result.err;
     EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;

@@ -12,17 +12,28 @@
 #include <string>
 #include <vector>
 
+#include "entry/block_identity.h"
 #include "kernels/reference/unwrap_reference.h"
 #include "process_runner.h"
+#include "sim/kqhost/cli/kqhost_defaults.h"
 #include "sim/kqhost/io/signal_reader.h"
 #include "sim/kqhost/io/signal_writer.h"
 
 namespace {
 
-using kqhost::Precision;
-using kqhost::SignalFormat;
-using kqtest::runProgram;
-using kqtest::ScratchDir;
+using kq::kqhost::Precision;
+using kq::kqhost::SignalFormat;
+using kq::test::runProgram;
+using kq::test::ScratchDir;
+
+// kqhost keeps its own defaults (the engine knows no block): they name this block and start its
+// dialog where the block's own does.
+TEST(KqhostDefaults, AreTheBlocksOwn) {
+    EXPECT_STREQ(kq::kqhost::kDefaultBlockName, kBlockName);
+    EXPECT_EQ(std::bit_cast<uint64_t>(kq::kqhost::kDefaultTolerance),
+              std::bit_cast<uint64_t>(kDefaultTolerance));
+    EXPECT_STREQ(KQHOST_DEFAULT_TOLERANCE_TEXT, KQ_DEFAULT_TOLERANCE_TEXT);
+}
 
 enum class Layout { Row, Column, Vector, Frame };
 
@@ -69,7 +80,7 @@ std::vector<double> expectedOutput(const RunCase& c, const std::vector<double>& 
     const size_t steps = input.size() / channels;
     const size_t rows = c.layout == Layout::Frame ? c.frameLen : 1;
     std::vector<T> in(rows * channels), out(rows * channels);
-    kqref::ReferenceState<T> state{std::vector<T>(channels), std::vector<T>(channels)};
+    kq::ref::ReferenceState<T> state{std::vector<T>(channels), std::vector<T>(channels)};
     std::vector<double> result(input.size());
     for (size_t first = 0; first < steps; first += rows) {
         for (size_t r = 0; r < rows; ++r) {
@@ -81,16 +92,17 @@ std::vector<double> expectedOutput(const RunCase& c, const std::vector<double>& 
         }
         const auto n = static_cast<int32_t>(channels);
         if (!c.running && c.layout == Layout::Frame) {
-            kqref::referenceStateless(in.data(), out.data(), cutoff, n, static_cast<int32_t>(rows));
+            kq::ref::referenceStateless(in.data(), out.data(), cutoff, n,
+                                        static_cast<int32_t>(rows));
         } else if (!c.running) {
-            kqref::referenceStateless(in.data(), out.data(), cutoff, 1, n);  // along the elements
+            kq::ref::referenceStateless(in.data(), out.data(), cutoff, 1, n);  // along the elements
         } else if (c.layout == Layout::Frame) {
-            kqref::referenceRunningFrame(state, in.data(), out.data(), cutoff, n,
-                                         static_cast<int32_t>(rows));
+            kq::ref::referenceRunningFrame(state, in.data(), out.data(), cutoff, n,
+                                           static_cast<int32_t>(rows));
         } else if (c.layout == Layout::Vector) {
-            kqref::referenceRunningFrame(state, in.data(), out.data(), cutoff, 1, n);
+            kq::ref::referenceRunningFrame(state, in.data(), out.data(), cutoff, 1, n);
         } else {
-            kqref::referenceRunningSample(state, in.data(), out.data(), cutoff, n);
+            kq::ref::referenceRunningSample(state, in.data(), out.data(), cutoff, n);
         }
         for (size_t r = 0; r < rows && first + r < steps; ++r) {
             for (size_t ch = 0; ch < channels; ++ch) {
@@ -103,14 +115,14 @@ std::vector<double> expectedOutput(const RunCase& c, const std::vector<double>& 
 
 void writeSignal(const std::filesystem::path& path, SignalFormat format,
                  const std::vector<double>& values, size_t channels, Precision precision) {
-    auto writer = kqhost::SignalWriter::open(path.string(), format, channels, precision);
+    auto writer = kq::kqhost::SignalWriter::open(path.string(), format, channels, precision);
     writer->writeSteps(values.data(), values.size() / channels);
     writer->commit();
 }
 
 std::vector<double> readSignal(const std::filesystem::path& path, SignalFormat format,
                                size_t channels, Precision precision) {
-    auto reader = kqhost::SignalReader::open(path.string(), format, channels, precision);
+    auto reader = kq::kqhost::SignalReader::open(path.string(), format, channels, precision);
     std::vector<double> values;
     std::vector<double> chunk(1024 * channels);
     while (size_t got = reader->readSteps(chunk.data(), 1024)) {
@@ -169,7 +181,7 @@ TEST_P(KqhostRun, OutputEqualsTheKernelsDrivenAsTheBlockDrivesThem) {
     const std::vector<std::string> options = layoutArgs(c);
     args.insert(args.end(), options.begin(), options.end());
     args.insert(args.end(), {(dir / "in.csv").string(), (dir / "out.csv").string()});
-    const kqtest::ProcessResult result = runProgram(KQHOST_PATH, args, dir.path());
+    const kq::test::ProcessResult result = runProgram(KQHOST_PATH, args, dir.path());
     ASSERT_EQ(result.exitCode, 0) << result.err;
     EXPECT_EQ(result.err, "");
     const std::vector<double> actual =
@@ -209,7 +221,7 @@ TEST(KqhostRun, ShippedExampleMatchesItsExpectedOutputExactly) {
     const auto expected =
         readSignal(EXAMPLES_DIR "/chirp_unwrapped.csv", SignalFormat::Csv, 2, Precision::Double);
     expectSameBits(actual, expected);
-    const std::string svg = kqtest::readWholeFile(dir / "chirp.svg");
+    const std::string svg = kq::test::readWholeFile(dir / "chirp.svg");
     EXPECT_NE(svg.find("<svg"), std::string::npos);
     EXPECT_NE(svg.find("ch 2"), std::string::npos);
 }
@@ -227,7 +239,7 @@ TEST(KqhostRun, RawFilesAndStandardOutputCarryTheSameValues) {
     const auto toStdout =
         runProgram(KQHOST_PATH, {"run", (dir / "in.csv").string(), "-"}, dir.path());
     ASSERT_EQ(toStdout.exitCode, 0) << toStdout.err;
-    kqtest::writeFile(dir / "stdout.csv", toStdout.out);
+    kq::test::writeFile(dir / "stdout.csv", toStdout.out);
     expectSameBits(readSignal(dir / "out.f64", SignalFormat::F64, 2, Precision::Double),
                    readSignal(dir / "stdout.csv", SignalFormat::Csv, 2, Precision::Double));
 
@@ -268,7 +280,7 @@ TEST(KqhostRun, ToleranceChangesAndResetsApplyBeforeTheirStep) {
 
 TEST(KqhostRun, TraceShowsEveryHostCall) {
     ScratchDir dir;
-    kqtest::writeFile(dir / "in.csv", "0\n4\n");
+    kq::test::writeFile(dir / "in.csv", "0\n4\n");
     const auto result = runProgram(
         KQHOST_PATH, {"run", "--trace", (dir / "in.csv").string(), (dir / "out.csv").string()},
         dir.path());

@@ -12,10 +12,10 @@
 
 namespace {
 
-using kqtest::runProgram;
-using kqtest::ScratchDir;
+using kq::test::runProgram;
+using kq::test::ScratchDir;
 
-kqtest::ProcessResult validate(const std::vector<std::string>& options, const ScratchDir& dir) {
+kq::test::ProcessResult validate(const std::vector<std::string>& options, const ScratchDir& dir) {
     std::vector<std::string> args = {"validate"};
     args.insert(args.end(), options.begin(), options.end());
     return runProgram(KQHOST_PATH, args, dir.path());
@@ -61,7 +61,7 @@ int64_t summaryCount(const std::string& out, const std::string& name) {
 
 TEST(KqhostValidate, PassesTheRealBlockAndPrintsTheSeedThenTheSummary) {
     ScratchDir dir;
-    const kqtest::ProcessResult result = validate({"--iterations", "200", "--seed", "1"}, dir);
+    const kq::test::ProcessResult result = validate({"--iterations", "200", "--seed", "1"}, dir);
     ASSERT_EQ(result.exitCode, 0) << result.out << result.err;
     EXPECT_EQ(result.err, "");
     EXPECT_EQ(result.out.rfind("seed 1\n", 0), 0u) << result.out;
@@ -80,9 +80,9 @@ TEST(KqhostValidate, PassesTheRealBlockAndPrintsTheSeedThenTheSummary) {
 
 TEST(KqhostValidate, TheSameSeedGivesTheSameSummaryAndAnotherSeedAnotherRun) {
     ScratchDir dir;
-    const kqtest::ProcessResult first = validate({"--iterations", "60", "--seed", "12345"}, dir);
-    const kqtest::ProcessResult again = validate({"--iterations", "60", "--seed", "12345"}, dir);
-    const kqtest::ProcessResult other = validate({"--iterations", "60", "--seed", "12346"}, dir);
+    const kq::test::ProcessResult first = validate({"--iterations", "60", "--seed", "12345"}, dir);
+    const kq::test::ProcessResult again = validate({"--iterations", "60", "--seed", "12345"}, dir);
+    const kq::test::ProcessResult other = validate({"--iterations", "60", "--seed", "12346"}, dir);
     ASSERT_EQ(first.exitCode, 0) << first.out << first.err;
     EXPECT_EQ(again.out, first.out);
     EXPECT_EQ(again.exitCode, first.exitCode);
@@ -93,21 +93,21 @@ TEST(KqhostValidate, TheSameSeedGivesTheSameSummaryAndAnotherSeedAnotherRun) {
 
 TEST(KqhostValidate, ASeedFromTheClockIsPrintedAndReplaysTheRun) {
     ScratchDir dir;
-    const kqtest::ProcessResult clocked = validate({"--iterations", "30"}, dir);
+    const kq::test::ProcessResult clocked = validate({"--iterations", "30"}, dir);
     ASSERT_EQ(clocked.exitCode, 0) << clocked.out << clocked.err;
     const std::vector<std::string> lines = linesOf(clocked.out);
     ASSERT_FALSE(lines.empty());
     const int64_t seed = numberAfter(lines[0], "seed ");
     ASSERT_GE(seed, 0) << clocked.out;
     EXPECT_EQ(lines[0], "seed " + std::to_string(seed));
-    const kqtest::ProcessResult replay =
+    const kq::test::ProcessResult replay =
         validate({"--iterations", "30", "--seed", std::to_string(seed)}, dir);
     EXPECT_EQ(replay.out, clocked.out);
 }
 
 TEST(KqhostValidate, CatchesABlockThatFlipsOneOutputBitPerStep) {
     ScratchDir dir;
-    const kqtest::ProcessResult result =
+    const kq::test::ProcessResult result =
         validate({"--block", KQ_BROKEN_BLOCK_PATH, "--iterations", "20", "--seed", "1"}, dir);
     EXPECT_EQ(result.exitCode, 1) << result.out << result.err;
     EXPECT_EQ(result.err, "");
@@ -138,7 +138,7 @@ TEST(KqhostValidate, CatchesABlockThatFlipsOneOutputBitPerStep) {
 
 TEST(KqhostValidate, CatchesOutputValuesNeverWrittenThroughTheMarker) {
     ScratchDir dir;
-    const kqtest::ProcessResult result =
+    const kq::test::ProcessResult result =
         validate({"--block", KQ_UNWRITING_BLOCK_PATH, "--iterations", "20", "--seed", "1"}, dir);
     EXPECT_EQ(result.exitCode, 1) << result.out << result.err;
     EXPECT_EQ(summaryCount(result.out, "input buffer changes"), 0) << result.out;
@@ -158,7 +158,7 @@ TEST(KqhostValidate, CatchesOutputValuesNeverWrittenThroughTheMarker) {
 
 TEST(KqhostValidate, CatchesACopyingStepThatChangesItsInput) {
     ScratchDir dir;
-    const kqtest::ProcessResult result = validate(
+    const kq::test::ProcessResult result = validate(
         {"--block", KQ_INPUT_CHANGING_BLOCK_PATH, "--iterations", "20", "--seed", "1"}, dir);
     EXPECT_EQ(result.exitCode, 1) << result.out << result.err;
     // The outputs are right; only the input was touched, once per copying output step.
@@ -176,7 +176,7 @@ TEST(KqhostValidate, CatchesACopyingStepThatChangesItsInput) {
 
 TEST(KqhostValidate, CatchesABlockThatKeepsItsRecordPastTerminate) {
     ScratchDir dir;
-    const kqtest::ProcessResult result = validate(
+    const kq::test::ProcessResult result = validate(
         {"--block", KQ_RECORD_KEEPING_BLOCK_PATH, "--iterations", "20", "--seed", "1"}, dir);
     EXPECT_EQ(result.exitCode, 1) << result.out << result.err;
     EXPECT_EQ(result.err, "");
@@ -194,16 +194,16 @@ TEST(KqhostValidate, CatchesABlockThatKeepsItsRecordPastTerminate) {
 
 TEST(KqhostValidate, ReplaysOneFailingSimulationOnItsOwn) {
     ScratchDir dir;
-    const kqtest::ProcessResult whole =
+    const kq::test::ProcessResult whole =
         validate({"--block", KQ_BROKEN_BLOCK_PATH, "--iterations", "20", "--seed", "1"}, dir);
     const std::vector<std::string> lines = linesOf(whole.out);
     ASSERT_GE(lines.size(), 3u) << whole.out;
     const int64_t simulation = numberAfter(lines[1], "simulation ");
     ASSERT_GE(simulation, 0) << whole.out;
     const std::string header = lines[1] + "\n" + lines[2] + "\n";
-    const kqtest::ProcessResult alone = validate({"--block", KQ_BROKEN_BLOCK_PATH, "--seed", "1",
-                                                  "--simulation", std::to_string(simulation)},
-                                                 dir);
+    const kq::test::ProcessResult alone = validate({"--block", KQ_BROKEN_BLOCK_PATH, "--seed", "1",
+                                                    "--simulation", std::to_string(simulation)},
+                                                   dir);
     EXPECT_EQ(alone.exitCode, 1);
     EXPECT_EQ(summaryCount(alone.out, "simulations"), 1) << alone.out;
     // Same simulation, same setup, found again.
@@ -212,7 +212,7 @@ TEST(KqhostValidate, ReplaysOneFailingSimulationOnItsOwn) {
 
 TEST(KqhostValidate, HelpListsTheOptions) {
     ScratchDir dir;
-    const kqtest::ProcessResult result = validate({"--help"}, dir);
+    const kq::test::ProcessResult result = validate({"--help"}, dir);
     EXPECT_EQ(result.exitCode, 0);
     for (const char* option : {"--block", "--iterations", "--seed", "--simulation"}) {
         EXPECT_NE(result.out.find(option), std::string::npos) << option;
@@ -230,7 +230,7 @@ class KqhostValidateBadOptions : public ::testing::TestWithParam<BadValidateOpti
 TEST_P(KqhostValidateBadOptions, OneLineOnStderrAndFailureStatus) {
     const BadValidateOptions& c = GetParam();
     ScratchDir dir;
-    const kqtest::ProcessResult result = validate(c.options, dir);
+    const kq::test::ProcessResult result = validate(c.options, dir);
     EXPECT_EQ(result.exitCode, 1) << result.out << result.err;
     EXPECT_EQ(result.err.rfind("kqhost: ", 0), 0u) << result.err;
     EXPECT_NE(result.err.find(c.expectedInMessage), std::string::npos) << result.err;

@@ -19,7 +19,7 @@
 #include <string>
 #include <vector>
 
-namespace kqtest {
+namespace kq::test {
 
 struct ProcessResult {
     int exitCode = -1;  // -1 when the program died from a signal (POSIX) or did not start
@@ -195,6 +195,6 @@ inline void writeFile(const std::filesystem::path& path, const std::string& text
     std::ofstream(path, std::ios::binary) << text;
 }
 
-}  // namespace kqtest
+}  // namespace kq::test
 
 #endif

@@ -16,8 +16,8 @@
 
 namespace {
 
-using kqhost::PhaseSampleSource;
-using kqhost::ValidateRandom;
+using kq::kqhost::PhaseSampleSource;
+using kq::kqhost::ValidateRandom;
 
 template <typename T>
 std::vector<T> drawSamples(uint64_t seed, double hardShare, size_t count) {
@@ -32,8 +32,8 @@ std::vector<T> drawSamples(uint64_t seed, double hardShare, size_t count) {
 
 template <typename T>
 bool isSignallingNaN(T x) {
-    constexpr auto kQuietBit = kqhost::BitsOf<T>{1} << (std::numeric_limits<T>::digits - 2);
-    return std::isnan(x) && (kqhost::bitsOf(x) & kQuietBit) == 0;
+    constexpr auto kQuietBit = kq::kqhost::BitsOf<T>{1} << (std::numeric_limits<T>::digits - 2);
+    return std::isnan(x) && (kq::kqhost::bitsOf(x) & kQuietBit) == 0;
 }
 
 template <typename T>
@@ -97,14 +97,14 @@ TYPED_TEST(ValidatePhaseSource, OrdinarySamplesAreWrappedPhase) {
 
 TYPED_TEST(ValidatePhaseSource, NoSampleCarriesTheOutputMarker) {
     using T = TypeParam;
-    const auto marker = kqhost::bitsOf(kqhost::outputMarker<T>());
+    const auto marker = kq::kqhost::bitsOf(kq::kqhost::outputMarker<T>());
     size_t signalling = 0;
     for (T x : drawSamples<T>(7, 0.9, 50000)) {
-        ASSERT_NE(kqhost::bitsOf(x), marker);
+        ASSERT_NE(kq::kqhost::bitsOf(x), marker);
         signalling += isSignallingNaN(x);
     }
     // The marker is a signalling NaN, and the input does carry signalling NaNs: they differ.
-    ASSERT_TRUE(isSignallingNaN(kqhost::outputMarker<T>()));
+    ASSERT_TRUE(isSignallingNaN(kq::kqhost::outputMarker<T>()));
     EXPECT_GT(signalling, 0u);
 }
 
@@ -115,8 +115,8 @@ TYPED_TEST(ValidatePhaseSource, TheSameSeedGivesTheSameSamples) {
     const std::vector<T> other = drawSamples<T>(9, 0.3, 2000);
     size_t same = 0;
     for (size_t i = 0; i < first.size(); ++i) {
-        ASSERT_EQ(kqhost::bitsOf(again[i]), kqhost::bitsOf(first[i])) << i;
-        same += kqhost::bitsOf(other[i]) == kqhost::bitsOf(first[i]);
+        ASSERT_EQ(kq::kqhost::bitsOf(again[i]), kq::kqhost::bitsOf(first[i])) << i;
+        same += kq::kqhost::bitsOf(other[i]) == kq::kqhost::bitsOf(first[i]);
     }
     EXPECT_LT(same, first.size() / 2);
 }

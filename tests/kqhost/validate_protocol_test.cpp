@@ -13,7 +13,7 @@
 
 namespace {
 
-using kqhost::ProtocolCheck;
+using kq::kqhost::ProtocolCheck;
 
 // A block library that answers no call at all: it stores no message and returns no sizes.
 void silentKvxFunction(int32_t /*numLeft*/, vzArray* /*leftArgs*/[], int32_t /*numRight*/,
@@ -39,7 +39,7 @@ TEST(ValidateProtocol, TheRealBlockPassesEveryCheck) {
     kq::sim::BlockLibrary library(KQ_BLOCK_MODULE_PATH);
     kq::sim::HostCaller caller(library.kvxFunction());
     const std::vector<ProtocolCheck> checks =
-        kqhost::runProtocolChecks(caller, namedBlock("kqphasefix2"));
+        kq::kqhost::runProtocolChecks(caller, namedBlock("kqphasefix2"));
     ASSERT_EQ(checks.size(), 14u);
     std::set<std::string> names;
     for (const ProtocolCheck& check : checks) {
@@ -53,7 +53,7 @@ TEST(ValidateProtocol, TheRealBlockPassesEveryCheck) {
 TEST(ValidateProtocol, ABlockThatAnswersNothingFailsEveryCheckAndSaysWhat) {
     kq::sim::HostCaller caller(silentKvxFunction);
     const std::vector<ProtocolCheck> checks =
-        kqhost::runProtocolChecks(caller, namedBlock("kqphasefix2"));
+        kq::kqhost::runProtocolChecks(caller, namedBlock("kqphasefix2"));
     ASSERT_EQ(checks.size(), 14u);
     for (const ProtocolCheck& check : checks) {
         EXPECT_FALSE(check.passed) << check.name;
@@ -65,7 +65,7 @@ TEST(ValidateProtocol, AnotherNameFailsTheChecksThatLoadOrNameTheBlock) {
     kq::sim::BlockLibrary library(KQ_BLOCK_MODULE_PATH);
     kq::sim::HostCaller caller(library.kvxFunction());
     const std::vector<ProtocolCheck> checks =
-        kqhost::runProtocolChecks(caller, namedBlock("kqphasefix3"));
+        kq::kqhost::runProtocolChecks(caller, namedBlock("kqphasefix3"));
     // A sizes query makes a private instance of the block's own name: it still passes.
     EXPECT_EQ(passedNames(checks),
               (std::set<std::string>{"sizes query returns 38 entries",
@@ -85,7 +85,7 @@ TEST(ValidateProtocol, ABlockThatKeepsItsRecordPastTerminateFailsTheCountingChec
     kq::sim::BlockLibrary library(KQ_RECORD_KEEPING_BLOCK_PATH);
     kq::sim::HostCaller caller(library.kvxFunction());
     const std::vector<ProtocolCheck> checks =
-        kqhost::runProtocolChecks(caller, namedBlock("kqphasefix2"));
+        kq::kqhost::runProtocolChecks(caller, namedBlock("kqphasefix2"));
     for (const ProtocolCheck& check : checks) {
         const bool counting = check.name.find("tqCalloc") != std::string::npos;
         EXPECT_EQ(check.passed, !counting) << check.name << ": " << check.detail;

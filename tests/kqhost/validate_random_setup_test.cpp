@@ -15,17 +15,17 @@
 
 namespace {
 
-using kqhost::ValidateLayout;
-using kqhost::ValidateRandom;
-using kqhost::ValidateSetup;
+using kq::kqhost::ValidateLayout;
+using kq::kqhost::ValidateRandom;
+using kq::kqhost::ValidateSetup;
 
 constexpr size_t kDraws = 600;
 
 std::vector<ValidateSetup> drawSetups(uint64_t seed, size_t count) {
     std::vector<ValidateSetup> setups;
     for (size_t i = 0; i < count; ++i) {
-        ValidateRandom random(kqhost::simulationSeed(seed, i));
-        setups.push_back(kqhost::drawValidateSetup(random));
+        ValidateRandom random(kq::kqhost::simulationSeed(seed, i));
+        setups.push_back(kq::kqhost::drawValidateSetup(random));
     }
     return setups;
 }
@@ -39,9 +39,9 @@ TEST(ValidateRandomSetup, EveryLayoutPrecisionModeAndArrangementAppears) {
     std::set<std::pair<ValidateLayout, int32_t>> layoutsAndTypes;
     std::set<std::pair<bool, bool>> modesAndArrangements;
     for (const ValidateSetup& setup : drawSetups(1, kDraws)) {
-        layoutsAndTypes.insert({kqhost::layoutOf(setup.simulation), setup.simulation.typeId});
+        layoutsAndTypes.insert({kq::kqhost::layoutOf(setup.simulation), setup.simulation.typeId});
         modesAndArrangements.insert(
-            {kqhost::isRunningMode(setup.simulation.mode), setup.simulation.inPlace});
+            {kq::kqhost::isRunningMode(setup.simulation.mode), setup.simulation.inPlace});
     }
     EXPECT_EQ(layoutsAndTypes.size(), 8u);       // 4 layouts x 2 precisions
     EXPECT_EQ(modesAndArrangements.size(), 4u);  // running or not x in place or not
@@ -58,17 +58,17 @@ TEST(ValidateRandomSetup, EveryListedFrameAndChannelCountAndSomeOtherFramesAppea
             continue;
         }
         frames.insert(frame);
-        if (std::find(std::begin(kqhost::kValidateFrameSizes),
-                      std::end(kqhost::kValidateFrameSizes),
-                      frame) == std::end(kqhost::kValidateFrameSizes)) {
+        if (std::find(std::begin(kq::kqhost::kValidateFrameSizes),
+                      std::end(kq::kqhost::kValidateFrameSizes),
+                      frame) == std::end(kq::kqhost::kValidateFrameSizes)) {
             ++unlistedFrames;
         }
     }
-    for (size_t listed : kqhost::kValidateFrameSizes) {
+    for (size_t listed : kq::kqhost::kValidateFrameSizes) {
         EXPECT_TRUE(frames.count(listed)) << "frame " << listed;
     }
-    EXPECT_EQ(channels, std::set<size_t>(std::begin(kqhost::kValidateChannelCounts),
-                                         std::end(kqhost::kValidateChannelCounts)));
+    EXPECT_EQ(channels, std::set<size_t>(std::begin(kq::kqhost::kValidateChannelCounts),
+                                         std::end(kq::kqhost::kValidateChannelCounts)));
     EXPECT_GT(unlistedFrames, 10u);
 }
 
@@ -84,8 +84,8 @@ TEST(ValidateRandomSetup, HardParametersAndEventsAppear) {
         nanTolerance |= std::isnan(s.tolerance);
         negativeZeroRunning |= s.mode == 0.0 && std::signbit(s.mode);
         nanStateless |= std::isnan(s.mode);
-        longRun |= setup.steps * valuesPerStep(setup) > kqhost::kValidateMediumRunValues;
-        for (const kqhost::ValidateEvent& event : setup.events) {
+        longRun |= setup.steps * valuesPerStep(setup) > kq::kqhost::kValidateMediumRunValues;
+        for (const kq::kqhost::ValidateEvent& event : setup.events) {
             reset |= event.isReset;
             toleranceChange |= !event.isReset;
             eventBeforeFirstStep |= event.step == 0;
@@ -106,21 +106,21 @@ TEST(ValidateRandomSetup, EverySetupStaysWithinItsBounds) {
     size_t shortRuns = 0;
     for (const ValidateSetup& setup : drawSetups(4, kDraws)) {
         const kq::sim::SimulationSetup& s = setup.simulation;
-        SCOPED_TRACE(kqhost::describeSetup(setup));
+        SCOPED_TRACE(kq::kqhost::describeSetup(setup));
         EXPECT_TRUE(s.typeId == kTypeIdDouble || s.typeId == kTypeIdSingle);
-        EXPECT_LE(s.frameLen, kqhost::kValidateMaxRandomFrame);
+        EXPECT_LE(s.frameLen, kq::kqhost::kValidateMaxRandomFrame);
         EXPECT_GT(s.samplePeriod, 0.0);
         EXPECT_TRUE(std::isfinite(s.samplePeriod));
         EXPECT_GE(setup.steps, 1u);
         const size_t work = setup.steps * valuesPerStep(setup);
-        EXPECT_LE(work, std::max(2 * valuesPerStep(setup), kqhost::kValidateLongRunValues));
-        shortRuns += work <= kqhost::kValidateShortRunValues ? 1 : 0;
+        EXPECT_LE(work, std::max(2 * valuesPerStep(setup), kq::kqhost::kValidateLongRunValues));
+        shortRuns += work <= kq::kqhost::kValidateShortRunValues ? 1 : 0;
         EXPECT_GE(setup.hardShare, 0.0);
         EXPECT_LT(setup.hardShare, 1.0);
         EXPECT_GT(setup.phaseSpread, 0.0);
         EXPECT_TRUE(std::is_sorted(setup.events.begin(), setup.events.end(),
                                    [](const auto& a, const auto& b) { return a.step < b.step; }));
-        for (const kqhost::ValidateEvent& event : setup.events) {
+        for (const kq::kqhost::ValidateEvent& event : setup.events) {
             EXPECT_LT(event.step, setup.steps);
         }
     }
@@ -134,13 +134,13 @@ TEST(ValidateRandomSetup, TheSameSeedDrawsTheSameSetupsAndAnotherSeedOthers) {
     const std::vector<ValidateSetup> other = drawSetups(100, 50);
     size_t same = 0;
     for (size_t i = 0; i < first.size(); ++i) {
-        EXPECT_EQ(kqhost::describeSetup(again[i]), kqhost::describeSetup(first[i])) << i;
+        EXPECT_EQ(kq::kqhost::describeSetup(again[i]), kq::kqhost::describeSetup(first[i])) << i;
         ASSERT_EQ(again[i].events.size(), first[i].events.size()) << i;
         for (size_t e = 0; e < first[i].events.size(); ++e) {
             EXPECT_EQ(again[i].events[e].step, first[i].events[e].step);
             EXPECT_EQ(again[i].events[e].isReset, first[i].events[e].isReset);
         }
-        same += kqhost::describeSetup(other[i]) == kqhost::describeSetup(first[i]) ? 1 : 0;
+        same += kq::kqhost::describeSetup(other[i]) == kq::kqhost::describeSetup(first[i]) ? 1 : 0;
     }
     EXPECT_EQ(same, 0u);
 }
@@ -148,8 +148,8 @@ TEST(ValidateRandomSetup, TheSameSeedDrawsTheSameSetupsAndAnotherSeedOthers) {
 TEST(ValidateRandomSetup, NeighbouringSimulationsDrawFromUnrelatedStreams) {
     std::set<uint64_t> seeds;
     for (uint64_t index = 0; index < 1000; ++index) {
-        seeds.insert(kqhost::simulationSeed(7, index));
-        seeds.insert(kqhost::simulationSeed(8, index));
+        seeds.insert(kq::kqhost::simulationSeed(7, index));
+        seeds.insert(kq::kqhost::simulationSeed(8, index));
     }
     EXPECT_EQ(seeds.size(), 2000u);
 }

@@ -15,10 +15,10 @@
 
 namespace {
 
+using kq::kqhost::KernelWalk;
+using kq::kqhost::ReferenceUnwrap;
 using kq::sim::PortShape;
 using kq::sim::SimulationSetup;
-using kqhost::KernelWalk;
-using kqhost::ReferenceUnwrap;
 
 SimulationSetup portSetup(size_t frameLen, PortShape shape, size_t channels, double mode) {
     SimulationSetup setup;
@@ -41,7 +41,7 @@ class ValidateKernelWalk : public ::testing::TestWithParam<WalkCase> {};
 
 TEST_P(ValidateKernelWalk, FollowsTheBlocksLayoutForThePort) {
     const WalkCase& c = GetParam();
-    const KernelWalk walk = kqhost::kernelWalkFor(c.setup);
+    const KernelWalk walk = kq::kqhost::kernelWalkFor(c.setup);
     EXPECT_EQ(walk.kind, c.kind);
     EXPECT_EQ(walk.numChans, c.numChans);
     EXPECT_EQ(walk.frameLen, c.frameLen);
@@ -97,13 +97,13 @@ TEST(ValidateCutoff, IsTheMagnitudeOfTheToleranceInThePortPrecision) {
          std::bit_cast<uint32_t>(std::numeric_limits<float>::infinity())},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(std::bit_cast<uint64_t>(kqhost::cutoffFor<double>(c.tolerance)), c.doubleBits)
+        EXPECT_EQ(std::bit_cast<uint64_t>(kq::kqhost::cutoffFor<double>(c.tolerance)), c.doubleBits)
             << c.tolerance;
-        EXPECT_EQ(std::bit_cast<uint32_t>(kqhost::cutoffFor<float>(c.tolerance)), c.singleBits)
+        EXPECT_EQ(std::bit_cast<uint32_t>(kq::kqhost::cutoffFor<float>(c.tolerance)), c.singleBits)
             << c.tolerance;
     }
-    EXPECT_TRUE(std::isnan(kqhost::cutoffFor<double>(kNaN)));
-    EXPECT_TRUE(std::isnan(kqhost::cutoffFor<float>(kNaN)));
+    EXPECT_TRUE(std::isnan(kq::kqhost::cutoffFor<double>(kNaN)));
+    EXPECT_TRUE(std::isnan(kq::kqhost::cutoffFor<float>(kNaN)));
 }
 
 // Runs the reference over output steps and returns every output, step after step.

@@ -13,10 +13,10 @@
 
 namespace {
 
-using kqhost::SimulationOutcome;
-using kqhost::ValidateFinding;
-using kqhost::ValidateReport;
-using kqhost::ValidateSetup;
+using kq::kqhost::SimulationOutcome;
+using kq::kqhost::ValidateFinding;
+using kq::kqhost::ValidateReport;
+using kq::kqhost::ValidateSetup;
 
 ValidateSetup frameSetup(int32_t typeId) {
     ValidateSetup setup;
@@ -97,7 +97,7 @@ TEST_P(ValidateReportFinding, IsShownWithItsSimulationSetupAndPosition) {
     const std::string text = printed(report);
     EXPECT_NE(text.find("simulation 17 of seed 42 (replay: kqhost validate --seed 42 --simulation "
                         "17)\n  setup: " +
-                        kqhost::describeSetup(setup) + "\n" + c.expectedLine + "\n"),
+                        kq::kqhost::describeSetup(setup) + "\n" + c.expectedLine + "\n"),
               std::string::npos)
         << text;
     EXPECT_NE(text.find("simulations: 1 (1 failed)\n"), std::string::npos) << text;
@@ -111,7 +111,7 @@ INSTANTIATE_TEST_SUITE_P(
                     "  mismatch at output step 1, element 6 (row 2, column 1): expected "
                     "0x3ff0000000000000 (1), actual 0x3ff0000000000001 (1.0000000000000002)"},
         FindingCase{"SingleNeverWritten", kTypeIdSingle, ValidateFinding::Kind::Output, 0, 11,
-                    0x3f800000u, kqhost::bitsOf(kqhost::outputMarker<float>()), "",
+                    0x3f800000u, kq::kqhost::bitsOf(kq::kqhost::outputMarker<float>()), "",
                     "  mismatch at output step 0, element 11 (row 3, column 2): expected "
                     "0x3f800000 (1), actual 0x7fa5a5a5 (nan) (never written)"},
         FindingCase{"InputChanged", kTypeIdSingle, ValidateFinding::Kind::InputChanged, 1, 0,

@@ -10,18 +10,13 @@
 #include <vector>
 
 #include "host/vz_array.h"
+#include "sim/libvz/vz_array_owner.h"
 #include "sim/libvz/vz_host.h"
 
 namespace {
 
 // Owns a host array for the length of a test.
-struct ArrayHolder {
-    explicit ArrayHolder(vzArray* a) : array(a) {}
-    ~ArrayHolder() { vzDestroyArray(array); }
-    ArrayHolder(const ArrayHolder&) = delete;
-    ArrayHolder& operator=(const ArrayHolder&) = delete;
-    vzArray* array;
-};
+using ArrayHolder = kq::sim::VzArrayPtr;
 
 struct ShapeCase {
     std::vector<size_t> dims;
@@ -39,7 +34,7 @@ TEST(VzArrayShape, CountsOfOddShapes) {
         SCOPED_TRACE(::testing::Message() << "dims count " << c.dims.size() << " m " << c.m);
         ArrayHolder holder(
             vzCreateNumericArray(c.dims.size(), c.dims.data(), vzDOUBLE_CLASS, vzREAL));
-        const vzArray* a = holder.array;
+        const vzArray* a = holder.get();
         EXPECT_EQ(vzGetM(a), c.m);
         EXPECT_EQ(vzGetN(a), c.n);
         EXPECT_EQ(vzGetNumberOfElements(a), c.elements);
@@ -55,12 +50,12 @@ TEST(VzArrayShape, CountsOfOddShapes) {
 
 TEST(VzArrayShape, MatrixAndDoubleMatrixAreZeroFilled) {
     ArrayHolder d(vzCreateDoubleMatrix(38, 1, vzREAL));
-    ASSERT_NE(d.array, nullptr);
-    EXPECT_EQ(vzGetM(d.array), 38u);
-    EXPECT_EQ(vzGetN(d.array), 1u);
-    EXPECT_EQ(vzGetClassId(d.array), vzDOUBLE_CLASS);
-    EXPECT_FALSE(vzIsComplex(d.array));
-    const double* pr = vzGetPr(d.array);
+    ASSERT_NE(d.get(), nullptr);
+    EXPECT_EQ(vzGetM(d.get()), 38u);
+    EXPECT_EQ(vzGetN(d.get()), 1u);
+    EXPECT_EQ(vzGetClassId(d.get()), vzDOUBLE_CLASS);
+    EXPECT_FALSE(vzIsComplex(d.get()));
+    const double* pr = vzGetPr(d.get());
     ASSERT_NE(pr, nullptr);
     for (size_t i = 0; i < 38; ++i) {
         EXPECT_EQ(pr[i], 0.0);
@@ -68,12 +63,12 @@ TEST(VzArrayShape, MatrixAndDoubleMatrixAreZeroFilled) {
     }
 
     ArrayHolder empty(vzCreateDoubleMatrix(0, 0, vzREAL));
-    ASSERT_NE(empty.array, nullptr);
-    EXPECT_TRUE(vzIsEmpty(empty.array));
+    ASSERT_NE(empty.get(), nullptr);
+    EXPECT_TRUE(vzIsEmpty(empty.get()));
 
     ArrayHolder i32(vzCreateNumericMatrix(2, 3, vzINT32_CLASS, vzCOMPLEX));
-    const auto* re = static_cast<const int32_t*>(vzGetData(i32.array));
-    const auto* im = static_cast<const int32_t*>(vzGetImagData(i32.array));
+    const auto* re = static_cast<const int32_t*>(vzGetData(i32.get()));
+    const auto* im = static_cast<const int32_t*>(vzGetImagData(i32.get()));
     ASSERT_NE(re, nullptr);
     ASSERT_NE(im, nullptr);
     for (size_t i = 0; i < 6; ++i) {
@@ -101,85 +96,85 @@ TEST(VzArrayClass, NumericAndComplexPerClass) {
         SCOPED_TRACE(::testing::Message()
                      << "class " << c.classId << " complexity " << c.complexity);
         ArrayHolder holder(vzCreateNumericMatrix(1, 1, c.classId, c.complexity));
-        EXPECT_EQ(vzGetClassId(holder.array), c.classId);
-        EXPECT_EQ(vzIsNumeric(holder.array), c.numeric);
-        EXPECT_EQ(vzIsComplex(holder.array), c.complex);
-        EXPECT_NE(vzGetData(holder.array), nullptr);
-        EXPECT_EQ(vzGetImagData(holder.array) != nullptr, c.complex);
+        EXPECT_EQ(vzGetClassId(holder.get()), c.classId);
+        EXPECT_EQ(vzIsNumeric(holder.get()), c.numeric);
+        EXPECT_EQ(vzIsComplex(holder.get()), c.complex);
+        EXPECT_NE(vzGetData(holder.get()), nullptr);
+        EXPECT_EQ(vzGetImagData(holder.get()) != nullptr, c.complex);
     }
 }
 
 TEST(VzArrayClass, StringIsCharOneRow) {
     ArrayHolder s(vzCreateString("abc"));
-    EXPECT_EQ(vzGetClassId(s.array), vzCHAR_CLASS);
-    EXPECT_FALSE(vzIsNumeric(s.array));
-    EXPECT_EQ(vzGetM(s.array), 1u);
-    EXPECT_EQ(vzGetN(s.array), 3u);
-    EXPECT_EQ(std::memcmp(vzGetData(s.array), "abc", 3), 0);
-    EXPECT_EQ(vzGetPr(s.array), nullptr);
-    EXPECT_EQ(vzGetScalar(s.array), 97.0);
+    EXPECT_EQ(vzGetClassId(s.get()), vzCHAR_CLASS);
+    EXPECT_FALSE(vzIsNumeric(s.get()));
+    EXPECT_EQ(vzGetM(s.get()), 1u);
+    EXPECT_EQ(vzGetN(s.get()), 3u);
+    EXPECT_EQ(std::memcmp(vzGetData(s.get()), "abc", 3), 0);
+    EXPECT_EQ(vzGetPr(s.get()), nullptr);
+    EXPECT_EQ(vzGetScalar(s.get()), 97.0);
 
     ArrayHolder e(vzCreateString(""));
-    EXPECT_EQ(vzGetM(e.array), 1u);
-    EXPECT_EQ(vzGetN(e.array), 0u);
-    EXPECT_TRUE(vzIsEmpty(e.array));
+    EXPECT_EQ(vzGetM(e.get()), 1u);
+    EXPECT_EQ(vzGetN(e.get()), 0u);
+    EXPECT_TRUE(vzIsEmpty(e.get()));
     ArrayHolder n(vzCreateString(nullptr));
-    EXPECT_EQ(vzGetN(n.array), 0u);
+    EXPECT_EQ(vzGetN(n.get()), 0u);
 }
 
 TEST(VzArrayPr, NullUnlessDoubleWithElements) {
     ArrayHolder d(vzCreateNumericMatrix(2, 2, vzDOUBLE_CLASS, vzREAL));
-    EXPECT_EQ(vzGetPr(d.array), vzGetData(d.array));
-    EXPECT_NE(vzGetPr(d.array), nullptr);
+    EXPECT_EQ(vzGetPr(d.get()), vzGetData(d.get()));
+    EXPECT_NE(vzGetPr(d.get()), nullptr);
     ArrayHolder dc(vzCreateNumericMatrix(1, 1, vzDOUBLE_CLASS, vzCOMPLEX));
-    EXPECT_EQ(vzGetPr(dc.array), vzGetData(dc.array));
+    EXPECT_EQ(vzGetPr(dc.get()), vzGetData(dc.get()));
 
     const vzClassId others[] = {vzSINGLE_CLASS, vzINT32_CLASS, vzLOGICAL_CLASS, vzCHAR_CLASS};
     for (vzClassId classId : others) {
         ArrayHolder o(vzCreateNumericMatrix(2, 2, classId, vzREAL));
-        EXPECT_EQ(vzGetPr(o.array), nullptr) << "class " << classId;
+        EXPECT_EQ(vzGetPr(o.get()), nullptr) << "class " << classId;
     }
     const size_t emptyShapes[][2] = {{0, 0}, {0, 3}, {2, 0}};
     for (const auto& shape : emptyShapes) {
         ArrayHolder e(vzCreateDoubleMatrix(shape[0], shape[1], vzREAL));
-        EXPECT_EQ(vzGetPr(e.array), nullptr) << shape[0] << " x " << shape[1];
+        EXPECT_EQ(vzGetPr(e.get()), nullptr) << shape[0] << " x " << shape[1];
     }
     const size_t dims3[] = {2, 0, 4};
     ArrayHolder e3(vzCreateNumericArray(3, dims3, vzDOUBLE_CLASS, vzREAL));
-    EXPECT_EQ(vzGetPr(e3.array), nullptr);
+    EXPECT_EQ(vzGetPr(e3.get()), nullptr);
 }
 
 TEST(VzArrayScalar, FirstElementOfEveryClass) {
     ArrayHolder d(vzCreateDoubleScalar(-2.75));
-    EXPECT_EQ(vzGetScalar(d.array), -2.75);
-    EXPECT_EQ(vzGetPr(d.array)[0], -2.75);
+    EXPECT_EQ(vzGetScalar(d.get()), -2.75);
+    EXPECT_EQ(vzGetPr(d.get())[0], -2.75);
 
     ArrayHolder s(vzCreateNumericMatrix(1, 2, vzSINGLE_CLASS, vzREAL));
-    static_cast<float*>(vzGetData(s.array))[0] = 0.1f;
-    static_cast<float*>(vzGetData(s.array))[1] = 7.0f;
-    EXPECT_EQ(vzGetScalar(s.array), static_cast<double>(0.1f));
+    static_cast<float*>(vzGetData(s.get()))[0] = 0.1f;
+    static_cast<float*>(vzGetData(s.get()))[1] = 7.0f;
+    EXPECT_EQ(vzGetScalar(s.get()), static_cast<double>(0.1f));
 
     ArrayHolder i(vzCreateNumericMatrix(1, 1, vzINT32_CLASS, vzREAL));
-    static_cast<int32_t*>(vzGetData(i.array))[0] = std::numeric_limits<int32_t>::min();
-    EXPECT_EQ(vzGetScalar(i.array), -2147483648.0);
+    static_cast<int32_t*>(vzGetData(i.get()))[0] = std::numeric_limits<int32_t>::min();
+    EXPECT_EQ(vzGetScalar(i.get()), -2147483648.0);
 
     ArrayHolder l(vzCreateNumericMatrix(1, 1, vzLOGICAL_CLASS, vzREAL));
-    EXPECT_EQ(vzGetScalar(l.array), 0.0);
-    static_cast<unsigned char*>(vzGetData(l.array))[0] = 1;
-    EXPECT_EQ(vzGetScalar(l.array), 1.0);
+    EXPECT_EQ(vzGetScalar(l.get()), 0.0);
+    static_cast<unsigned char*>(vzGetData(l.get()))[0] = 1;
+    EXPECT_EQ(vzGetScalar(l.get()), 1.0);
 
     ArrayHolder c(vzCreateString("\xff"));
-    EXPECT_EQ(vzGetScalar(c.array), 255.0);
+    EXPECT_EQ(vzGetScalar(c.get()), 255.0);
 
     ArrayHolder z(vzCreateNumericMatrix(1, 1, vzDOUBLE_CLASS, vzCOMPLEX));
-    static_cast<double*>(vzGetData(z.array))[0] = 3.0;
-    static_cast<double*>(vzGetImagData(z.array))[0] = 4.0;
-    EXPECT_EQ(vzGetScalar(z.array), 3.0);  // the real part
+    static_cast<double*>(vzGetData(z.get()))[0] = 3.0;
+    static_cast<double*>(vzGetImagData(z.get()))[0] = 4.0;
+    EXPECT_EQ(vzGetScalar(z.get()), 3.0);  // the real part
 
     ArrayHolder nan(vzCreateDoubleScalar(std::nan("")));
-    EXPECT_TRUE(std::isnan(vzGetScalar(nan.array)));
+    EXPECT_TRUE(std::isnan(vzGetScalar(nan.get())));
     ArrayHolder negZero(vzCreateDoubleScalar(-0.0));
-    EXPECT_TRUE(std::signbit(vzGetScalar(negZero.array)));
+    EXPECT_TRUE(std::signbit(vzGetScalar(negZero.get())));
 }
 
 TEST(VzArrayScalar, EmptyOfEveryClassIsNaN) {
@@ -187,8 +182,8 @@ TEST(VzArrayScalar, EmptyOfEveryClassIsNaN) {
                                  vzCHAR_CLASS};
     for (vzClassId classId : classes) {
         ArrayHolder e(vzCreateNumericMatrix(0, 3, classId, vzREAL));
-        EXPECT_TRUE(std::isnan(vzGetScalar(e.array))) << "class " << classId;
-        EXPECT_EQ(vzGetData(e.array), nullptr);
+        EXPECT_TRUE(std::isnan(vzGetScalar(e.get()))) << "class " << classId;
+        EXPECT_EQ(vzGetData(e.get()), nullptr);
     }
     vzDestroyArray(nullptr);  // accepted, as free(nullptr) is
 }

@@ -8,7 +8,7 @@
 #include "sim/kqhost/cli/setup_options.h"
 #include "sim/kqhost/io/kqhost_error.h"
 
-namespace kqhost {
+namespace kq::kqhost {
 
 namespace {
 constexpr const char* kGxwHelp = R"(usage: kqhost gxw [options]
@@ -46,4 +46,4 @@ int runGxwCommand(const std::vector<std::string>& args) {
     return 0;
 }
 
-}  // namespace kqhost
+}  // namespace kq::kqhost

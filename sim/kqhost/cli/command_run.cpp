@@ -10,11 +10,11 @@
 #include <string>
 #include <vector>
 
-#include "entry/block_identity.h"
 #include "sim/engine/block_library.h"
 #include "sim/engine/host_caller.h"
 #include "sim/engine/simulation.h"
 #include "sim/kqhost/cli/commands.h"
+#include "sim/kqhost/cli/kqhost_defaults.h"
 #include "sim/kqhost/cli/progress_meter.h"
 #include "sim/kqhost/cli/setup_options.h"
 #include "sim/kqhost/io/kqhost_error.h"
@@ -22,7 +22,7 @@
 #include "sim/kqhost/io/signal_writer.h"
 #include "sim/kqhost/plot/svg_plot.h"
 
-namespace kqhost {
+namespace kq::kqhost {
 
 namespace {
 
@@ -253,10 +253,11 @@ int runRunCommand(const std::vector<std::string>& args) {
 
     checkEventsWithinRun(options->events, stepsRun);
     if (plot) {
-        plot->writeSvg(*options->plotPath, std::string(kBlockName) + ": " + options->inputPath);
+        plot->writeSvg(*options->plotPath,
+                       std::string(kDefaultBlockName) + ": " + options->inputPath);
     }
     writer->commit();
     return 0;
 }
 
-}  // namespace kqhost
+}  // namespace kq::kqhost

@@ -2,17 +2,18 @@
 #include <cstdint>
 #include <iostream>
 
-#include "entry/block_identity.h"
 #include "host/kvx_function.h"
 #include "sim/engine/block_library.h"
 #include "sim/engine/host_caller.h"
 #include "sim/kqhost/cli/commands.h"
+#include "sim/kqhost/cli/kqhost_defaults.h"
 #include "sim/kqhost/cli/option_parsing.h"
 #include "sim/kqhost/cli/setup_options.h"
 #include "sim/kqhost/io/kqhost_error.h"
+#include "sim/libvz/vz_array_owner.h"
 #include "sim/libvz/vz_host.h"
 
-namespace kqhost {
+namespace kq::kqhost {
 
 namespace {
 
@@ -23,29 +24,15 @@ Makes a command-line call of the block, as a host does to ask for its sizes: fou
 entries of the returned sizes vector as integers on one line.
 
 Options:
-  --tolerance X        the Tolerance dialog parameter (default )" KQ_DEFAULT_TOLERANCE_TEXT R"()
+  --tolerance X        the Tolerance dialog parameter (default )" KQHOST_DEFAULT_TOLERANCE_TEXT R"()
   --mode M             running (second parameter 0, default) or stateless (1)
   --flag V             the FLAG argument (default 0; any number, nan and inf included)
   --no-params          pass no dialog parameters
-  --block PATH         block library (default: )" KQ_BLOCK_NAME R"(.so beside kqhost)
+  --block PATH         block library (default: )" KQHOST_DEFAULT_BLOCK_NAME R"(.so beside kqhost)
   --help               this text
 
 An error raised by the block is printed as 'kqhost: MESSAGE' and exits with status 1.
 )";
-
-// Owns the argument arrays of one call.
-struct ArrayList {
-    std::vector<vzArray*> arrays;
-    ~ArrayList() {
-        for (vzArray* array : arrays) {
-            vzDestroyArray(array);
-        }
-    }
-    const vzArray* add(vzArray* array) {
-        arrays.push_back(array);
-        return array;
-    }
-};
 
 }  // namespace
 
@@ -78,14 +65,14 @@ int runSizesCommand(const std::vector<std::string>& args) {
 
     kq::sim::BlockLibrary library(blockPath);
     kq::sim::HostCaller caller(library.kvxFunction());
-    ArrayList arrays;
-    std::vector<const vzArray*> rightArgs = {arrays.add(vzCreateDoubleMatrix(0, 0, vzREAL)),
-                                             arrays.add(vzCreateDoubleMatrix(0, 0, vzREAL)),
-                                             arrays.add(vzCreateDoubleMatrix(0, 0, vzREAL)),
-                                             arrays.add(vzCreateDoubleScalar(flag))};
+    kq::sim::VzArrayList arrays;
+    std::vector<const vzArray*> rightArgs = {arrays.keep(vzCreateDoubleMatrix(0, 0, vzREAL)),
+                                             arrays.keep(vzCreateDoubleMatrix(0, 0, vzREAL)),
+                                             arrays.keep(vzCreateDoubleMatrix(0, 0, vzREAL)),
+                                             arrays.keep(vzCreateDoubleScalar(flag))};
     if (withParams) {
-        rightArgs.push_back(arrays.add(vzCreateDoubleScalar(tolerance)));
-        rightArgs.push_back(arrays.add(vzCreateDoubleScalar(mode)));
+        rightArgs.push_back(arrays.keep(vzCreateDoubleScalar(tolerance)));
+        rightArgs.push_back(arrays.keep(vzCreateDoubleScalar(mode)));
     }
     const std::vector<double> sizes = caller.commandLine(1, rightArgs);
     for (size_t i = 0; i < sizes.size(); ++i) {
@@ -95,4 +82,4 @@ int runSizesCommand(const std::vector<std::string>& args) {
     return 0;
 }
 
-}  // namespace kqhost
+}  // namespace kq::kqhost

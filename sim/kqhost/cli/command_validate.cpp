@@ -9,10 +9,10 @@
 #include <limits>
 #include <optional>
 
-#include "entry/block_identity.h"
 #include "sim/engine/block_library.h"
 #include "sim/engine/host_caller.h"
 #include "sim/kqhost/cli/commands.h"
+#include "sim/kqhost/cli/kqhost_defaults.h"
 #include "sim/kqhost/cli/option_parsing.h"
 #include "sim/kqhost/cli/progress_meter.h"
 #include "sim/kqhost/cli/setup_options.h"
@@ -23,7 +23,7 @@
 #include "sim/kqhost/validate/validate_report.h"
 #include "sim/kqhost/validate/validate_simulation.h"
 
-namespace kqhost {
+namespace kq::kqhost {
 
 namespace {
 
@@ -49,7 +49,7 @@ input buffer must be unchanged.
 The seed is printed first: the same seed replays the same run.
 
 Options:
-  --block PATH         block library (default: )" KQ_BLOCK_NAME R"(.so beside kqhost)
+  --block PATH         block library (default: )" KQHOST_DEFAULT_BLOCK_NAME R"(.so beside kqhost)
   --iterations N       number of simulations (default 10000)
   --seed S             seed of the run (default: from the clock)
   --simulation K       run only simulation K of the seed's run, as the summary numbers them
@@ -124,4 +124,4 @@ int runValidateCommand(const std::vector<std::string>& args) {
     return report.passed() ? 0 : 1;
 }
 
-}  // namespace kqhost
+}  // namespace kq::kqhost

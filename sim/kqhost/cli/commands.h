@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-namespace kqhost {
+namespace kq::kqhost {
 
 int runSizesCommand(const std::vector<std::string>& args);
 int runRunCommand(const std::vector<std::string>& args);
@@ -16,6 +16,6 @@ int runValidateCommand(const std::vector<std::string>& args);
 // The block library kqhost loads unless --block names another: kqphasefix2.so beside kqhost.
 std::string defaultBlockPath();
 
-}  // namespace kqhost
+}  // namespace kq::kqhost
 
 #endif

@@ -2,18 +2,18 @@
 #include <string>
 #include <system_error>
 
-#include "entry/block_identity.h"
 #include "sim/kqhost/cli/commands.h"
+#include "sim/kqhost/cli/kqhost_defaults.h"
 #include "sim/platform/dynamic_library.h"
 #include "sim/platform/executable_path.h"
 
-namespace kqhost {
+namespace kq::kqhost {
 
 // Beside kqhost in the build tree (and on Windows, where a program's libraries sit beside it);
 // in an installed tree kqhost is in bin/ and the library in lib/. The first that exists, else
 // the one beside kqhost, so that the error names a path in kqhost's own folder.
 std::string defaultBlockPath() {
-    const std::string name = std::string(kBlockName) + kq::platform::libraryFileSuffix();
+    const std::string name = std::string(kDefaultBlockName) + kq::platform::libraryFileSuffix();
     const std::filesystem::path self = kq::platform::executablePath();
     if (self.empty()) {
         return name;
@@ -27,4 +27,4 @@ std::string defaultBlockPath() {
     return beside.string();
 }
 
-}  // namespace kqhost
+}  // namespace kq::kqhost

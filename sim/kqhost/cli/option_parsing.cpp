@@ -8,7 +8,7 @@
 #include "sim/kqhost/io/kqhost_error.h"
 #include "sim/kqhost/io/number_text.h"
 
-namespace kqhost {
+namespace kq::kqhost {
 
 std::string OptionCursor::takeWord() {
     std::string word = args_[next_++];
@@ -72,4 +72,4 @@ size_t parsePositiveCount(std::string_view option, std::string_view text, size_t
     return value;
 }
 
-}  // namespace kqhost
+}  // namespace kq::kqhost

@@ -12,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-namespace kqhost {
+namespace kq::kqhost {
 
 // Walks the arguments of one subcommand. Options may be given as "--name value" or "--name=value".
 class OptionCursor {
@@ -41,6 +41,6 @@ size_t parsePositiveCount(std::string_view option, std::string_view text, size_t
 // A whole number from 0 to max.
 size_t parseIndex(std::string_view option, std::string_view text, size_t max);
 
-}  // namespace kqhost
+}  // namespace kq::kqhost
 
 #endif

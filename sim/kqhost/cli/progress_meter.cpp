@@ -4,7 +4,7 @@
 
 #include "sim/platform/terminal.h"
 
-namespace kqhost {
+namespace kq::kqhost {
 
 namespace {
 constexpr auto kRefresh = std::chrono::milliseconds(250);
@@ -46,4 +46,4 @@ void ProgressMeter::finish() {
     }
 }
 
-}  // namespace kqhost
+}  // namespace kq::kqhost

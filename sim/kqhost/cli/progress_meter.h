@@ -10,7 +10,7 @@
 #include <string_view>
 #include <utility>
 
-namespace kqhost {
+namespace kq::kqhost {
 
 class ProgressMeter {
   public:
@@ -45,6 +45,6 @@ class ProgressMeter {
     Clock::time_point lastShown_;
 };
 
-}  // namespace kqhost
+}  // namespace kq::kqhost
 
 #endif

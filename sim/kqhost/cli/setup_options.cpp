@@ -7,7 +7,7 @@
 #include "host/data_types.h"
 #include "sim/kqhost/io/kqhost_error.h"
 
-namespace kqhost {
+namespace kq::kqhost {
 
 namespace {
 // Larger ports than this would not fit the block's 32-bit sizes.
@@ -16,7 +16,7 @@ constexpr size_t kMaxPortDimension = 1u << 24;
 
 const char* const kSetupOptionsHelp =
     R"(  --tolerance X        the Tolerance dialog parameter; its magnitude is the cutoff
-                       (default )" KQ_DEFAULT_TOLERANCE_TEXT R"()
+                       (default )" KQHOST_DEFAULT_TOLERANCE_TEXT R"()
   --mode M             running (default: the unwrap carries on across output steps) or
                        stateless (every output step is unwrapped on its own)
   --precision P        double or single: the port's data type (default single for .f32
@@ -29,7 +29,7 @@ const char* const kSetupOptionsHelp =
                        vector (one-dimensional, C elements); not with --frame
   --in-place           output port 0 shares input port 0's buffer
   --sample-time T      the source's sample time (default 1; 0 makes the start fail)
-  --block PATH         block library (default: )" KQ_BLOCK_NAME R"(.so beside kqhost)
+  --block PATH         block library (default: )" KQHOST_DEFAULT_BLOCK_NAME R"(.so beside kqhost)
 )";
 
 double parseModeOption(std::string_view text) {
@@ -114,4 +114,4 @@ kq::sim::HostInstanceOptions hostOptionsFor(const std::string& blockPath) {
     return options;
 }
 
-}  // namespace kqhost
+}  // namespace kq::kqhost

@@ -6,12 +6,12 @@
 #include <string>
 #include <string_view>
 
-#include "entry/block_identity.h"
 #include "sim/engine/simulation.h"
+#include "sim/kqhost/cli/kqhost_defaults.h"
 #include "sim/kqhost/cli/option_parsing.h"
 #include "sim/kqhost/io/signal_format.h"
 
-namespace kqhost {
+namespace kq::kqhost {
 
 struct SetupOptions {
     double tolerance = kDefaultTolerance;
@@ -45,6 +45,6 @@ kq::sim::HostInstanceOptions hostOptionsFor(const std::string& blockPath);
 // Help text of the setup options, one per line.
 extern const char* const kSetupOptionsHelp;
 
-}  // namespace kqhost
+}  // namespace kq::kqhost
 
 #endif

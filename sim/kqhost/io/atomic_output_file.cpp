@@ -8,7 +8,7 @@
 #include "sim/kqhost/io/kqhost_error.h"
 #include "sim/platform/file_replacement.h"
 
-namespace kqhost {
+namespace kq::kqhost {
 namespace {
 
 std::string temporaryTemplateFor(const std::string& path) {
@@ -71,4 +71,4 @@ void AtomicOutputFile::discard() {
     }
 }
 
-}  // namespace kqhost
+}  // namespace kq::kqhost

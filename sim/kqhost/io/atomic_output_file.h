@@ -10,7 +10,7 @@
 
 #include "sim/kqhost/io/file_descriptor.h"
 
-namespace kqhost {
+namespace kq::kqhost {
 
 class AtomicOutputFile {
   public:
@@ -42,6 +42,6 @@ class AtomicOutputFile {
     FileDescriptor file_;
 };
 
-}  // namespace kqhost
+}  // namespace kq::kqhost
 
 #endif

@@ -7,7 +7,7 @@
 #include "sim/kqhost/io/kqhost_error.h"
 #include "sim/kqhost/io/number_text.h"
 
-namespace kqhost {
+namespace kq::kqhost {
 namespace {
 
 constexpr std::size_t kReadChunkBytes = std::size_t{1} << 16;
@@ -196,4 +196,4 @@ void CsvSignalReader::throwAt(std::size_t byteOffset, const std::string& what) c
                       std::to_string(columnOf(byteOffset)) + ": " + what);
 }
 
-}  // namespace kqhost
+}  // namespace kq::kqhost

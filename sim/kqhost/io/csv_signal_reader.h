@@ -12,7 +12,7 @@
 #include "sim/kqhost/io/file_descriptor.h"
 #include "sim/kqhost/io/signal_reader.h"
 
-namespace kqhost {
+namespace kq::kqhost {
 
 class CsvSignalReader final : public SignalReader {
   public:
@@ -48,6 +48,6 @@ class CsvSignalReader final : public SignalReader {
     bool firstStepPending_ = true;
 };
 
-}  // namespace kqhost
+}  // namespace kq::kqhost
 
 #endif

@@ -7,7 +7,7 @@
 #include "sim/kqhost/io/kqhost_error.h"
 #include "sim/platform/file_io.h"
 
-namespace kqhost {
+namespace kq::kqhost {
 
 FileDescriptor::FileDescriptor(FileDescriptor&& other) noexcept
     : fd_(std::exchange(other.fd_, -1)), owned_(std::exchange(other.owned_, false)) {}
@@ -75,4 +75,4 @@ void writeAll(int fd, const char* data, std::size_t size, const std::string& nam
     }
 }
 
-}  // namespace kqhost
+}  // namespace kq::kqhost

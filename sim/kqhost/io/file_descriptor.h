@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <string>
 
-namespace kqhost {
+namespace kq::kqhost {
 
 // An open descriptor, closed at destruction when owned; a borrowed one (standard input or
 // output) is left open.
@@ -42,6 +42,6 @@ std::size_t readFully(int fd, char* data, std::size_t size, const std::string& n
 // Writes all `size` bytes. Throws KqhostError "NAME: cannot write: REASON".
 void writeAll(int fd, const char* data, std::size_t size, const std::string& name);
 
-}  // namespace kqhost
+}  // namespace kq::kqhost
 
 #endif

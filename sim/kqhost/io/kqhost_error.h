@@ -7,12 +7,12 @@
 #include <stdexcept>
 #include <string>
 
-namespace kqhost {
+namespace kq::kqhost {
 
 struct KqhostError : std::runtime_error {
     explicit KqhostError(const std::string& message) : std::runtime_error(message) {}
 };
 
-}  // namespace kqhost
+}  // namespace kq::kqhost
 
 #endif

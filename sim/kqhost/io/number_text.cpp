@@ -8,7 +8,7 @@
 #include <system_error>
 #include <type_traits>
 
-namespace kqhost {
+namespace kq::kqhost {
 namespace {
 
 constexpr int kDoubleDigits = 17;
@@ -69,4 +69,4 @@ std::optional<double> parseNumber(std::string_view text, Precision precision) {
                                           : parseIn<double>(first, last);
 }
 
-}  // namespace kqhost
+}  // namespace kq::kqhost

@@ -9,7 +9,7 @@
 
 #include "sim/kqhost/io/signal_format.h"
 
-namespace kqhost {
+namespace kq::kqhost {
 
 // Room that formatNumber needs at `out`.
 inline constexpr std::size_t kMaxNumberTextLength = 32;
@@ -26,6 +26,6 @@ char* formatNumber(char* out, double v, Precision precision);
 // not such a number.
 std::optional<double> parseNumber(std::string_view text, Precision precision);
 
-}  // namespace kqhost
+}  // namespace kq::kqhost
 
 #endif

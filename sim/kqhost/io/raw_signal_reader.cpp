@@ -11,7 +11,7 @@
 #include "sim/kqhost/io/kqhost_error.h"
 #include "sim/platform/file_io.h"
 
-namespace kqhost {
+namespace kq::kqhost {
 namespace {
 
 static_assert(std::endian::native == std::endian::little,
@@ -96,4 +96,4 @@ void RawSignalReader::throwSizeError(unsigned long long size) const {
                       std::to_string(elementBytes_) + " bytes)");
 }
 
-}  // namespace kqhost
+}  // namespace kq::kqhost

@@ -10,7 +10,7 @@
 #include "sim/kqhost/io/file_descriptor.h"
 #include "sim/kqhost/io/signal_reader.h"
 
-namespace kqhost {
+namespace kq::kqhost {
 
 class RawSignalReader final : public SignalReader {
   public:
@@ -38,6 +38,6 @@ class RawSignalReader final : public SignalReader {
     std::vector<float> singles_;  // staging for .f32, a bounded chunk at a time
 };
 
-}  // namespace kqhost
+}  // namespace kq::kqhost
 
 #endif

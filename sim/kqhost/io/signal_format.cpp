@@ -6,7 +6,7 @@
 
 #include "sim/kqhost/io/kqhost_error.h"
 
-namespace kqhost {
+namespace kq::kqhost {
 
 SignalFormat signalFormatOf(std::string_view path) {
     if (path == "-") {
@@ -44,4 +44,4 @@ double roundToPrecision(double v, Precision precision) {
     return precision == Precision::Single ? static_cast<double>(roundToSingle(v)) : v;
 }
 
-}  // namespace kqhost
+}  // namespace kq::kqhost

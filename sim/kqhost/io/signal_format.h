@@ -5,7 +5,7 @@
 
 #include <string_view>
 
-namespace kqhost {
+namespace kq::kqhost {
 
 // Csv: one line per time step, one comma-separated number per channel.
 // F64, F32: raw little-endian binary64 or binary32 values, time-major (all channels of step 0,
@@ -26,6 +26,6 @@ float roundToSingle(double v);
 // v rounded to the precision: unchanged for Double, through roundToSingle for Single.
 double roundToPrecision(double v, Precision precision);
 
-}  // namespace kqhost
+}  // namespace kq::kqhost
 
 #endif

@@ -8,7 +8,7 @@
 #include "sim/kqhost/io/raw_signal_reader.h"
 #include "sim/platform/file_io.h"
 
-namespace kqhost {
+namespace kq::kqhost {
 namespace {
 
 FileDescriptor openForReading(const std::string& path) {
@@ -43,4 +43,4 @@ std::unique_ptr<SignalReader> SignalReader::open(const std::string& path, Signal
     return std::make_unique<RawSignalReader>(std::move(file), name, format, *channels, precision);
 }
 
-}  // namespace kqhost
+}  // namespace kq::kqhost

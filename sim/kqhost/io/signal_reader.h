@@ -11,7 +11,7 @@
 
 #include "sim/kqhost/io/signal_format.h"
 
-namespace kqhost {
+namespace kq::kqhost {
 
 class SignalReader {
   public:
@@ -43,6 +43,6 @@ class SignalReader {
     virtual std::size_t readSteps(double* dst, std::size_t maxSteps) = 0;
 };
 
-}  // namespace kqhost
+}  // namespace kq::kqhost
 
 #endif

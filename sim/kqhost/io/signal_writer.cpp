@@ -13,7 +13,7 @@
 #include "sim/kqhost/io/number_text.h"
 #include "sim/platform/file_io.h"
 
-namespace kqhost {
+namespace kq::kqhost {
 namespace {
 
 static_assert(std::endian::native == std::endian::little,
@@ -163,4 +163,4 @@ std::unique_ptr<SignalWriter> SignalWriter::open(const std::string& path, Signal
     return std::make_unique<BufferedSignalWriter>(path, format, channels, precision);
 }
 
-}  // namespace kqhost
+}  // namespace kq::kqhost

@@ -10,7 +10,7 @@
 
 #include "sim/kqhost/io/signal_format.h"
 
-namespace kqhost {
+namespace kq::kqhost {
 
 class SignalWriter {
   public:
@@ -39,6 +39,6 @@ class SignalWriter {
     virtual void commit() = 0;
 };
 
-}  // namespace kqhost
+}  // namespace kq::kqhost
 
 #endif

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
-namespace kqhost {
+namespace kq::kqhost {
 namespace {
 
 // Widest range, relative to its magnitude, that still gets distinct tick labels.
@@ -89,4 +89,4 @@ std::string tickLabel(double value, double step) {
     }
 }
 
-}  // namespace kqhost
+}  // namespace kq::kqhost

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-namespace kqhost {
+namespace kq::kqhost {
 
 struct PlotAxis {
     double low = 0.0;                 // the axis starts here (finite)
@@ -32,6 +32,6 @@ PlotAxis makePlotAxis(double dataLow, double dataHigh, int targetTicks, AxisEnds
 // and never "-0".
 std::string tickLabel(double value, double step);
 
-}  // namespace kqhost
+}  // namespace kq::kqhost
 
 #endif

@@ -12,7 +12,7 @@
 #include "sim/kqhost/io/kqhost_error.h"
 #include "sim/kqhost/plot/plot_axis.h"
 
-namespace kqhost {
+namespace kq::kqhost {
 namespace {
 
 // Picture layout, in SVG user units (pixels).
@@ -313,4 +313,4 @@ std::vector<PlotColumn> PlotRecorder::columnsOf(std::size_t series) const {
     return columns;
 }
 
-}  // namespace kqhost
+}  // namespace kq::kqhost

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-namespace kqhost {
+namespace kq::kqhost {
 
 // One drawn column of a plotted series: its time in seconds and the range of its finite samples
 // (low > high when it has none).
@@ -67,6 +67,6 @@ class PlotRecorder {
     std::vector<std::vector<Bucket>> series_;
 };
 
-}  // namespace kqhost
+}  // namespace kq::kqhost
 
 #endif

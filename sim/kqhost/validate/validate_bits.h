@@ -7,11 +7,11 @@
 
 #include "kernels/reference/value_bits.h"
 
-namespace kqhost {
+namespace kq::kqhost {
 
-using kqref::BitsOf;
-using kqref::bitsOf;
-using kqref::fromBits;
+using kq::ref::BitsOf;
+using kq::ref::bitsOf;
+using kq::ref::fromBits;
 
 // A NaN of the port type: sign, quiet bit and payload as given. A signalling NaN needs a payload
 // other than 0 (0 would be infinity); the payload is cut to the bits below the quiet bit.
@@ -45,6 +45,6 @@ T outputMarker() {
 // Largest payload of the signalling NaNs in validate's input.
 inline constexpr uint64_t kMaxInputSignallingPayload = 0xff;
 
-}  // namespace kqhost
+}  // namespace kq::kqhost
 
 #endif

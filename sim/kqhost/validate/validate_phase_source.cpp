@@ -8,7 +8,7 @@
 #include "sim/kqhost/io/signal_format.h"
 #include "sim/kqhost/validate/validate_bits.h"
 
-namespace kqhost {
+namespace kq::kqhost {
 
 namespace {
 
@@ -115,4 +115,4 @@ T PhaseSampleSource<T>::hardSample(ValidateRandom& random) {
 template class PhaseSampleSource<double>;
 template class PhaseSampleSource<float>;
 
-}  // namespace kqhost
+}  // namespace kq::kqhost

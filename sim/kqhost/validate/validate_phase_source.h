@@ -18,7 +18,7 @@
 
 #include "sim/kqhost/validate/validate_random.h"
 
-namespace kqhost {
+namespace kq::kqhost {
 
 template <typename T>
 class PhaseSampleSource {
@@ -43,6 +43,6 @@ class PhaseSampleSource {
 extern template class PhaseSampleSource<double>;
 extern template class PhaseSampleSource<float>;
 
-}  // namespace kqhost
+}  // namespace kq::kqhost
 
 #endif

@@ -13,10 +13,11 @@
 #include "sim/engine/block_error.h"
 #include "sim/engine/simulation.h"
 #include "sim/libkvx/host_error.h"
+#include "sim/libvz/vz_array_owner.h"
 #include "sim/libvz/vz_host.h"
 #include "sim/sig_blk_common/sig_blk_host.h"
 
-namespace kqhost {
+namespace kq::kqhost {
 
 namespace {
 
@@ -24,10 +25,7 @@ constexpr const char* kInvalidHostFlag = "Invalid flag encountered in veltrano";
 constexpr const char* kUnexpectedInputWidth = "Unexpected call to hookSetInputPortWidth";
 constexpr const char* kNeedsDiscreteSampleTime = "Input to block must have a discrete sample time";
 
-struct ArrayDeleter {
-    void operator()(vzArray* array) const { vzDestroyArray(array); }
-};
-using ArrayPtr = std::unique_ptr<vzArray, ArrayDeleter>;
+using ArrayPtr = kq::sim::VzArrayPtr;
 
 // What a call left behind: a message, or nothing.
 using Message = std::optional<std::string>;
@@ -242,4 +240,4 @@ std::vector<ProtocolCheck> runProtocolChecks(kq::sim::HostCaller& caller,
     return checks;
 }
 
-}  // namespace kqhost
+}  // namespace kq::kqhost

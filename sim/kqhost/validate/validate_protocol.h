@@ -23,7 +23,7 @@
 #include "sim/engine/host_caller.h"
 #include "sim/engine/host_instance.h"
 
-namespace kqhost {
+namespace kq::kqhost {
 
 struct ProtocolCheck {
     std::string name;  // what was checked, e.g. "host call with flag 105"
@@ -37,6 +37,6 @@ struct ProtocolCheck {
 std::vector<ProtocolCheck> runProtocolChecks(kq::sim::HostCaller& caller,
                                              const kq::sim::HostInstanceOptions& hostOptions);
 
-}  // namespace kqhost
+}  // namespace kq::kqhost
 
 #endif

@@ -10,7 +10,7 @@
 #include <iterator>
 #include <random>
 
-namespace kqhost {
+namespace kq::kqhost {
 
 class ValidateRandom {
   public:
@@ -51,6 +51,6 @@ inline uint64_t simulationSeed(uint64_t runSeed, uint64_t index) {
     return z ^ (z >> 31);
 }
 
-}  // namespace kqhost
+}  // namespace kq::kqhost
 
 #endif

@@ -7,7 +7,7 @@
 
 #include "host/data_types.h"
 
-namespace kqhost {
+namespace kq::kqhost {
 
 namespace {
 
@@ -219,4 +219,4 @@ std::string describeSetup(const ValidateSetup& setup) {
     return text;
 }
 
-}  // namespace kqhost
+}  // namespace kq::kqhost

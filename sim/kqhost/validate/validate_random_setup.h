@@ -11,7 +11,7 @@
 #include "sim/engine/simulation.h"
 #include "sim/kqhost/validate/validate_random.h"
 
-namespace kqhost {
+namespace kq::kqhost {
 
 // The port layouts: frame based (N x C), or sample based as a 1 x C row, a C x 1 column or a
 // one-dimensional vector of C elements.
@@ -57,6 +57,6 @@ ValidateSetup drawValidateSetup(ValidateRandom& random);
 // events".
 std::string describeSetup(const ValidateSetup& setup);
 
-}  // namespace kqhost
+}  // namespace kq::kqhost
 
 #endif

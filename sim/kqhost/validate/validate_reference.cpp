@@ -6,7 +6,7 @@
 #include "sim/kqhost/io/signal_format.h"
 #include "sim/kqhost/validate/validate_random_setup.h"
 
-namespace kqhost {
+namespace kq::kqhost {
 
 KernelWalk kernelWalkFor(const kq::sim::SimulationSetup& setup) {
     const auto channels = static_cast<int32_t>(setup.channels);
@@ -64,14 +64,14 @@ template <typename T>
 void ReferenceUnwrap<T>::step(const T* input, T* expected) {
     switch (walk_.kind) {
         case KernelWalk::Kind::Stateless:
-            kqref::referenceStateless(input, expected, cutoff_, walk_.numChans, walk_.frameLen);
+            kq::ref::referenceStateless(input, expected, cutoff_, walk_.numChans, walk_.frameLen);
             break;
         case KernelWalk::Kind::RunningChannels:
-            kqref::referenceRunningFrame(state_, input, expected, cutoff_, walk_.numChans,
-                                         walk_.frameLen);
+            kq::ref::referenceRunningFrame(state_, input, expected, cutoff_, walk_.numChans,
+                                           walk_.frameLen);
             break;
         case KernelWalk::Kind::RunningElements:
-            kqref::referenceRunningSample(state_, input, expected, cutoff_, walk_.numChans);
+            kq::ref::referenceRunningSample(state_, input, expected, cutoff_, walk_.numChans);
             break;
     }
 }
@@ -79,4 +79,4 @@ void ReferenceUnwrap<T>::step(const T* input, T* expected) {
 template class ReferenceUnwrap<double>;
 template class ReferenceUnwrap<float>;
 
-}  // namespace kqhost
+}  // namespace kq::kqhost

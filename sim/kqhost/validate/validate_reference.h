@@ -19,7 +19,7 @@
 #include "kernels/reference/unwrap_reference.h"
 #include "sim/engine/simulation.h"
 
-namespace kqhost {
+namespace kq::kqhost {
 
 // How the block walks one output step's port buffer: numChans channels of frameLen consecutive
 // values (the port's column-major order). For RunningElements every value is a channel of its own
@@ -58,12 +58,12 @@ class ReferenceUnwrap {
   private:
     KernelWalk walk_;
     T cutoff_;
-    kqref::ReferenceState<T> state_;
+    kq::ref::ReferenceState<T> state_;
 };
 
 extern template class ReferenceUnwrap<double>;
 extern template class ReferenceUnwrap<float>;
 
-}  // namespace kqhost
+}  // namespace kq::kqhost
 
 #endif

@@ -5,7 +5,7 @@
 #include "host/data_types.h"
 #include "sim/kqhost/validate/validate_bits.h"
 
-namespace kqhost {
+namespace kq::kqhost {
 
 namespace {
 
@@ -141,4 +141,4 @@ void ValidateReport::print(std::ostream& out) const {
         << "result: " << (passed() ? "pass" : "FAIL") << '\n';
 }
 
-}  // namespace kqhost
+}  // namespace kq::kqhost

@@ -15,7 +15,7 @@
 #include "sim/kqhost/validate/validate_random_setup.h"
 #include "sim/kqhost/validate/validate_simulation.h"
 
-namespace kqhost {
+namespace kq::kqhost {
 
 class ValidateReport {
   public:
@@ -56,6 +56,6 @@ class ValidateReport {
     std::vector<ShownFinding> shown_;
 };
 
-}  // namespace kqhost
+}  // namespace kq::kqhost
 
 #endif

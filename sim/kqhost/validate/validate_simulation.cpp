@@ -11,7 +11,7 @@
 #include "sim/kqhost/validate/validate_phase_source.h"
 #include "sim/kqhost/validate/validate_reference.h"
 
-namespace kqhost {
+namespace kq::kqhost {
 
 namespace {
 
@@ -155,4 +155,4 @@ SimulationOutcome runValidateSimulation(kq::sim::HostCaller& caller,
     return outcome;
 }
 
-}  // namespace kqhost
+}  // namespace kq::kqhost

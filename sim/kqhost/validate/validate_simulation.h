@@ -19,7 +19,7 @@
 #include "sim/kqhost/validate/validate_random.h"
 #include "sim/kqhost/validate/validate_random_setup.h"
 
-namespace kqhost {
+namespace kq::kqhost {
 
 // One thing found wrong in a simulation.
 struct ValidateFinding {
@@ -54,6 +54,6 @@ SimulationOutcome runValidateSimulation(kq::sim::HostCaller& caller,
                                         const ValidateSetup& setup, ValidateRandom& random,
                                         size_t findingLimit);
 
-}  // namespace kqhost
+}  // namespace kq::kqhost
 
 #endif

@@ -157,10 +157,8 @@ KeptRecords& keptRecords() {
 
 }  // namespace
 
-extern "C" __attribute__((visibility("default"))) void kvxFunction(int32_t numLeft,
-                                                                   vzArray* leftArgs[],
-                                                                   int32_t numRight,
-                                                                   const vzArray* rightArgs[]) {
+void kvxFunction(int32_t numLeft, vzArray* leftArgs[], int32_t numRight,
+                 const vzArray* rightArgs[]) {
     const KvxFunctionFn real = realBlock().entry();
     if (real == nullptr) {
         if (numLeft >= 0) {

@@ -15,7 +15,7 @@
 #include "scratch_folder.h"
 #include "signal_io_helpers.h"
 
-namespace kqhost {
+namespace kq::kqhost {
 namespace {
 
 using test::ScratchFolder;
@@ -105,4 +105,4 @@ TEST(ReferenceUnwrap, MadeTheExamplesExpectedOutput) {
 }
 
 }  // namespace
-}  // namespace kqhost
+}  // namespace kq::kqhost

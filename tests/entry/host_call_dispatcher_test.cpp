@@ -6,14 +6,14 @@
 #include <vector>
 
 #include "block/block_hooks.h"
+#include "block/unsupported_hooks.h"
 #include "block_test_support.h"
-#include "entry/error_stubs.h"
 #include "entry/host_call_dispatcher.h"
 #include "host/data_types.h"
 
 namespace {
 
-using kq::sim::HostInstance;
+using HostInstance = kq::test::BlockHost;
 
 // What the spy hooks saw, in call order.
 std::vector<std::string> gCalls;
@@ -77,12 +77,12 @@ class SlotDispatch : public ::testing::TestWithParam<SlotCase> {
 
 TEST_P(SlotDispatch, FilledSlotRunsInItsFormWithTheHostsArguments) {
     fillEverySlot(host.block());
-    EXPECT_EQ(kqtest::hostCall(host, GetParam().code), "");
+    EXPECT_EQ(kq::test::hostCall(host, GetParam().code), "");
     EXPECT_EQ(gCalls, std::vector<std::string>{GetParam().ranWhenFilled});
 }
 
 TEST_P(SlotDispatch, EmptySlotStoresItsMessage) {
-    EXPECT_EQ(kqtest::hostCall(host, GetParam().code), GetParam().messageWhenEmpty);
+    EXPECT_EQ(kq::test::hostCall(host, GetParam().code), GetParam().messageWhenEmpty);
     EXPECT_TRUE(gCalls.empty());
 }
 
@@ -107,16 +107,16 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(HostCallDispatch, ExtensionCodesWithoutAnExtensionTableStoreTheirMessage) {
     HostInstance host(kq::sim::HostInstanceOptions{.withExtHookSlots = false});
-    EXPECT_EQ(kqtest::hostCall(host, 131), "Unexpected call to hookSetDefaultPortDimensionInfo");
-    EXPECT_EQ(kqtest::hostCall(host, 142), "Unexpected call to hookInitializePropagationPass");
+    EXPECT_EQ(kq::test::hostCall(host, 131), "Unexpected call to hookSetDefaultPortDimensionInfo");
+    EXPECT_EQ(kq::test::hostCall(host, 142), "Unexpected call to hookInitializePropagationPass");
 }
 
 TEST(HostCallDispatch, VarHitAndZeroCrossingCodesNeverRunTheirSlots) {
     HostInstance host;
     gCalls.clear();
     fillEverySlot(host.block());
-    EXPECT_EQ(kqtest::hostCall(host, 103), kNoVarHitMessage);
-    EXPECT_EQ(kqtest::hostCall(host, 108), kNoZeroCrossingsMessage);
+    EXPECT_EQ(kq::test::hostCall(host, 103), kNoVarHitMessage);
+    EXPECT_EQ(kq::test::hostCall(host, 108), kNoZeroCrossingsMessage);
     EXPECT_TRUE(gCalls.empty());
 }
 
@@ -142,7 +142,7 @@ TEST_P(SizingDispatch, TheSharedSlotRunsOnlyForTheHostsSizingStyle) {
         c.dimensionInfoBit ? reinterpret_cast<HookEntry>(spyD) : reinterpret_cast<HookEntry>(spyP);
     host.block()->hookSlots.inputPortSizing = entry;
     host.block()->hookSlots.outputPortSizing = entry;
-    const std::string message = kqtest::hostCall(host, c.code);
+    const std::string message = kq::test::hostCall(host, c.code);
     if (c.runs) {
         EXPECT_EQ(message, "");
         EXPECT_EQ(gCalls, std::vector<std::string>{c.expected});
@@ -167,8 +167,8 @@ class InvalidFlag : public ::testing::TestWithParam<double> {};
 TEST_P(InvalidFlag, StoresTheInvalidFlagMessage) {
     HostInstance host;
     host.setDialogParams({vzCreateDoubleScalar(1.0), vzCreateDoubleScalar(0.0)});
-    ASSERT_EQ(kqtest::loadBlock(host), "");
-    EXPECT_EQ(kqtest::hostCall(host, GetParam()), kInvalidFlagMessage);
+    ASSERT_EQ(kq::test::loadBlock(host), "");
+    EXPECT_EQ(kq::test::hostCall(host, GetParam()), kInvalidFlagMessage);
 }
 
 INSTANTIATE_TEST_SUITE_P(OutsideTheTableOrNotANumber, InvalidFlag,
@@ -182,7 +182,7 @@ INSTANTIATE_TEST_SUITE_P(OutsideTheTableOrNotANumber, InvalidFlag,
 TEST(HostCallDispatch, FractionalCodesAreTruncated) {
     HostInstance host;
     host.block()->samplePeriod[0] = 5.0;
-    EXPECT_EQ(kqtest::hostCall(host, 101.9), "");
+    EXPECT_EQ(kq::test::hostCall(host, 101.9), "");
     EXPECT_EQ(host.block()->samplePeriod[0], -1.0);
 }
 
@@ -190,42 +190,42 @@ TEST(HostCallDispatch, BlockRoutineCodesIgnoreTheSlots) {
     // 101, 104 and 107 run the block's routines on an instance whose slots are all empty.
     HostInstance host;
     host.block()->samplePeriod[0] = 5.0;
-    EXPECT_EQ(kqtest::hostCall(host, 101), "");
+    EXPECT_EQ(kq::test::hostCall(host, 101), "");
     EXPECT_EQ(host.block()->samplePeriod[0], -1.0);
-    EXPECT_EQ(kqtest::hostCall(host, 104), "");  // no record yet: nothing runs, nothing breaks
-    EXPECT_EQ(kqtest::hostCall(host, 107), "");
+    EXPECT_EQ(kq::test::hostCall(host, 104), "");  // no record yet: nothing runs, nothing breaks
+    EXPECT_EQ(kq::test::hostCall(host, 107), "");
     EXPECT_EQ(host.block()->userData, nullptr);
 }
 
 TEST(HostCallDispatch, StartAndInitialConditionsNeedTheirSlotFilled) {
     HostInstance host;
-    EXPECT_EQ(kqtest::hostCall(host, 102), "Unexpected call to hookInitializeConditions");
-    EXPECT_EQ(kqtest::hostCall(host, 117), "Unexpected call to hookStart");
+    EXPECT_EQ(kq::test::hostCall(host, 102), "Unexpected call to hookInitializeConditions");
+    EXPECT_EQ(kq::test::hostCall(host, 117), "Unexpected call to hookStart");
     // A filled slot runs the block's own routine, whatever the slot holds.
     gCalls.clear();
     host.block()->hookSlots.hookStart = spyA;
     host.block()->samplePeriod[0] = 0.0;
-    EXPECT_EQ(kqtest::hostCall(host, 117), "Input to block must have a discrete sample time");
+    EXPECT_EQ(kq::test::hostCall(host, 117), "Input to block must have a discrete sample time");
     EXPECT_TRUE(gCalls.empty());
 }
 
 TEST(HostCallDispatch, RegisteredInstanceRunsTheBlocksHooksAndRefusesTheRest) {
     HostInstance host;
     host.setDialogParams({vzCreateDoubleScalar(1.0), vzCreateDoubleScalar(0.0)});
-    ASSERT_EQ(kqtest::loadBlock(host), "");
+    ASSERT_EQ(kq::test::loadBlock(host), "");
     const BlockInstance* b = host.block();
     EXPECT_EQ(b->hookSlots.hookSetInputPortDataType, &hookSetPortDataType);
     EXPECT_EQ(b->hookSlots.hookSetOutputPortDataType, &hookSetPortDataType);
-    EXPECT_EQ(b->hookSlots.hookGetTimeOfNextVarHit, &nextVarHitStub);
-    EXPECT_EQ(b->hookSlots.hookZeroCrossings, &zeroCrossingsStub);
+    EXPECT_EQ(b->hookSlots.hookGetTimeOfNextVarHit, &unsupportedNextVarHitHook);
+    EXPECT_EQ(b->hookSlots.hookZeroCrossings, &unsupportedZeroCrossingsHook);
     EXPECT_EQ(b->hookSlots.inputPortSizing, nullptr);
     // A data type offered on the output port is spread to every port, as on the input port.
     host.hostInfo().portValue = kTypeIdSingle;
-    EXPECT_EQ(kqtest::hostCall(host, 114), "");
+    EXPECT_EQ(kq::test::hostCall(host, 114), "");
     EXPECT_EQ(b->inputPorts[0].typeId, kTypeIdSingle);
     EXPECT_EQ(b->outputPorts[0].typeId, kTypeIdSingle);
     for (int code : {115, 116, 120, 121, 122, 123, 126, 127, 128, 131, 132, 133, 142}) {
-        EXPECT_NE(kqtest::hostCall(host, code).find("Unexpected call to"), std::string::npos)
+        EXPECT_NE(kq::test::hostCall(host, code).find("Unexpected call to"), std::string::npos)
             << code;
     }
 }

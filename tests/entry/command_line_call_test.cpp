@@ -12,9 +12,9 @@
 
 namespace {
 
-using kq::sim::HostInstance;
-using kqtest::Arrays;
-using kqtest::commandLine;
+using HostInstance = kq::test::BlockHost;
+using kq::test::Arrays;
+using kq::test::commandLine;
 
 const std::string kLabel = "KVX level2 R-block \"kqphasefix2\"";
 const std::string kFlagMessage =
@@ -195,7 +195,7 @@ TEST(CommandLineCall, NameCheckComparesTheWholeName) {
     for (const std::string& name : {std::string("kqphasefix"), std::string("kqphasefix22"),
                                     std::string("KQPHASEFIX2"), longName}) {
         HostInstance host(kq::sim::HostInstanceOptions{.blockName = name});
-        const std::string raised = kqtest::loadBlock(host);
+        const std::string raised = kq::test::loadBlock(host);
         const std::string expected =
             "R-block name mismatch. Name in source is \"#define R_BLOCK_NAME kqphasefix2\", "
             "whereas name of the R-block KVX file is \"" +
@@ -212,7 +212,7 @@ TEST(CommandLineCall, UnsignedAndSignedEntries) {
     host.block()->sizes[10] = -1;
     Arrays a;
     const auto result =
-        commandLine(1, {nullptr, kqtest::loadMarker(a, host.block()), nullptr, a.scalar(0)});
+        commandLine(1, {nullptr, kq::test::loadMarker(a, host.block()), nullptr, a.scalar(0)});
     ASSERT_EQ(result.raised, "");
     EXPECT_EQ(result.sizes[16], 4294967295.0);
     EXPECT_EQ(result.sizes[10], -1.0);

@@ -13,7 +13,7 @@
 #include "scratch_folder.h"
 #include "signal_io_helpers.h"
 
-namespace kqhost {
+namespace kq::kqhost {
 namespace {
 
 using test::errorOf;
@@ -225,4 +225,4 @@ TEST(PlotRecorder, WritesAtomicallyAndRefusesBadSamplePeriods) {
 }
 
 }  // namespace
-}  // namespace kqhost
+}  // namespace kq::kqhost

@@ -1,7 +1,7 @@
 // Hooks the block does not support, placed in their slots so that a host calling a slot directly
 // gets the same message as through kvxFunction.
-#ifndef KQ_ENTRY_ERROR_STUBS_H
-#define KQ_ENTRY_ERROR_STUBS_H
+#ifndef KQ_BLOCK_UNSUPPORTED_HOOKS_H
+#define KQ_BLOCK_UNSUPPORTED_HOOKS_H
 
 #include "host/block_instance.h"
 
@@ -12,7 +12,7 @@ inline constexpr const char* kNoVarHitMessage =
     "To have a variable sample time, you must define HOOK_GET_TIME_OF_NEXT_VAR_HIT and add a "
     "hookGetTimeOfNextVarHit routine";
 
-void zeroCrossingsStub(BlockInstance* instance);
-void nextVarHitStub(BlockInstance* instance);
+void unsupportedZeroCrossingsHook(BlockInstance* instance);
+void unsupportedNextVarHitHook(BlockInstance* instance);
 
 #endif

@@ -11,7 +11,7 @@
 #include <random>
 #include <string>
 
-#include "entry/gxw_record_writer.h"
+#include "host/record_pair.h"
 
 namespace {
 

@@ -16,7 +16,7 @@
 #include "scratch_folder.h"
 #include "signal_io_helpers.h"
 
-namespace kqhost {
+namespace kq::kqhost {
 namespace {
 
 using test::errorOf;
@@ -155,4 +155,4 @@ TEST(SignalWriter, WritesCsvToStandardOutput) {
 }
 
 }  // namespace
-}  // namespace kqhost
+}  // namespace kq::kqhost

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-namespace kqhost {
+namespace kq::kqhost {
 namespace {
 
 TEST(PlotAxis, CoversTheDataWithRoundTicks) {
@@ -83,4 +83,4 @@ TEST(PlotAxis, MapsValuesOntoTheAxisWithoutOverflow) {
 }
 
 }  // namespace
-}  // namespace kqhost
+}  // namespace kq::kqhost

@@ -12,7 +12,7 @@
 #include "scratch_folder.h"
 #include "signal_io_helpers.h"
 
-namespace kqhost {
+namespace kq::kqhost {
 namespace {
 
 using test::ScratchFolder;
@@ -99,4 +99,4 @@ INSTANTIATE_TEST_SUITE_P(
     [](const testing::TestParamInfo<RoundTripCase>& testCase) { return caseName(testCase.param); });
 
 }  // namespace
-}  // namespace kqhost
+}  // namespace kq::kqhost

@@ -11,7 +11,7 @@
 #include <stdexcept>
 #include <string>
 
-namespace kqhost::test {
+namespace kq::kqhost::test {
 
 class ScratchFolder {
   public:
@@ -60,6 +60,6 @@ class ScratchFolder {
     std::filesystem::path path_;
 };
 
-}  // namespace kqhost::test
+}  // namespace kq::kqhost::test
 
 #endif

@@ -21,7 +21,7 @@ struct NoInstanceCase {
 
 // Makes the call and exits with 0 when nothing the host handed over has changed.
 [[noreturn]] void callWithoutInstance(const NoInstanceCase& c) {
-    kqtest::Arrays arrays;
+    kq::test::Arrays arrays;
     vzArray* flag = arrays.scalar(c.flag);
     vzArray* leftArgs[2] = {nullptr, nullptr};
     const vzArray* rightArgs[4] = {nullptr, nullptr, nullptr, flag};

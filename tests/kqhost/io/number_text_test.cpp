@@ -8,7 +8,7 @@
 #include <limits>
 #include <string>
 
-namespace kqhost {
+namespace kq::kqhost {
 namespace {
 
 std::string formatted(double v, Precision precision) {
@@ -103,4 +103,4 @@ TEST(ParseNumber, SingleRoundsOnceFromTheText) {
 }
 
 }  // namespace
-}  // namespace kqhost
+}  // namespace kq::kqhost

@@ -8,7 +8,7 @@
 #include "signal_io_helpers.h"
 #include "sim/kqhost/io/signal_reader.h"
 
-namespace kqhost {
+namespace kq::kqhost {
 namespace {
 
 using test::errorOf;
@@ -142,4 +142,4 @@ TEST(CsvSignalReader, ReportsALateFaultInTheCallThatReachesIt) {
 }
 
 }  // namespace
-}  // namespace kqhost
+}  // namespace kq::kqhost

@@ -1,4 +1,4 @@
-#include "entry/gxw_record_writer.h"
+#include "block/gxw_record_writer.h"
 
 #include <array>
 

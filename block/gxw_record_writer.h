@@ -1,7 +1,7 @@
 // The block's writers of the code-generation record: typed name/value pairs checked for shape and
 // forwarded to the host's record-writer services (HostInfo.writeRecordPair, writeRecordText).
-#ifndef KQ_ENTRY_GXW_RECORD_WRITER_H
-#define KQ_ENTRY_GXW_RECORD_WRITER_H
+#ifndef KQ_BLOCK_GXW_RECORD_WRITER_H
+#define KQ_BLOCK_GXW_RECORD_WRITER_H
 
 #include <cstdarg>
 #include <cstdint>

@@ -11,7 +11,7 @@
 #include "sim/kqhost/io/signal_reader.h"
 #include "sim/kqhost/io/signal_writer.h"
 
-namespace kqhost::test {
+namespace kq::kqhost::test {
 
 struct SignalData {
     std::size_t channels = 0;
@@ -55,6 +55,6 @@ std::string errorOf(Action&& action) {
     return "(no error)";
 }
 
-}  // namespace kqhost::test
+}  // namespace kq::kqhost::test
 
 #endif

@@ -1,6 +1,6 @@
 // The block's pair and settings writers against a host service that records every call: the
 // checks and their order, what is forwarded per kind, and where a group of settings stops.
-#include "entry/gxw_record_writer.h"
+#include "block/gxw_record_writer.h"
 
 #include <gtest/gtest.h>
 

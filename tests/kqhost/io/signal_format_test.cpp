@@ -9,7 +9,7 @@
 
 #include "sim/kqhost/io/kqhost_error.h"
 
-namespace kqhost {
+namespace kq::kqhost {
 namespace {
 
 TEST(SignalFormatOf, TakesTheFormatFromTheExtension) {
@@ -69,4 +69,4 @@ TEST(RoundToSingle, RoundsToNearestEvenAndOverflowsLikeIeee) {
 }
 
 }  // namespace
-}  // namespace kqhost
+}  // namespace kq::kqhost

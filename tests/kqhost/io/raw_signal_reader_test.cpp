@@ -18,7 +18,7 @@
 #include "signal_io_helpers.h"
 #include "sim/kqhost/io/signal_reader.h"
 
-namespace kqhost {
+namespace kq::kqhost {
 namespace {
 
 using test::errorOf;
@@ -140,4 +140,4 @@ TEST(RawSignalReader, ChecksAPipeAtItsEnd) {
 }
 
 }  // namespace
-}  // namespace kqhost
+}  // namespace kq::kqhost

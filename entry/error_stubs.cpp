@@ -1,9 +1,0 @@
-#include "entry/error_stubs.h"
-
-void zeroCrossingsStub(BlockInstance* instance) {
-    setErrorStatus(instance, kNoZeroCrossingsMessage);
-}
-
-void nextVarHitStub(BlockInstance* instance) {
-    setErrorStatus(instance, kNoVarHitMessage);
-}
