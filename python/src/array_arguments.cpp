@@ -100,9 +100,9 @@ int normalizedAxis(int axis, int ndim) {
     return axis < 0 ? axis + ndim : axis;
 }
 
-void checkLaneLength(int64_t length) {
+void checkChannelLength(int64_t length) {
     if (length > std::numeric_limits<int32_t>::max()) {
-        throw py::value_error("lanes of more than 2147483647 samples are not supported; got " +
+        throw py::value_error("channels of more than 2147483647 samples are not supported; got " +
                               std::to_string(length));
     }
 }

@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <string>
 
-#include "lane_cursor.h"
+#include "channel_cursor.h"
 
 namespace kqpy {
 
@@ -40,8 +40,8 @@ py::array outputFor(py::array& in, const py::object& out);
 // axis in [-ndim, ndim) as an index in [0, ndim); numpy's AxisError otherwise.
 int normalizedAxis(int axis, int ndim);
 
-// The kernels take lanes of at most INT32_MAX samples; a ValueError for longer ones.
-void checkLaneLength(int64_t length);
+// The kernels take channels of at most INT32_MAX samples; a ValueError for longer ones.
+void checkChannelLength(int64_t length);
 
 // The cutoff from a tolerance: its magnitude (+0 becomes -0 and -0 becomes +0, a NaN stays NaN),
 // as the block derives it. Single data then round it to binary32, as the block stores it.

@@ -32,8 +32,12 @@ VectorLevel levelToRun() {
             return level;
         }
     }
+    std::string known;
+    for (VectorLevel level : kAllVectorLevels) {
+        known += (known.empty() ? "" : ", ") + std::string(vectorLevelName(level));
+    }
     throw std::runtime_error(std::string("KQPHASEFIX2_VECTOR_LEVEL=") + named +
-                             " names no vector level (scalar, avx2 or avx512)");
+                             " names no vector level (" + known + ")");
 }
 
 const ChosenKernels& chosen() {

@@ -10,7 +10,7 @@
 PYBIND11_MODULE(_core, module) {
     module.doc() =
         "Phase unwrapping with the bits of the kqphasefix2 block.\n\n"
-        "unwrap(x, cutoff, axis, out) unwraps every lane of an array on its own; Unwrapper "
+        "unwrap(x, cutoff, axis, out) unwraps every channel of an array on its own; Unwrapper "
         "unwraps a signal that arrives in chunks, carrying on across them. vector_level names "
         "the kernels' vector level on this processor.";
     // Every docstring starts with its own Python signature.

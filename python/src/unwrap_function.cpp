@@ -1,10 +1,10 @@
-// kqphasefix2.unwrap: the stateless kernels over every lane of an array along one axis.
+// kqphasefix2.unwrap: the stateless kernels over every channel of an array along one axis.
 #include "unwrap_function.h"
 
 #include <cstdint>
 
 #include "array_arguments.h"
-#include "unwrap_lanes.h"
+#include "unwrap_channels.h"
 
 namespace kqpy {
 
@@ -12,12 +12,12 @@ namespace {
 
 constexpr const char* kUnwrapDoc = R"(unwrap(x, cutoff=math.pi, axis=-1, out=None)
 
-Unwrap phase in radians along one axis; every 1-D lane along `axis` is a channel of its own.
+Unwrap phase in radians along one axis; every 1-D channel along `axis` is a channel of its own.
 
-Along each lane the difference between successive raw samples is reduced to its principal value
+Along each channel the difference between successive raw samples is reduced to its principal value
 in [-pi, pi) (an upward step of exactly pi counts as +pi); when the resulting correction, a whole
 number of turns of 2*pi, is larger in magnitude than the cutoff, it is added to the correction
-accumulated on the lane. Every output is its input plus that correction; sample 0 of every lane
+accumulated on the channel. Every output is its input plus that correction; sample 0 of every channel
 passes through unchanged. These are the bits of the kqphasefix2 block in stateless operation.
 
 Parameters
@@ -44,7 +44,7 @@ numpy.ndarray
 Notes
 -----
 A NaN sample gives NaN at its own position only: the step into it and the step out of it take
-no correction, and the rest of the lane keeps its correction (numpy.unwrap turns every later
+no correction, and the rest of the channel keeps its correction (numpy.unwrap turns every later
 sample into NaN). Every correction is a whole number of turns rounded to binary64, and the
 rounding changes from step to step instead of repeating, so long signals do not drift: over 8
 million samples uniform in +-1e9 rad no output is further than 1.1e-4 rad from its input plus
@@ -54,10 +54,10 @@ The interpreter lock is released while the kernels run.
 
 template <typename T>
 void runStateless(const py::array& in, const py::array& out, int axis, double cutoff) {
-    const LaneCursor lanes(viewOf(in), viewOf(out), axis);
+    const ChannelCursor channels(viewOf(in), viewOf(out), axis);
     const T storedCutoff = static_cast<T>(cutoff);
     py::gil_scoped_release released;
-    unwrapLanesStateless<T>(lanes, storedCutoff);
+    unwrapChannelsStateless<T>(channels, storedCutoff);
 }
 
 py::array unwrap(py::handle x, double cutoff, int axis, const py::object& out) {
@@ -65,13 +65,13 @@ py::array unwrap(py::handle x, double cutoff, int axis, const py::object& out) {
     if (in.ndim() == 0) {
         throw py::value_error("unwrap needs an array of at least one dimension, not a 0-d value");
     }
-    const int lanesAxis = normalizedAxis(axis, static_cast<int>(in.ndim()));
-    checkLaneLength(in.shape(lanesAxis));
+    const int channelsAxis = normalizedAxis(axis, static_cast<int>(in.ndim()));
+    checkChannelLength(in.shape(channelsAxis));
     py::array result = outputFor(in, out);
     if (precisionOf(in) == Precision::Double) {
-        runStateless<double>(in, result, lanesAxis, cutoffMagnitude(cutoff));
+        runStateless<double>(in, result, channelsAxis, cutoffMagnitude(cutoff));
     } else {
-        runStateless<float>(in, result, lanesAxis, cutoffMagnitude(cutoff));
+        runStateless<float>(in, result, channelsAxis, cutoffMagnitude(cutoff));
     }
     return result;
 }

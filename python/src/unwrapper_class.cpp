@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "array_arguments.h"
-#include "unwrap_lanes.h"
+#include "unwrap_channels.h"
 
 namespace kqpy {
 
@@ -113,16 +113,16 @@ class Unwrapper {
                                  "that dtype");
         }
         checkShape(in);
-        checkLaneLength(in.shape(0));
+        checkChannelLength(in.shape(0));
         py::array result = outputFor(in, out);
-        // Samples along axis 0; the lanes are the channels, in order.
-        const LaneCursor lanes(viewOf(in), viewOf(result), 0);
+        // Samples along axis 0; the channels are the channels, in order.
+        const ChannelCursor channels(viewOf(in), viewOf(result), 0);
         withState([&] {
             std::visit(
                 [&](auto& s) {
                     using T = typename decltype(s.prev)::value_type;
-                    unwrapLanesRunning<T>(lanes, s.prev.data(), s.cumsum.data(),
-                                          static_cast<T>(cutoff_), &firstStep_, s.staging);
+                    unwrapChannelsRunning<T>(channels, s.prev.data(), s.cumsum.data(),
+                                             static_cast<T>(cutoff_), &firstStep_, s.staging);
                 },
                 state_);
         });

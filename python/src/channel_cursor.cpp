@@ -1,12 +1,12 @@
-#include "lane_cursor.h"
+#include "channel_cursor.h"
 
 #include <cstddef>
 #include <cstdint>
 
 namespace kqpy {
 
-LaneCursor::LaneCursor(const ArrayView& in, const ArrayView& out, int axis)
-    : laneLength_(in.shape[static_cast<size_t>(axis)]),
+ChannelCursor::ChannelCursor(const ArrayView& in, const ArrayView& out, int axis)
+    : channelLength_(in.shape[static_cast<size_t>(axis)]),
       inStep_(in.strides[static_cast<size_t>(axis)]),
       outStep_(out.strides[static_cast<size_t>(axis)]),
       in_(in.data),
@@ -16,7 +16,7 @@ LaneCursor::LaneCursor(const ArrayView& in, const ArrayView& out, int axis)
         if (static_cast<int>(d) == axis) {
             continue;
         }
-        laneCount_ *= in.shape[d];
+        channelCount_ *= in.shape[d];
         if (in.shape[d] != 1) {
             outer_.push_back({in.shape[d], in.strides[d], out.strides[d]});
         }
@@ -24,7 +24,7 @@ LaneCursor::LaneCursor(const ArrayView& in, const ArrayView& out, int axis)
     counters_.assign(outer_.size(), 0);
 }
 
-void LaneCursor::advance() {
+void ChannelCursor::advance() {
     for (size_t d = 0; d < outer_.size(); ++d) {
         const OuterAxis& a = outer_[d];
         if (++counters_[d] < a.size) {
@@ -39,14 +39,14 @@ void LaneCursor::advance() {
     }
 }
 
-int64_t LaneCursor::sideBySideLanes(int64_t size) const {
+int64_t ChannelCursor::sideBySideChannels(int64_t size) const {
     if (!outer_.empty() && outer_[0].inStride == size && outer_[0].outStride == size) {
         return outer_[0].size;
     }
     return 1;
 }
 
-bool LaneCursor::aligned(int64_t size) const {
+bool ChannelCursor::aligned(int64_t size) const {
     auto fits = [size](int64_t bytes) { return bytes % size == 0; };
     bool ok = fits(static_cast<int64_t>(reinterpret_cast<uintptr_t>(in_))) &&
               fits(static_cast<int64_t>(reinterpret_cast<uintptr_t>(out_))) && fits(inStep_) &&
