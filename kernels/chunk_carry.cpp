@@ -2,7 +2,6 @@
 
 #include <cmath>
 
-#include "kernels/simd/chunk_carry_simd.h"
 #include "kernels/wrap_correction.h"
 
 namespace {
@@ -35,25 +34,6 @@ int64_t takenCorrections(const T* in, int64_t n, T prev, T cutoff, double* taken
     return count;
 }
 
-template <typename T>
-int64_t takenCorrectionsAt(VectorLevel level, const T* in, int64_t n, T prev, T cutoff,
-                           double* taken) {
-    switch (level) {
-#if defined(__x86_64__)
-        case VectorLevel::Avx2:
-            return takenCorrectionsOfLevel<VectorLevel::Avx2, T>(in, n, prev, cutoff, taken);
-        case VectorLevel::Avx512:
-            return takenCorrectionsOfLevel<VectorLevel::Avx512, T>(in, n, prev, cutoff, taken);
-#endif
-#if defined(__aarch64__)
-        case VectorLevel::Neon:
-            return takenCorrectionsOfLevel<VectorLevel::Neon, T>(in, n, prev, cutoff, taken);
-#endif
-        default:
-            return takenCorrections<T>(in, n, prev, cutoff, taken);
-    }
-}
-
 double addTaken(double sum, const double* taken, int64_t n) {
     for (int64_t i = 0; i < n; ++i) {
         sum = sum + taken[i];
@@ -62,10 +42,10 @@ double addTaken(double sum, const double* taken, int64_t n) {
 }
 
 template <typename T>
-void unwrapCarried(const T* in, T* out, int64_t n, T& prev, double& sum, T cutoff) {
+void unwrapCarried(const T* in, T* out, int64_t n, T* prev, double* sum, T cutoff) {
     const double cut = cutoff;
-    double s = sum;
-    T v = prev;
+    double s = *sum;
+    T v = *prev;
     for (int64_t i = 0; i < n; ++i) {
         const T x = in[i];
         if (calmStep(v, x, cut)) {
@@ -75,38 +55,11 @@ void unwrapCarried(const T* in, T* out, int64_t n, T& prev, double& sum, T cutof
         }
         v = x;
     }
-    prev = v;
-    sum = s;
-}
-
-template <typename T>
-void unwrapCarriedAt(VectorLevel level, const T* in, T* out, int64_t n, T& prev, double& sum,
-                     T cutoff) {
-    switch (level) {
-#if defined(__x86_64__)
-        case VectorLevel::Avx2:
-            return unwrapCarriedOfLevel<VectorLevel::Avx2, T>(in, out, n, prev, sum, cutoff);
-        case VectorLevel::Avx512:
-            return unwrapCarriedOfLevel<VectorLevel::Avx512, T>(in, out, n, prev, sum, cutoff);
-#endif
-#if defined(__aarch64__)
-        case VectorLevel::Neon:
-            return unwrapCarriedOfLevel<VectorLevel::Neon, T>(in, out, n, prev, sum, cutoff);
-#endif
-        default:
-            return unwrapCarried<T>(in, out, n, prev, sum, cutoff);
-    }
+    *prev = v;
+    *sum = s;
 }
 
 template int64_t takenCorrections<double>(const double*, int64_t, double, double, double*);
 template int64_t takenCorrections<float>(const float*, int64_t, float, float, double*);
-template int64_t takenCorrectionsAt<double>(VectorLevel, const double*, int64_t, double, double,
-                                            double*);
-template int64_t takenCorrectionsAt<float>(VectorLevel, const float*, int64_t, float, float,
-                                           double*);
-template void unwrapCarried<double>(const double*, double*, int64_t, double&, double&, double);
-template void unwrapCarried<float>(const float*, float*, int64_t, float&, double&, float);
-template void unwrapCarriedAt<double>(VectorLevel, const double*, double*, int64_t, double&,
-                                      double&, double);
-template void unwrapCarriedAt<float>(VectorLevel, const float*, float*, int64_t, float&, double&,
-                                     float);
+template void unwrapCarried<double>(const double*, double*, int64_t, double*, double*, double);
+template void unwrapCarried<float>(const float*, float*, int64_t, float*, double*, float);

@@ -13,33 +13,22 @@
 
 #include <cstdint>
 
-#include "kernels/vector_level.h"
-
 // The corrections (binary64, as added to the sum) taken over the steps prev -> in[0], in[0] ->
 // in[1], ..., in[n-2] -> in[n-1], written to taken (room for n values) in the order they are
 // taken. Returns how many. The step is the kernels' own; T is double or float.
 template <typename T>
 int64_t takenCorrections(const T* in, int64_t n, T prev, T cutoff, double* taken);
 
-// The same at a vector level of this build that the processor has (vectorLevelAvailable), with
-// the same results; VectorLevel::Scalar is the function above.
-template <typename T>
-int64_t takenCorrectionsAt(VectorLevel level, const T* in, int64_t n, T prev, T cutoff,
-                           double* taken);
-
 // The correction sum after adding taken[0..n) to sum, one addition at a time, in order.
 double addTaken(double sum, const double* taken, int64_t n);
 
-// One channel of n samples carried on from its last raw sample prev and its correction sum
+// One channel of n samples carried on from its last raw sample *prev and its correction sum *sum
 // (binary64 in both precisions): out[i] is the sum after the step into in[i], plus in[i],
 // rounded to T, as the running per-channel kernel stores it. Leaves the channel's last raw sample
-// in prev and its sum in sum. `in` may equal `out`.
+// in *prev and its sum in *sum. `in` may equal `out`.
 template <typename T>
-void unwrapCarried(const T* in, T* out, int64_t n, T& prev, double& sum, T cutoff);
+void unwrapCarried(const T* in, T* out, int64_t n, T* prev, double* sum, T cutoff);
 
-// The same at a vector level of this build that the processor has, with the same results.
-template <typename T>
-void unwrapCarriedAt(VectorLevel level, const T* in, T* out, int64_t n, T& prev, double& sum,
-                     T cutoff);
-
+// Both passes run at every vector level too, with the same results: the members
+// takenCorrectionsDbl ... carriedSgl of kernelsFor(level) (kernels/vector_level.h).
 #endif

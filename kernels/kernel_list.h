@@ -1,7 +1,7 @@
-// The twelve unwrap kernels as one list, and the six calling forms they come in; the row kernels as
-// another. Code that needs the kernels one by one (the kernel sets of the vector levels, the
-// block's table, the tests, the fuzzers, the benchmark) expands these lists instead of naming them
-// again.
+// The twelve unwrap kernels as one list, and the six calling forms they come in; the row kernels
+// and the chunk-carry kernels as two more. Code that needs the kernels one by one (the kernel sets
+// of the vector levels, the block's table, the tests, the fuzzers, the benchmark) expands these
+// lists instead of naming them again.
 //
 // The list runs in the order of the block's kernel table, whose index is
 //   inPlace + 6 * single + 2 * running * (1 + perChannel),
@@ -13,6 +13,7 @@
 #include <iterator>
 #include <type_traits>
 
+#include "kernels/chunk_carry.h"
 #include "kernels/unwrap_kernels.h"
 #include "kernels/unwrap_rows.h"
 
@@ -37,8 +38,16 @@
     X(RowsDbl, rowsDbl, Rows, double) \
     X(RowsSgl, rowsSgl, Rows, float)
 
+// The chunk passes of kernels/chunk_carry.h (takenCorrections<T> and unwrapCarried<T>), with the
+// same columns but Name, which only says the pass. Not in the block's table.
+#define KQ_CHUNK_CARRY_KERNELS(X)                                         \
+    X(TakenCorrectionsDbl, takenCorrectionsDbl, TakenCorrections, double) \
+    X(TakenCorrectionsSgl, takenCorrectionsSgl, TakenCorrections, float)  \
+    X(CarriedDbl, carriedDbl, Carried, double)                            \
+    X(CarriedSgl, carriedSgl, Carried, float)
+
 // Every kernel a vector level has: the members of its KernelSet.
-#define KQ_LEVEL_KERNELS(X) KQ_UNWRAP_KERNELS(X) KQ_ROW_KERNELS(X)
+#define KQ_LEVEL_KERNELS(X) KQ_UNWRAP_KERNELS(X) KQ_ROW_KERNELS(X) KQ_CHUNK_CARRY_KERNELS(X)
 
 // How a kernel walks its buffer.
 enum class KernelShape {
@@ -55,10 +64,13 @@ enum class KernelForm {
     RunningSampleInPlace,
     RunningFrameCopy,
     RunningFrameInPlace,
-    Rows,  // the row kernels' one form, which has no shape and no place in the table
+    // The forms below have no shape and no place in the table.
+    Rows,              // the row kernels
+    TakenCorrections,  // the chunk passes: the corrections a chunk takes ...
+    Carried,           // ... and the chunk carried on from the sum of those before it
 };
 
-// The forms of the table's kernels (all but Rows).
+// The forms of the table's kernels (those before Rows).
 inline constexpr int kNumKernelForms = 6;
 
 constexpr KernelShape shapeOf(KernelForm form) {
@@ -121,11 +133,20 @@ struct KernelSignature<KernelForm::Rows, T> {
                       int64_t numChans, T* prev, double* sum, T cutoff);
 };
 
+template <typename T>
+struct KernelSignature<KernelForm::TakenCorrections, T> {
+    using type = int64_t(const T* in, int64_t n, T prev, T cutoff, double* taken);
+};
+template <typename T>
+struct KernelSignature<KernelForm::Carried, T> {
+    using type = void(const T* in, T* out, int64_t n, T* prev, double* sum, T cutoff);
+};
+
 template <KernelForm F, typename T>
 using KernelFn = typename KernelSignature<F, T>::type;
 
 // The scalar kernel of a form and data type: ScalarKernel<F, T>::fn. Defining it checks every
-// kernel of unwrap_kernels.h and unwrap_rows.h against the signature of its form.
+// kernel of unwrap_kernels.h, unwrap_rows.h and chunk_carry.h against the signature of its form.
 template <KernelForm F, typename T>
 struct ScalarKernel;
 
@@ -134,8 +155,18 @@ struct ScalarKernel;
     struct ScalarKernel<KernelForm::Form, T> {                              \
         static constexpr KernelFn<KernelForm::Form, T>* fn = &unwrap##Name; \
     };
-KQ_LEVEL_KERNELS(KQ_SCALAR_KERNEL)
+KQ_UNWRAP_KERNELS(KQ_SCALAR_KERNEL)
+KQ_ROW_KERNELS(KQ_SCALAR_KERNEL)
 #undef KQ_SCALAR_KERNEL
+
+template <typename T>
+struct ScalarKernel<KernelForm::TakenCorrections, T> {
+    static constexpr KernelFn<KernelForm::TakenCorrections, T>* fn = &takenCorrections<T>;
+};
+template <typename T>
+struct ScalarKernel<KernelForm::Carried, T> {
+    static constexpr KernelFn<KernelForm::Carried, T>* fn = &unwrapCarried<T>;
+};
 
 // The list is in table order, each form once per precision.
 constexpr bool kernelListInTableOrder() {

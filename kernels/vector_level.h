@@ -79,9 +79,9 @@ bool vectorLevelAvailable(VectorLevel level);
 // The level the block runs: the fastest available one, asked of the processor at every call.
 VectorLevel bestVectorLevel();
 
-// The kernels of one level, with the signatures of kernels/unwrap_kernels.h and
-// kernels/unwrap_rows.h; one member per entry of KQ_LEVEL_KERNELS (statelessCopyDbl ...
-// runningFrameInPlaceSgl, rowsDbl, rowsSgl), in its order.
+// The kernels of one level, with the signatures of kernels/unwrap_kernels.h, kernels/unwrap_rows.h
+// and kernels/chunk_carry.h; one member per entry of KQ_LEVEL_KERNELS (statelessCopyDbl ...
+// runningFrameInPlaceSgl, rowsDbl, rowsSgl, takenCorrectionsDbl ... carriedSgl), in its order.
 struct KernelSet {
 // NOLINTNEXTLINE(bugprone-macro-parentheses): `member` is a declarator.
 #define KQ_KERNEL_SET_MEMBER(Name, member, Form, T) KernelFn<KernelForm::Form, T>* member;

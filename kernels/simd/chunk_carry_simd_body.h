@@ -49,14 +49,14 @@ int64_t takenCorrectionsInLanes(const T* in, int64_t n, T prev, T cutoff, double
 // (unwrapAlong), which keeps the correction in binary64 from the sum it is given, in pieces of
 // the lengths it takes.
 template <typename L, typename T>
-void unwrapCarriedInLanes(const T* in, T* out, int64_t n, T& prev, double& sum, T cutoff) {
+void unwrapCarriedInLanes(const T* in, T* out, int64_t n, T* prev, double* sum, T cutoff) {
     for (int64_t i = 0; i < n;) {
         const auto piece =
             static_cast<int32_t>(std::min<int64_t>(n - i, std::numeric_limits<int32_t>::max()));
         // Read before the walk, which may overwrite it in place.
         const T last = in[i + piece - 1];
-        sum = unwrapAlong<L, T>(in + i, out + i, piece, prev, sum, cutoff);
-        prev = last;
+        *sum = unwrapAlong<L, T>(in + i, out + i, piece, *prev, *sum, cutoff);
+        *prev = last;
         i += piece;
     }
 }

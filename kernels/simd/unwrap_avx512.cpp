@@ -4,9 +4,9 @@
 #include "kernels/simd/unwrap_kernels_simd.h"
 #include "kernels/simd/unwrap_simd_forms.h"
 
-template <KernelForm F, typename T, class... Args>
-void LevelKernel<VectorLevel::Avx512, F, T, void(Args...)>::run(Args... args) {
-    kq::simd::runInForm<Avx512Lanes, F, T>(args...);
+template <KernelForm F, typename T, class R, class... Args>
+R LevelKernel<VectorLevel::Avx512, F, T, R(Args...)>::run(Args... args) {
+    return kq::simd::runInForm<Avx512Lanes, F, T>(args...);
 }
 
 #define KQ_AVX512_KERNEL(Name, member, Form, T) \

@@ -15,9 +15,9 @@ struct LevelKernel;
 
 // Declared for every level; defined only for those this build has.
 #define KQ_DECLARE_LEVEL_KERNEL(Level, name, lanes, built, extensions) \
-    template <KernelForm F, typename T, class... Args>                 \
-    struct LevelKernel<VectorLevel::Level, F, T, void(Args...)> {      \
-        static void run(Args... args);                                 \
+    template <KernelForm F, typename T, class R, class... Args>        \
+    struct LevelKernel<VectorLevel::Level, F, T, R(Args...)> {         \
+        static R run(Args... args);                                    \
     };
 KQ_VECTOR_LEVELS(KQ_DECLARE_LEVEL_KERNEL)
 #undef KQ_DECLARE_LEVEL_KERNEL

@@ -3,9 +3,9 @@
 #include "kernels/simd/unwrap_kernels_simd.h"
 #include "kernels/simd/unwrap_simd_forms.h"
 
-template <KernelForm F, typename T, class... Args>
-void LevelKernel<VectorLevel::Neon, F, T, void(Args...)>::run(Args... args) {
-    kq::simd::runInForm<NeonLanes, F, T>(args...);
+template <KernelForm F, typename T, class R, class... Args>
+R LevelKernel<VectorLevel::Neon, F, T, R(Args...)>::run(Args... args) {
+    return kq::simd::runInForm<NeonLanes, F, T>(args...);
 }
 
 #define KQ_NEON_KERNEL(Name, member, Form, T) \

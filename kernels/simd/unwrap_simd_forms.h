@@ -1,10 +1,11 @@
 // Every kernel of a vector level, over its lane set L: each form runs by the body of its strategy
-// (kernels/simd/unwrap_simd_body.h, unwrap_simd_rows.h). Include it only from the level's own
-// translation unit.
+// (kernels/simd/unwrap_simd_body.h, unwrap_simd_rows.h, chunk_carry_simd_body.h). Include it only
+// from the level's own translation unit.
 #ifndef KQ_KERNELS_SIMD_UNWRAP_SIMD_FORMS_H
 #define KQ_KERNELS_SIMD_UNWRAP_SIMD_FORMS_H
 
 #include "kernels/kernel_list.h"
+#include "kernels/simd/chunk_carry_simd_body.h"
 #include "kernels/simd/unwrap_simd_body.h"
 #include "kernels/simd/unwrap_simd_rows.h"
 
@@ -23,16 +24,20 @@ template <typename L, KernelShape S, typename T, class... Rest>
     }
 }
 
-// A kernel of form F on its own arguments: the row kernels' by their body, the others' by the body
-// of their shape.
+// A kernel of form F on its own arguments: the row and chunk kernels' by their bodies, the others'
+// by the body of their shape.
 template <typename L, KernelForm F, typename T, class First, class... Rest>
-[[gnu::always_inline]] inline void runInForm(First first, Rest... rest) {
+[[gnu::always_inline]] inline auto runInForm(First first, Rest... rest) {
     if constexpr (F == KernelForm::Rows) {
-        unwrapRows<L, T>(first, rest...);
+        return unwrapRows<L, T>(first, rest...);
+    } else if constexpr (F == KernelForm::TakenCorrections) {
+        return takenCorrectionsInLanes<L, T>(first, rest...);
+    } else if constexpr (F == KernelForm::Carried) {
+        return unwrapCarriedInLanes<L, T>(first, rest...);
     } else if constexpr (isInPlace(F)) {
-        runShape<L, shapeOf(F), T>(first, first, rest...);
+        return runShape<L, shapeOf(F), T>(first, first, rest...);
     } else {
-        runShape<L, shapeOf(F), T>(first, rest...);
+        return runShape<L, shapeOf(F), T>(first, rest...);
     }
 }
 

@@ -15,13 +15,14 @@
 #include "array_arguments.h"
 #include "kernel_calls.h"
 #include "kernels/chunk_carry.h"
+#include "kernels/kernel_call.h"
 #include "kernels/vector_level.h"
 
 namespace kqpy {
 
 namespace {
 
-// The vector level the module's kernels run at, for the taken pass.
+// The vector level the module's kernels run at, for the chunk passes.
 VectorLevel moduleLevel() {
     static const VectorLevel level = [] {
         for (VectorLevel candidate : kAllVectorLevels) {
@@ -66,7 +67,8 @@ py::tuple takenOf(const py::array& block, const py::object& prev, double cutoff)
     py::array_t<int64_t> counts(lanes.count);
     int64_t* count = counts.mutable_data();
     std::vector<double> taken;
-    const VectorLevel level = moduleLevel();
+    const auto takenCorrectionsOfLevel =
+        kernelOf<KernelForm::TakenCorrections, T>(kernelsFor(moduleLevel()));
     {
         py::gil_scoped_release released;
         // A few pages of room at a time: room for a whole chunk would be written (and, fresh from
@@ -82,7 +84,7 @@ py::tuple takenOf(const py::array& block, const py::object& prev, double cutoff)
             while (start < lanes.length) {
                 const int64_t n = std::min(kPiece, lanes.length - start);
                 const int64_t found =
-                    takenCorrectionsAt<T>(level, x + start, n, before, cut, piece.data());
+                    takenCorrectionsOfLevel(x + start, n, before, cut, piece.data());
                 taken.insert(taken.end(), piece.begin(), piece.begin() + found);
                 count[j] += found;
                 before = x[start + n - 1];
@@ -140,11 +142,11 @@ py::array carriedOf(const py::array& block, const py::object& prev, const py::ob
     const T* in = static_cast<const T*>(block.data());
     T* out = result.mutable_data();
     const T cut = static_cast<T>(cutoffMagnitude(cutoff));
-    const VectorLevel level = moduleLevel();
+    const auto unwrapCarriedOfLevel = kernelOf<KernelForm::Carried, T>(kernelsFor(moduleLevel()));
     py::gil_scoped_release released;
     for (int64_t j = 0; j < lanes.count; ++j) {
-        unwrapCarriedAt<T>(level, in + j * lanes.length, out + j * lanes.length, lanes.length,
-                           previous[j], sum[j], cut);
+        unwrapCarriedOfLevel(in + j * lanes.length, out + j * lanes.length, lanes.length,
+                             &previous[j], &sum[j], cut);
     }
     return result;
 }

@@ -9,6 +9,7 @@
 
 #include "kernel_test_support.h"
 #include "kernels/chunk_carry.h"
+#include "kernels/kernel_call.h"
 #include "kernels/unwrap_kernels.h"
 
 namespace {
@@ -30,6 +31,9 @@ class ChunkCarryLevels : public ::testing::TestWithParam<VectorLevel> {
 
 template <typename T>
 void checkLevelAgainstScalar(VectorLevel level, uint64_t seed) {
+    const KernelSet& set = kernelsFor(level);
+    const auto taken = kernelOf<KernelForm::TakenCorrections, T>(set);
+    const auto carried = kernelOf<KernelForm::Carried, T>(set);
     HardSignalSource<T> source(seed);
     for (int64_t n : kChunkLengths) {
         for (int trial = 0; trial < 12; ++trial) {
@@ -42,8 +46,7 @@ void checkLevelAgainstScalar(VectorLevel level, uint64_t seed) {
             std::vector<double> takenLevel(static_cast<size_t>(n) + 1);
             const int64_t count =
                 takenCorrections<T>(in.data(), n, prev, cutoff, takenScalar.data());
-            ASSERT_EQ(takenCorrectionsAt<T>(level, in.data(), n, prev, cutoff, takenLevel.data()),
-                      count);
+            ASSERT_EQ(taken(in.data(), n, prev, cutoff, takenLevel.data()), count);
             takenScalar.resize(static_cast<size_t>(count));
             takenLevel.resize(static_cast<size_t>(count));
             EXPECT_TRUE(sameBits(takenLevel, takenScalar));
@@ -55,8 +58,8 @@ void checkLevelAgainstScalar(VectorLevel level, uint64_t seed) {
             T prevLevel = prev;
             double sumScalar = sum;
             double sumLevel = sum;
-            unwrapCarried<T>(in.data(), outScalar.data(), n, prevScalar, sumScalar, cutoff);
-            unwrapCarriedAt<T>(level, in.data(), outLevel.data(), n, prevLevel, sumLevel, cutoff);
+            unwrapCarried<T>(in.data(), outScalar.data(), n, &prevScalar, &sumScalar, cutoff);
+            carried(in.data(), outLevel.data(), n, &prevLevel, &sumLevel, cutoff);
             EXPECT_TRUE(sameBits(outLevel, outScalar));
             EXPECT_TRUE(sameBits(prevLevel, prevScalar));
             EXPECT_TRUE(sameBits(sumLevel, sumScalar));
@@ -64,7 +67,7 @@ void checkLevelAgainstScalar(VectorLevel level, uint64_t seed) {
             std::vector<T> buffer = in;
             prevLevel = prev;
             sumLevel = sum;
-            unwrapCarriedAt<T>(level, buffer.data(), buffer.data(), n, prevLevel, sumLevel, cutoff);
+            carried(buffer.data(), buffer.data(), n, &prevLevel, &sumLevel, cutoff);
             EXPECT_TRUE(sameBits(buffer, outScalar));
             EXPECT_TRUE(sameBits(prevLevel, prevScalar));
         }
@@ -115,7 +118,8 @@ void checkChunksGiveOneCall(uint64_t seed) {
         T prev = in[static_cast<size_t>(start - 1)];
         while (start < n) {
             const int64_t length = std::min<int64_t>(source.intIn(1, 300), n - start);
-            unwrapCarried<T>(in.data() + start, chunked.data() + start, length, prev, sum, cutoff);
+            unwrapCarried<T>(in.data() + start, chunked.data() + start, length, &prev, &sum,
+                             cutoff);
             start += length;
         }
         EXPECT_TRUE(sameBits(chunked, whole)) << "seed " << seed << ", trial " << trial;

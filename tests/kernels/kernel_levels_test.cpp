@@ -605,8 +605,13 @@ INSTANTIATE_TEST_SUITE_P(VectorLevels, KernelLevels, ::testing::ValuesIn(vectorL
 TEST(KernelSets, ScalarSetIsTheReferenceKernels) {
     const KernelSet& s = kernelsFor(VectorLevel::Scalar);
 #define KQ_EXPECT_SCALAR_KERNEL(Name, member, Form, T) EXPECT_EQ(s.member, &unwrap##Name);
-    KQ_LEVEL_KERNELS(KQ_EXPECT_SCALAR_KERNEL)
+    KQ_UNWRAP_KERNELS(KQ_EXPECT_SCALAR_KERNEL)
+    KQ_ROW_KERNELS(KQ_EXPECT_SCALAR_KERNEL)
 #undef KQ_EXPECT_SCALAR_KERNEL
+    EXPECT_EQ(s.takenCorrectionsDbl, &takenCorrections<double>);
+    EXPECT_EQ(s.takenCorrectionsSgl, &takenCorrections<float>);
+    EXPECT_EQ(s.carriedDbl, &unwrapCarried<double>);
+    EXPECT_EQ(s.carriedSgl, &unwrapCarried<float>);
 }
 
 // The entries of a set as addresses, in list order.
