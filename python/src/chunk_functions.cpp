@@ -1,7 +1,7 @@
-// _taken_corrections, _add_taken and _unwrap_carried: a block of lanes is a C-contiguous
-// (lanes, samples) array of float64 or float32; the caller (kqphasefix2.dask) moves the axis last.
-// Per-lane state is a 1-D array of one value per lane: the raw sample before the block, in the
-// block's dtype, and the carried correction sum, in float64 for both dtypes.
+// _taken_corrections, _add_taken and _unwrap_carried: a block of channels is a C-contiguous
+// (channels, samples) array of float64 or float32; the caller (kqphasefix2.dask) moves the axis
+// last. Per-channel state is a 1-D array of one value per channel: the raw sample before the block,
+// in the block's dtype, and the carried correction sum, in float64 for both dtypes.
 #include "chunk_functions.h"
 
 #include <pybind11/numpy.h>
@@ -35,12 +35,12 @@ VectorLevel moduleLevel() {
     return level;
 }
 
-struct Lanes {
+struct Channels {
     int64_t count;
     int64_t length;
 };
 
-Lanes lanesOf(const py::array& block, const char* caller) {
+Channels channelsOf(const py::array& block, const char* caller) {
     if (block.ndim() != 2 || !(block.flags() & py::array::c_style)) {
         throw py::value_error(std::string(caller) + ": the block must be a C-contiguous 2-D array");
     }
@@ -48,23 +48,23 @@ Lanes lanesOf(const py::array& block, const char* caller) {
 }
 
 template <typename T>
-const T* laneValues(const py::object& values, int64_t lanes, const char* what) {
+const T* channelValues(const py::object& values, int64_t channels, const char* what) {
     const auto array = py::reinterpret_borrow<py::array>(values);
-    if (!py::isinstance<py::array_t<T>>(values) || array.ndim() != 1 || array.shape(0) != lanes ||
-        !(array.flags() & py::array::c_style)) {
+    if (!py::isinstance<py::array_t<T>>(values) || array.ndim() != 1 ||
+        array.shape(0) != channels || !(array.flags() & py::array::c_style)) {
         throw py::value_error(std::string(what) + " must be a contiguous 1-D array of " +
-                              std::to_string(lanes) + " values of the block's dtype");
+                              std::to_string(channels) + " values of the block's dtype");
     }
     return static_cast<const T*>(array.data());
 }
 
 template <typename T>
 py::tuple takenOf(const py::array& block, const py::object& prev, double cutoff) {
-    const Lanes lanes = lanesOf(block, "_taken_corrections");
-    const T* previous = prev.is_none() ? nullptr : laneValues<T>(prev, lanes.count, "prev");
+    const Channels channels = channelsOf(block, "_taken_corrections");
+    const T* previous = prev.is_none() ? nullptr : channelValues<T>(prev, channels.count, "prev");
     const T* in = static_cast<const T*>(block.data());
     const T cut = static_cast<T>(cutoffMagnitude(cutoff));
-    py::array_t<int64_t> counts(lanes.count);
+    py::array_t<int64_t> counts(channels.count);
     int64_t* count = counts.mutable_data();
     std::vector<double> taken;
     const auto takenCorrectionsOfLevel =
@@ -75,14 +75,14 @@ py::tuple takenOf(const py::array& block, const py::object& prev, double cutoff)
         // the system, faulted in) page by page for corrections that are mostly absent.
         constexpr int64_t kPiece = 4096;
         std::vector<double> piece(kPiece);
-        for (int64_t j = 0; j < lanes.count; ++j) {
-            const T* x = in + j * lanes.length;
+        for (int64_t j = 0; j < channels.count; ++j) {
+            const T* x = in + j * channels.length;
             count[j] = 0;
-            // Without a sample before the block, its lanes start at their own sample 0.
-            int64_t start = previous != nullptr ? 0 : std::min<int64_t>(1, lanes.length);
+            // Without a sample before the block, its channels start at their own sample 0.
+            int64_t start = previous != nullptr ? 0 : std::min<int64_t>(1, channels.length);
             T before = previous != nullptr ? previous[j] : start > 0 ? x[0] : T{};
-            while (start < lanes.length) {
-                const int64_t n = std::min(kPiece, lanes.length - start);
+            while (start < channels.length) {
+                const int64_t n = std::min(kPiece, channels.length - start);
                 const int64_t found =
                     takenCorrectionsOfLevel(x + start, n, before, cut, piece.data());
                 taken.insert(taken.end(), piece.begin(), piece.begin() + found);
@@ -109,21 +109,21 @@ py::tuple takenCorrectionsOf(const py::array& block, const py::object& prev, dou
 
 py::array_t<double> addTakenOf(const py::object& sums, const py::array_t<int64_t>& counts,
                                const py::array_t<double>& values) {
-    const int64_t lanes = counts.size();
-    const double* start = sums.is_none() ? nullptr : laneValues<double>(sums, lanes, "sums");
+    const int64_t channels = counts.size();
+    const double* start = sums.is_none() ? nullptr : channelValues<double>(sums, channels, "sums");
     const int64_t* count = counts.data();
     int64_t total = 0;
-    for (int64_t j = 0; j < lanes; ++j) {
+    for (int64_t j = 0; j < channels; ++j) {
         if (count[j] < 0 || count[j] > values.size() - total) {
             throw py::value_error("_add_taken: the counts do not match the values");
         }
         total += count[j];
     }
-    py::array_t<double> result(lanes);
+    py::array_t<double> result(channels);
     double* sum = result.mutable_data();
     const double* taken = values.data();
     py::gil_scoped_release released;
-    for (int64_t j = 0; j < lanes; ++j) {
+    for (int64_t j = 0; j < channels; ++j) {
         sum[j] = addTaken(start != nullptr ? start[j] : 0.0, taken, count[j]);
         taken += count[j];
     }
@@ -133,19 +133,19 @@ py::array_t<double> addTakenOf(const py::object& sums, const py::array_t<int64_t
 template <typename T>
 py::array carriedOf(const py::array& block, const py::object& prev, const py::object& sums,
                     double cutoff) {
-    const Lanes lanes = lanesOf(block, "_unwrap_carried");
-    const T* before = laneValues<T>(prev, lanes.count, "prev");
-    std::vector<T> previous(before, before + lanes.count);
-    const double* start = laneValues<double>(sums, lanes.count, "sums");
-    std::vector<double> sum(start, start + lanes.count);
-    py::array_t<T> result({lanes.count, lanes.length});
+    const Channels channels = channelsOf(block, "_unwrap_carried");
+    const T* before = channelValues<T>(prev, channels.count, "prev");
+    std::vector<T> previous(before, before + channels.count);
+    const double* start = channelValues<double>(sums, channels.count, "sums");
+    std::vector<double> sum(start, start + channels.count);
+    py::array_t<T> result({channels.count, channels.length});
     const T* in = static_cast<const T*>(block.data());
     T* out = result.mutable_data();
     const T cut = static_cast<T>(cutoffMagnitude(cutoff));
     const auto unwrapCarriedOfLevel = kernelOf<KernelForm::Carried, T>(kernelsFor(moduleLevel()));
     py::gil_scoped_release released;
-    for (int64_t j = 0; j < lanes.count; ++j) {
-        unwrapCarriedOfLevel(in + j * lanes.length, out + j * lanes.length, lanes.length,
+    for (int64_t j = 0; j < channels.count; ++j) {
+        unwrapCarriedOfLevel(in + j * channels.length, out + j * channels.length, channels.length,
                              &previous[j], &sum[j], cut);
     }
     return result;
@@ -165,20 +165,21 @@ py::array unwrapCarriedOf(const py::array& block, const py::object& prev, const 
 }  // namespace
 
 void defineChunkFunctions(py::module_& module) {
-    module.def("_taken_corrections", &takenCorrectionsOf, py::arg("block"), py::arg("prev"),
-               py::arg("cutoff"),
-               "_taken_corrections(block, prev, cutoff) -> (counts, values)\n\n"
-               "The corrections every lane of a (lanes, samples) block takes, in order, from the "
-               "raw samples prev before it (None: the lanes start at their sample 0): counts per "
-               "lane, values lane after lane, float64.");
+    module.def(
+        "_taken_corrections", &takenCorrectionsOf, py::arg("block"), py::arg("prev"),
+        py::arg("cutoff"),
+        "_taken_corrections(block, prev, cutoff) -> (counts, values)\n\n"
+        "The corrections every channel of a (channels, samples) block takes, in order, from the "
+        "raw samples prev before it (None: the channels start at their sample 0): counts per "
+        "channel, values channel after channel, float64.");
     module.def("_add_taken", &addTakenOf, py::arg("sums"), py::arg("counts"), py::arg("values"),
                "_add_taken(sums, counts, values) -> sums\n\n"
-               "The carried correction sums (None: zeros) after adding every lane's taken "
+               "The carried correction sums (None: zeros) after adding every channel's taken "
                "corrections one at a time, in order.");
     module.def("_unwrap_carried", &unwrapCarriedOf, py::arg("block"), py::arg("prev"),
                py::arg("sums"), py::arg("cutoff"),
                "_unwrap_carried(block, prev, sums, cutoff) -> array\n\n"
-               "Every lane of a (lanes, samples) block unwrapped on from the raw sample prev "
+               "Every channel of a (channels, samples) block unwrapped on from the raw sample prev "
                "before it and the float64 correction sum sums.");
 }
 

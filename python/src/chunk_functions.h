@@ -1,5 +1,5 @@
 // The private functions under kqphasefix2.dask: the three passes of an unwrap cut into chunks
-// along its axis (kernels/chunk_carry.h), over a block of lanes in one call.
+// along its axis (kernels/chunk_carry.h), over a block of channels in one call.
 #ifndef KQ_PYTHON_CHUNK_FUNCTIONS_H
 #define KQ_PYTHON_CHUNK_FUNCTIONS_H
 
