@@ -17,3 +17,15 @@ def assert_same_bits(actual, expected):
     mismatch = np.flatnonzero(a != e)
     assert mismatch.size == 0, "%d samples differ, first at flat index %d: %r != %r" % (
         mismatch.size, mismatch[0], actual[~nan][mismatch[0]], expected[~nan][mismatch[0]])
+
+
+def assert_identical(actual, expected):
+    """Same dtype, shape and every bit, NaN payloads and zero signs included: for results of the
+    same kernels, which must not differ even there."""
+    actual, expected = np.asarray(actual), np.asarray(expected)
+    assert actual.dtype == expected.dtype and actual.shape == expected.shape
+    ints = {8: np.uint64, 4: np.uint32}[actual.dtype.itemsize]
+    differ = np.flatnonzero(np.ascontiguousarray(actual).view(ints) !=
+                            np.ascontiguousarray(expected).view(ints))
+    assert differ.size == 0, "%d values differ, first at flat index %d: %r != %r" % (
+        differ.size, differ[0], actual.flat[differ[0]], expected.flat[differ[0]])

@@ -4,6 +4,7 @@ import math
 
 import numpy as np
 
+from bit_checks import assert_identical  # noqa: F401 (the dask tests import it from here)
 from signals import hard_phase
 
 # A lane of 40 samples with a wrap at sample WRAP (the step from WRAP - 1 to WRAP takes a turn).
@@ -56,12 +57,3 @@ def lanes(count, special, dtype):
         return np.array(rows).astype(dtype)
 
 
-def assert_identical(actual, expected):
-    """Same dtype, shape and every bit, NaN payloads and zero signs included."""
-    actual, expected = np.asarray(actual), np.asarray(expected)
-    assert actual.dtype == expected.dtype and actual.shape == expected.shape
-    ints = {8: np.uint64, 4: np.uint32}[actual.dtype.itemsize]
-    differ = np.flatnonzero(np.ascontiguousarray(actual).view(ints) !=
-                            np.ascontiguousarray(expected).view(ints))
-    assert differ.size == 0, "%d values differ, first at flat index %d: %r != %r" % (
-        differ.size, differ[0], actual.flat[differ[0]], expected.flat[differ[0]])

@@ -7,22 +7,13 @@ import numpy as np
 import pytest
 
 import reference_unwrap
+from bit_checks import assert_identical
 from kqphasefix2 import _core
 from signals import hard_phase
 
 DTYPES = [np.float64, np.float32]
 CUTOFFS = [math.pi, 0.0, 7.0, 1e30, math.nan]
 CUTS = [[], [1], [1, 2, 3, 4], [17], [5, 300, 301, 999], list(range(0, 1000, 97))]
-
-
-def assert_identical(actual, expected):
-    """Same dtype, shape and every bit, NaN payloads and zero signs included."""
-    assert actual.dtype == expected.dtype and actual.shape == expected.shape
-    ints = {8: np.uint64, 4: np.uint32}[actual.dtype.itemsize]
-    differ = np.flatnonzero(np.ascontiguousarray(actual).view(ints) !=
-                            np.ascontiguousarray(expected).view(ints))
-    assert differ.size == 0, "%d values differ, first at flat index %d: %r != %r" % (
-        differ.size, differ[0], actual.flat[differ[0]], expected.flat[differ[0]])
 
 
 def taken_by_reference(lanes, prev, cutoff):
