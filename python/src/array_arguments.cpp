@@ -3,7 +3,7 @@
 #include <limits>
 #include <string>
 
-namespace kqpy {
+namespace kq::python {
 
 namespace {
 
@@ -121,4 +121,4 @@ ArrayView viewOf(const py::array& a) {
     return view;
 }
 
-}  // namespace kqpy
+}  // namespace kq::python

@@ -11,7 +11,7 @@
 
 #include "channel_cursor.h"
 
-namespace kqpy {
+namespace kq::python {
 
 namespace py = pybind11;
 
@@ -49,6 +49,6 @@ double cutoffMagnitude(double tolerance);
 
 ArrayView viewOf(const py::array& a);
 
-}  // namespace kqpy
+}  // namespace kq::python
 
 #endif

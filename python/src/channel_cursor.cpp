@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace kqpy {
+namespace kq::python {
 
 ChannelCursor::ChannelCursor(const ArrayView& in, const ArrayView& out, int axis)
     : channelLength_(in.shape[static_cast<size_t>(axis)]),
@@ -57,4 +57,4 @@ bool ChannelCursor::aligned(int64_t size) const {
     return ok;
 }
 
-}  // namespace kqpy
+}  // namespace kq::python

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-namespace kqpy {
+namespace kq::python {
 
 // An array as the C++ side sees it: its first element, its shape, its strides in bytes (any sign).
 struct ArrayView {
@@ -56,6 +56,6 @@ class ChannelCursor {
     char* out_;
 };
 
-}  // namespace kqpy
+}  // namespace kq::python
 
 #endif

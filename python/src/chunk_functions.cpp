@@ -8,32 +8,15 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstring>
 #include <string>
 #include <vector>
 
 #include "array_arguments.h"
 #include "kernel_calls.h"
-#include "kernels/chunk_carry.h"
-#include "kernels/kernel_call.h"
-#include "kernels/vector_level.h"
 
-namespace kqpy {
+namespace kq::python {
 
 namespace {
-
-// The vector level the module's kernels run at, for the chunk passes.
-VectorLevel moduleLevel() {
-    static const VectorLevel level = [] {
-        for (VectorLevel candidate : kAllVectorLevels) {
-            if (std::strcmp(vectorLevelName(candidate), chosenVectorLevelName()) == 0) {
-                return candidate;
-            }
-        }
-        return VectorLevel::Scalar;
-    }();
-    return level;
-}
 
 struct Channels {
     int64_t count;
@@ -67,8 +50,6 @@ py::tuple takenOf(const py::array& block, const py::object& prev, double cutoff)
     py::array_t<int64_t> counts(channels.count);
     int64_t* count = counts.mutable_data();
     std::vector<double> taken;
-    const auto takenCorrectionsOfLevel =
-        kernelOf<KernelForm::TakenCorrections, T>(kernelsFor(moduleLevel()));
     {
         py::gil_scoped_release released;
         // A few pages of room at a time: room for a whole chunk would be written (and, fresh from
@@ -83,8 +64,7 @@ py::tuple takenOf(const py::array& block, const py::object& prev, double cutoff)
             T before = previous != nullptr ? previous[j] : start > 0 ? x[0] : T{};
             while (start < channels.length) {
                 const int64_t n = std::min(kPiece, channels.length - start);
-                const int64_t found =
-                    takenCorrectionsOfLevel(x + start, n, before, cut, piece.data());
+                const int64_t found = takenCorrections<T>(x + start, n, before, cut, piece.data());
                 taken.insert(taken.end(), piece.begin(), piece.begin() + found);
                 count[j] += found;
                 before = x[start + n - 1];
@@ -124,7 +104,7 @@ py::array_t<double> addTakenOf(const py::object& sums, const py::array_t<int64_t
     const double* taken = values.data();
     py::gil_scoped_release released;
     for (int64_t j = 0; j < channels; ++j) {
-        sum[j] = addTaken(start != nullptr ? start[j] : 0.0, taken, count[j]);
+        sum[j] = addTakenCorrections(start != nullptr ? start[j] : 0.0, taken, count[j]);
         taken += count[j];
     }
     return result;
@@ -142,11 +122,10 @@ py::array carriedOf(const py::array& block, const py::object& prev, const py::ob
     const T* in = static_cast<const T*>(block.data());
     T* out = result.mutable_data();
     const T cut = static_cast<T>(cutoffMagnitude(cutoff));
-    const auto unwrapCarriedOfLevel = kernelOf<KernelForm::Carried, T>(kernelsFor(moduleLevel()));
     py::gil_scoped_release released;
     for (int64_t j = 0; j < channels.count; ++j) {
-        unwrapCarriedOfLevel(in + j * channels.length, out + j * channels.length, channels.length,
-                             &previous[j], &sum[j], cut);
+        unwrapCarried<T>(in + j * channels.length, out + j * channels.length, channels.length,
+                         &previous[j], &sum[j], cut);
     }
     return result;
 }
@@ -183,4 +162,4 @@ void defineChunkFunctions(py::module_& module) {
                "before it and the float64 correction sum sums.");
 }
 
-}  // namespace kqpy
+}  // namespace kq::python

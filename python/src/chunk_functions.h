@@ -5,10 +5,10 @@
 
 #include <pybind11/pybind11.h>
 
-namespace kqpy {
+namespace kq::python {
 
 void defineChunkFunctions(pybind11::module_& module);
 
-}  // namespace kqpy
+}  // namespace kq::python
 
 #endif

@@ -5,9 +5,11 @@
 #include <stdexcept>
 #include <string>
 
+#include "kernels/chunk_carry.h"
+#include "kernels/kernel_call.h"
 #include "kernels/vector_level.h"
 
-namespace kqpy {
+namespace kq::python {
 
 namespace {
 
@@ -106,6 +108,24 @@ void unwrapRows<float>(const float* in, int64_t inRowStep, float* out, int64_t o
     chosen().set->rowsSgl(in, inRowStep, out, outRowStep, rows, numChans, prev, sum, cutoff);
 }
 
+template <typename T>
+int64_t takenCorrections(const T* in, int64_t n, T prev, T cutoff, double* taken) {
+    return kernelOf<KernelForm::TakenCorrections, T>(*chosen().set)(in, n, prev, cutoff, taken);
+}
+template int64_t takenCorrections<double>(const double*, int64_t, double, double, double*);
+template int64_t takenCorrections<float>(const float*, int64_t, float, float, double*);
+
+template <typename T>
+void unwrapCarried(const T* in, T* out, int64_t n, T* prev, double* sum, T cutoff) {
+    kernelOf<KernelForm::Carried, T> (*chosen().set)(in, out, n, prev, sum, cutoff);
+}
+template void unwrapCarried<double>(const double*, double*, int64_t, double*, double*, double);
+template void unwrapCarried<float>(const float*, float*, int64_t, float*, double*, float);
+
+double addTakenCorrections(double sum, const double* taken, int64_t n) {
+    return addTaken(sum, taken, n);
+}
+
 int64_t unwrapRowsMinChannels() {
     return vectorLevelLanes(chosen().level);
 }
@@ -114,4 +134,4 @@ const char* chosenVectorLevelName() {
     return vectorLevelName(chosen().level);
 }
 
-}  // namespace kqpy
+}  // namespace kq::python

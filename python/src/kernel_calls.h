@@ -13,7 +13,7 @@
 
 #include <cstdint>
 
-namespace kqpy {
+namespace kq::python {
 
 // Every channel on its own: sample 0 passes through, the correction starts from zero.
 template <typename T>
@@ -36,9 +36,19 @@ void unwrapRows(const T* in, int64_t inRowStep, T* out, int64_t outRowStep, int6
 // of one vector of the chosen level (1 for the scalar level). Fewer run the scalar row kernels.
 int64_t unwrapRowsMinChannels();
 
+// A channel cut into chunks (kernels/chunk_carry.h), at the chosen vector level: the corrections
+// the steps prev -> in[0] ... in[n-2] -> in[n-1] take, in order (returns how many), and the
+// channel carried on from its raw sample *prev and its binary64 correction sum *sum.
+template <typename T>
+int64_t takenCorrections(const T* in, int64_t n, T prev, T cutoff, double* taken);
+template <typename T>
+void unwrapCarried(const T* in, T* out, int64_t n, T* prev, double* sum, T cutoff);
+// The sum after adding taken[0..n) to it one at a time, in order: the chain between the chunks.
+double addTakenCorrections(double sum, const double* taken, int64_t n);
+
 // The name of the vector level the module runs ("scalar", "avx2", "avx512" or "neon").
 const char* chosenVectorLevelName();
 
-}  // namespace kqpy
+}  // namespace kq::python
 
 #endif

@@ -16,8 +16,8 @@ PYBIND11_MODULE(_core, module) {
     // Every docstring starts with its own Python signature.
     pybind11::options options;
     options.disable_function_signatures();
-    kqpy::defineUnwrap(module);
-    kqpy::defineUnwrapper(module);
-    kqpy::defineChunkFunctions(module);
-    module.attr("vector_level") = kqpy::chosenVectorLevelName();
+    kq::python::defineUnwrap(module);
+    kq::python::defineUnwrapper(module);
+    kq::python::defineChunkFunctions(module);
+    module.attr("vector_level") = kq::python::chosenVectorLevelName();
 }

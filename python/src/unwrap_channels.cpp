@@ -9,7 +9,7 @@
 
 #include "kernel_calls.h"
 
-namespace kqpy {
+namespace kq::python {
 
 namespace {
 
@@ -363,4 +363,4 @@ template void unwrapChannelsRunning<double>(ChannelCursor, double*, double*, dou
 template void unwrapChannelsRunning<float>(ChannelCursor, float*, float*, float, uint8_t*,
                                            StagingBuffer<float>&);
 
-}  // namespace kqpy
+}  // namespace kq::python

@@ -12,7 +12,7 @@
 
 #include "channel_cursor.h"
 
-namespace kqpy {
+namespace kq::python {
 
 // Scratch memory that only grows and is never cleared: its contents are always written first.
 template <typename T>
@@ -42,6 +42,6 @@ template <typename T>
 void unwrapChannelsRunning(ChannelCursor channels, T* prev, T* cumsum, T cutoff, uint8_t* firstStep,
                            StagingBuffer<T>& staging);
 
-}  // namespace kqpy
+}  // namespace kq::python
 
 #endif

@@ -6,7 +6,7 @@
 #include "array_arguments.h"
 #include "unwrap_channels.h"
 
-namespace kqpy {
+namespace kq::python {
 
 namespace {
 
@@ -83,4 +83,4 @@ void defineUnwrap(py::module_& module) {
                py::arg("axis") = -1, py::arg("out") = py::none(), kUnwrapDoc);
 }
 
-}  // namespace kqpy
+}  // namespace kq::python

@@ -3,11 +3,11 @@
 
 #include <pybind11/pybind11.h>
 
-namespace kqpy {
+namespace kq::python {
 
 // Adds kqphasefix2.unwrap to the module.
 void defineUnwrap(pybind11::module_& module);
 
-}  // namespace kqpy
+}  // namespace kq::python
 
 #endif

@@ -14,7 +14,7 @@
 #include "array_arguments.h"
 #include "unwrap_channels.h"
 
-namespace kqpy {
+namespace kq::python {
 
 namespace {
 
@@ -191,4 +191,4 @@ void defineUnwrapper(py::module_& module) {
         .def("__repr__", &Unwrapper::repr);
 }
 
-}  // namespace kqpy
+}  // namespace kq::python
