@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <stdexcept>
+#include <type_traits>
 
 #include "sim/engine/block_error.h"
 #include "sim/libvz/vz_host.h"
@@ -16,9 +17,14 @@ template <typename T>
 void toPort(const double* values, void* port, size_t rows, size_t channels) {
     auto* elements = static_cast<T*>(port);
     if (rows == 1 || channels == 1) {
-        // One time step or one channel: both orders are the same, and the copy is one pass.
-        std::transform(values, values + rows * channels, elements,
-                       [](double v) { return static_cast<T>(v); });
+        // One time step or one channel: both orders are the same, and the copy is one pass (for
+        // double a plain copy, which the library does at the processor's full width).
+        if constexpr (std::is_same_v<T, double>) {
+            std::copy(values, values + rows * channels, elements);
+        } else {
+            std::transform(values, values + rows * channels, elements,
+                           [](double v) { return static_cast<T>(v); });
+        }
         return;
     }
     for (size_t t = 0; t < rows; ++t) {
