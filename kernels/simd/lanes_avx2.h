@@ -78,8 +78,6 @@ struct Avx2Lanes {
     static Vec select(Cmp m, Vec ifTrue, Vec ifFalse) {
         return _mm256_blendv_pd(ifFalse, ifTrue, m);
     }
-    // a where m holds, +0.0 elsewhere: select(m, a, +0.0) in one bitwise and.
-    static Vec onlyWhere(Cmp m, Vec a) { return _mm256_and_pd(m, a); }
     static unsigned bits(Cmp m) { return static_cast<unsigned>(_mm256_movemask_pd(m)); }
     static Cmp fromBits(unsigned m) {
         const __m256i lane = _mm256_setr_epi64x(1, 2, 4, 8);
@@ -97,14 +95,6 @@ struct Avx2Lanes {
         const int64_t low = 2 * static_cast<int64_t>(lane);
         const __m256i halves = _mm256_set1_epi64x(((low + 1) << 32) | low);
         return _mm256_castps_pd(_mm256_permutevar8x32_ps(_mm256_castpd_ps(a), halves));
-    }
-    // The last lane of a in every lane.
-    static Vec broadcastLast(Vec a) { return _mm256_permute4x64_pd(a, 0xFF); }
-    // Lane l gets a0 + ... + al: only ever used on values whose sums are exact in any order.
-    static Vec prefixSum(Vec a) {
-        const Vec byOne = _mm256_blend_pd(_mm256_permute4x64_pd(a, 0x90), _mm256_setzero_pd(), 1);
-        const Vec pairs = add(a, byOne);                                // a0, a01, a12, a23
-        return add(pairs, _mm256_permute2f128_pd(pairs, pairs, 0x08));  // plus 0, 0, a0, a01
     }
     // [last lane of before, x0, x1, x2]: the previous raw sample of each lane.
     static Vec shiftIn(Vec before, Vec x) {

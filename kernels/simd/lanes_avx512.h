@@ -69,8 +69,6 @@ struct Avx512Lanes {
     static Vec select(Cmp m, Vec ifTrue, Vec ifFalse) {
         return _mm512_mask_blend_pd(m, ifFalse, ifTrue);
     }
-    // a where m holds, +0.0 elsewhere: select(m, a, +0.0) in one move.
-    static Vec onlyWhere(Cmp m, Vec a) { return _mm512_maskz_mov_pd(m, a); }
     static unsigned bits(Cmp m) { return m; }
     static Cmp fromBits(unsigned m) { return static_cast<Cmp>(m); }
     // Lanes lane to 7; none for lane 8.
@@ -79,20 +77,6 @@ struct Avx512Lanes {
     // Lane `lane` (0 to 7) of a in every lane: a move, no arithmetic.
     static Vec broadcastLane(Vec a, unsigned lane) {
         return _mm512_permutexvar_pd(_mm512_set1_epi64(lane), a);
-    }
-    // The last lane of a in every lane.
-    static Vec broadcastLast(Vec a) { return _mm512_permutexvar_pd(_mm512_set1_epi64(7), a); }
-    // Lane l gets a0 + ... + al: only ever used on values whose sums are exact in any order.
-    static Vec prefixSum(Vec a) {
-        a = add(a, shiftUp<1>(a));
-        a = add(a, shiftUp<2>(a));
-        return add(a, shiftUp<4>(a));
-    }
-    // [0 (By times), a0, ..., a(7 - By)].
-    template <int By>
-    static Vec shiftUp(Vec a) {
-        return _mm512_castsi512_pd(
-            _mm512_alignr_epi64(_mm512_castpd_si512(a), _mm512_setzero_si512(), 8 - By));
     }
     // [last lane of before, x0, ..., x6]: the previous raw sample of each lane.
     static Vec shiftIn(Vec before, Vec x) {

@@ -9,7 +9,6 @@
 
 #include <cstdint>
 
-#include "kernels/simd/unwrap_simd_binade.h"
 #include "kernels/simd/unwrap_simd_step.h"
 
 namespace kq::simd {
@@ -35,6 +34,10 @@ template <typename L>
     S = sum;
     return perLane;
 }
+
+// The raw (stored) samples of one block, as the lane set loads them.
+template <typename L, typename T>
+using RawBlock = decltype(L::loadRaw(static_cast<const T*>(nullptr)));
 
 // Blocks per chunk of unwrapAlong: enough that the loop over the chunk's takes runs long between
 // its exits, few enough that the chunk's buffers stay small.
@@ -156,17 +159,13 @@ template <typename L>
     return left < kChunkBlocks ? left : kChunkBlocks;
 }
 
-// Whether the lanes have forms for dense chunks. Not with two lanes: there packing and spreading
-// cost more instructions than the branches they save (under qemu at 40% wraps, 30.5 instructions
-// per sample against 23.4 block by block), while the chain of additions is the same length either
-// way.
-template <typename L>
-inline constexpr bool kDenseForms = L::kLanes > 2;
-
-// More than one correction per two blocks: one or three passes beat block by block.
+// More than one correction per two blocks: three passes beat block by block. Not with two lanes:
+// there packing and spreading cost more instructions than the branches they save (under qemu at
+// 40% wraps, 30.5 instructions per sample against 23.4 block by block), while the chain of
+// additions is the same length either way.
 template <typename L>
 [[gnu::always_inline]] inline bool denseChunk(int32_t count, int32_t blocks) {
-    return kDenseForms<L> && 2 * count > blocks;
+    return L::kLanes > 2 && 2 * count > blocks;
 }
 
 // The first two passes over the chunk from sample `at` of n: packs it and adds its corrections
@@ -190,12 +189,11 @@ template <typename L, typename T>
 
 // One channel of n samples at in[0..n-1], out[0..n-1], after the raw sample v and with the
 // correction s accumulated before it; returns the correction after the channel. It goes in
-// chunks, block by block while corrections are rare. While they are not, a chunk goes in one pass
-// where s lies in a binade the pass can use (binadeChunk), and otherwise in three passes; there
-// the passes of consecutive chunks interleave (pack the next, store this one, add the next), so
-// that the stores of a chunk's sums have left for the cache before its last pass loads them as
-// blocks. In three passes a chunk's raw samples are all read before its outputs are stored, and
-// the sample before a chunk is held in a register: so `in` may equal `out`.
+// chunks, block by block while corrections are rare and in three passes while they are not.
+// There the passes of consecutive chunks interleave (pack the next, store this one, add the
+// next), so that the stores of a chunk's sums have left for the cache before its last pass loads
+// them as blocks. A chunk's raw samples are all read before its outputs are stored, and the
+// sample before a chunk is held in a register: so `in` may equal `out`.
 template <typename L, typename T>
 double unwrapAlong(const T* in, T* out, int32_t n, T v, double s, double cutoff) {
     using Vec = typename L::Vec;
@@ -203,26 +201,12 @@ double unwrapAlong(const T* in, T* out, int32_t n, T v, double s, double cutoff)
     const StepConstants<L, T> k(cutoff);
     RawBlock<L, T> before = L::broadcastRaw(v);
     int32_t i = 0;
-    // The one pass stores a chunk before it knows whether the chunk passed: not in place.
-    const bool onePass = kDenseForms<L> && in != out;
-    bool dense = false;
     for (int32_t blocks = chunkBlocks<L>(0, n); blocks > 0; blocks = chunkBlocks<L>(i, n)) {
-        bool byBlock = !dense;
-        if (dense && onePass && Binade<L>::usable(s)) {
-            int32_t count = 0;
-            if (binadeChunk<L, T>(in + i, out + i, blocks, before, s, k, count)) {
-                i += blocks * W;
-                dense = denseChunk<L>(count, blocks);
-                continue;
-            }
-            byBlock = true;  // a binade edge, a tie or a full step within the chunk
-        }
-        if (byBlock) {
-            Vec S = L::broadcast(s);
-            const int32_t count = blockByBlock<L, T>(in + i, out + i, blocks, before, S, k);
-            s = L::firstLane(S);
-            i += blocks * W;
-            dense = denseChunk<L>(count, blocks);
+        Vec S = L::broadcast(s);
+        const int32_t count = blockByBlock<L, T>(in + i, out + i, blocks, before, S, k);
+        s = L::firstLane(S);
+        i += blocks * W;
+        if (!denseChunk<L>(count, blocks) || chunkBlocks<L>(i, n) <= 0) {
             continue;
         }
         Chunk<L> chunks[2];
@@ -236,8 +220,7 @@ double unwrapAlong(const T* in, T* out, int32_t n, T v, double s, double cutoff)
         for (;;) {
             const Chunk<L>& chunk = chunks[current];
             const int32_t next = i + chunk.blocks * W;
-            dense = denseChunk<L>(chunk.count, chunk.blocks);
-            const bool more = dense && !(onePass && Binade<L>::usable(s)) &&
+            const bool more = denseChunk<L>(chunk.count, chunk.blocks) &&
                               packAndAdd<L, T>(in, next, n, before, k, chunks[1 - current], s);
             storeChunk<L, T>(in + i, out + i, chunk);
             i = next;

@@ -27,10 +27,6 @@
 
 namespace kq::simd {
 
-// The raw (stored) samples of one block, as the lane set loads them.
-template <typename L, typename T>
-using RawBlock = decltype(L::loadRaw(static_cast<const T*>(nullptr)));
-
 // The constants of the step for data type T, the cutoff, and the bounds of the shortcuts below,
 // in every lane.
 template <typename L, typename T>
