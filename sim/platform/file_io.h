@@ -29,6 +29,13 @@ int closeFile(int fd);
 // The size of a regular file; nothing for a pipe, a terminal or a device.
 std::optional<std::uint64_t> regularFileSize(int fd);
 
+// Asks the file system to set aside room for the first `bytes` bytes of a file being written,
+// without changing its size, so that the writes need not find room piece by piece. Only a hint:
+// where the system or the file system cannot, nothing happens. releaseSpaceBeyond gives back
+// whatever such a reservation left past `size`, the file's final length.
+void reserveFileSpace(int fd, std::uint64_t bytes);
+void releaseSpaceBeyond(int fd, std::uint64_t size);
+
 // Standard input, output and error carry bytes unchanged from here on (Windows would otherwise
 // turn line feeds into carriage return and line feed, and stop reading at a Ctrl-Z).
 void useBinaryStandardStreams();

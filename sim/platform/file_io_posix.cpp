@@ -43,6 +43,21 @@ std::optional<std::uint64_t> regularFileSize(int fd) {
     return static_cast<std::uint64_t>(status.st_size);
 }
 
+void reserveFileSpace(int fd, std::uint64_t bytes) {
+#if defined(__linux__)
+    // Without FALLOC_FL_KEEP_SIZE the file would show the reserved room as zeros.
+    (void)::fallocate(fd, FALLOC_FL_KEEP_SIZE, 0, static_cast<off_t>(bytes));
+#else
+    (void)fd;
+    (void)bytes;
+#endif
+}
+
+void releaseSpaceBeyond(int fd, std::uint64_t size) {
+    // Truncating to the length the file has frees the blocks reserved past its end.
+    (void)::ftruncate(fd, static_cast<off_t>(size));
+}
+
 void useBinaryStandardStreams() {}
 
 }  // namespace kq::platform

@@ -49,6 +49,10 @@ std::optional<std::uint64_t> regularFileSize(int fd) {
     return static_cast<std::uint64_t>(status.st_size);
 }
 
+// The C runtime has no way to reserve room without writing it; the writes find room as they go.
+void reserveFileSpace(int /*fd*/, std::uint64_t /*bytes*/) {}
+void releaseSpaceBeyond(int /*fd*/, std::uint64_t /*size*/) {}
+
 void useBinaryStandardStreams() {
     for (const int fd : {0, 1, 2}) {
         ::_setmode(fd, _O_BINARY);

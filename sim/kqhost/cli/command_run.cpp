@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <iostream>
 #include <map>
 #include <memory>
@@ -244,6 +245,9 @@ int runRunCommand(const std::vector<std::string>& args) {
 
     std::unique_ptr<SignalWriter> writer =
         SignalWriter::open(options->outputPath, outputFormat, channels, precision);
+    if (const std::optional<std::uint64_t> steps = reader->knownSteps()) {
+        writer->expectSteps(*steps);  // every input time step gives one output time step
+    }
     std::optional<PlotRecorder> plot;
     if (options->plotPath) {
         plot.emplace(channels, options->setup.samplePeriod);

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "sim/kqhost/io/kqhost_error.h"
+#include "sim/platform/file_io.h"
 #include "sim/platform/file_replacement.h"
 
 namespace kq::kqhost {
@@ -43,11 +44,22 @@ void AtomicOutputFile::write(const char* data, std::size_t size) {
         discard();
         throw;
     }
+    written_ += size;
+}
+
+void AtomicOutputFile::reserve(std::uint64_t bytes) {
+    if (file_.isOpen() && bytes > written_) {
+        kq::platform::reserveFileSpace(file_.get(), bytes);
+        reserved_ = bytes;
+    }
 }
 
 void AtomicOutputFile::commit() {
     if (!file_.isOpen()) {
         throw std::logic_error("AtomicOutputFile::commit after commit or failure");
+    }
+    if (reserved_ > written_) {
+        kq::platform::releaseSpaceBeyond(file_.get(), written_);
     }
     int error = kq::platform::giveNewFilePermissions(file_.get());
     if (error == 0) {

@@ -6,6 +6,7 @@
 #define KQ_SIM_KQHOST_IO_ATOMIC_OUTPUT_FILE_H
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 #include "sim/kqhost/io/file_descriptor.h"
@@ -26,6 +27,10 @@ class AtomicOutputFile {
     // "PATH: cannot write: REASON", and then the temporary file is already gone.
     void write(const char* data, std::size_t size);
 
+    // A hint that about `bytes` bytes will be written: the file system may set aside room for
+    // them up front. Room left unused is given back at commit().
+    void reserve(std::uint64_t bytes);
+
     // Closes the temporary file, gives it the permissions of a newly created file and renames it
     // onto the path, replacing any file there. Throws KqhostError "PATH: cannot write: REASON",
     // and then the temporary file is already gone. Nothing may be written after it.
@@ -40,6 +45,8 @@ class AtomicOutputFile {
     std::string path_;
     std::string temporaryPath_;  // empty once committed or discarded
     FileDescriptor file_;
+    std::uint64_t written_ = 0;
+    std::uint64_t reserved_ = 0;
 };
 
 }  // namespace kq::kqhost

@@ -42,6 +42,7 @@ RawSignalReader::RawSignalReader(FileDescriptor file, std::string name, SignalFo
         if (size % stepBytes_ != 0) {
             throwSizeError(size);
         }
+        fileSteps_ = *fileSize / stepBytes_;
     }
 }
 

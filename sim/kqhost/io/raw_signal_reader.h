@@ -4,6 +4,8 @@
 #define KQ_SIM_KQHOST_IO_RAW_SIGNAL_READER_H
 
 #include <cstddef>
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -20,6 +22,7 @@ class RawSignalReader final : public SignalReader {
                     std::size_t channels, Precision precision);
 
     std::size_t channels() const override { return channels_; }
+    std::optional<std::uint64_t> knownSteps() const override { return fileSteps_; }
     std::size_t readSteps(double* dst, std::size_t maxSteps) override;
 
   private:
@@ -35,7 +38,8 @@ class RawSignalReader final : public SignalReader {
     std::size_t elementBytes_;
     std::size_t stepBytes_;
     unsigned long long bytesRead_ = 0;
-    std::vector<float> singles_;  // staging for .f32, a bounded chunk at a time
+    std::optional<std::uint64_t> fileSteps_;  // a regular file's, from its size at open
+    std::vector<float> singles_;              // staging for .f32, a bounded chunk at a time
 };
 
 }  // namespace kq::kqhost

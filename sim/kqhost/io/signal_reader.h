@@ -5,6 +5,7 @@
 #define KQ_SIM_KQHOST_IO_SIGNAL_READER_H
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -34,6 +35,10 @@ class SignalReader {
 
     // Number of values per time step, at least 1.
     virtual std::size_t channels() const = 0;
+
+    // The number of time steps the input holds, where it is known before reading (a raw regular
+    // file); a hint, since a file can change while it is read.
+    virtual std::optional<std::uint64_t> knownSteps() const { return std::nullopt; }
 
     // Fills up to maxSteps * channels() values at dst, time-major (the channels of one step
     // together), and returns the number of whole steps read: fewer than maxSteps only at the end

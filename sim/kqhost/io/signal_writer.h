@@ -5,6 +5,7 @@
 #define KQ_SIM_KQHOST_IO_SIGNAL_WRITER_H
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -33,6 +34,10 @@ class SignalWriter {
     // exactly representable in the precision (others are rounded to it). Throws KqhostError
     // "PATH: cannot write: REASON".
     virtual void writeSteps(const double* values, std::size_t steps) = 0;
+
+    // A hint that about `steps` time steps will be written in all: a raw file may set aside room
+    // for them up front (see AtomicOutputFile::reserve).
+    virtual void expectSteps(std::uint64_t steps) = 0;
 
     // Flushes the buffer and renames the finished file onto the path (for standard output: only
     // flushes). Throws KqhostError "PATH: cannot write: REASON"; then nothing is left behind.

@@ -7,6 +7,7 @@
 #endif
 
 #include <cmath>
+#include <cstdint>
 #include <csignal>
 #include <cstdlib>
 #include <set>
@@ -71,6 +72,33 @@ TEST(SignalWriter, ShowsTheFileOnlyAtCommit) {
     ::umask(mask);
     EXPECT_EQ(status.st_mode & 0777, 0666 & ~mask);
 #endif
+}
+
+// Room set aside for more steps than come (an input that shrank while it was read) is given back
+// at commit, and never shows as data; a raw file of more steps than expected just grows.
+TEST(SignalWriter, RawOutputHoldsWhatWasWrittenWhateverWasExpected) {
+    const std::vector<double> values = {0.5, -1.25, 3.0, 1e300};
+    const struct {
+        std::uint64_t expected;
+        std::size_t written;
+    } cases[] = {{1u << 20, 2}, {1, 4}, {4, 4}, {0, 4}};
+    ScratchFolder folder;
+    for (const auto& c : cases) {
+        const auto writer =
+            SignalWriter::open(folder.file("out.f64"), SignalFormat::F64, 1, Precision::Double);
+        writer->expectSteps(c.expected);
+        writer->writeSteps(values.data(), c.written);
+        writer->commit();
+        const std::string bytes = folder.read("out.f64");
+        ASSERT_EQ(bytes.size(), c.written * sizeof(double)) << c.expected;
+        EXPECT_EQ(bytes, std::string(reinterpret_cast<const char*>(values.data()),
+                                     c.written * sizeof(double)));
+#ifndef _WIN32
+        struct stat status {};
+        ASSERT_EQ(::stat(folder.file("out.f64").c_str(), &status), 0);
+        EXPECT_LT(status.st_blocks * 512, 1 << 16) << "room of " << c.expected << " steps kept";
+#endif
+    }
 }
 
 TEST(SignalWriter, RefusesOutputsItCannotWriteAndLeavesNothing) {
