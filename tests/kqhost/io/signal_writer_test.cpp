@@ -7,8 +7,8 @@
 #endif
 
 #include <cmath>
-#include <cstdint>
 #include <csignal>
+#include <cstdint>
 #include <cstdlib>
 #include <set>
 #include <string>
