@@ -28,7 +28,7 @@ RawSignalReader::RawSignalReader(FileDescriptor file, std::string name, SignalFo
       format_(format),
       channels_(channels),
       precision_(precision),
-      elementBytes_(format == SignalFormat::F32 ? sizeof(float) : sizeof(double)) {
+      elementBytes_(rawValueBytes(format)) {
     if (channels_ > std::numeric_limits<std::size_t>::max() / elementBytes_) {
         throw KqhostError(name_ + ": the channel count " + std::to_string(channels_) +
                           " is too large");

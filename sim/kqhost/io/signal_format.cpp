@@ -8,6 +8,18 @@
 
 namespace kq::kqhost {
 
+std::size_t rawValueBytes(SignalFormat format) {
+    switch (format) {
+        case SignalFormat::F64:
+            return sizeof(double);
+        case SignalFormat::F32:
+            return sizeof(float);
+        case SignalFormat::Csv:
+            break;
+    }
+    return 0;
+}
+
 SignalFormat signalFormatOf(std::string_view path) {
     if (path == "-") {
         return SignalFormat::Csv;

@@ -3,6 +3,7 @@
 #ifndef KQ_SIM_KQHOST_IO_SIGNAL_FORMAT_H
 #define KQ_SIM_KQHOST_IO_SIGNAL_FORMAT_H
 
+#include <cstddef>
 #include <string_view>
 
 namespace kq::kqhost {
@@ -18,6 +19,9 @@ enum class Precision { Double, Single };
 // (standard input or output) is Csv. Throws KqhostError naming the path and the accepted
 // extensions otherwise.
 SignalFormat signalFormatOf(std::string_view path);
+
+// The bytes of one value in a raw format (8 for F64, 4 for F32); 0 for Csv, whose values vary.
+std::size_t rawValueBytes(SignalFormat format);
 
 // The binary32 value nearest to v (ties to even), overflowing to +-inf like IEEE 754 conversion;
 // NaN stays NaN. Defined for every double, unlike a plain cast of an out-of-range value.

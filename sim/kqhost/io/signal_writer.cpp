@@ -57,10 +57,7 @@ class BufferedSignalWriter final : public SignalWriter {
 
     void expectSteps(std::uint64_t steps) override {
         // CSV lines vary in length; only raw files know their size.
-        const std::size_t valueBytes = format_ == SignalFormat::F64   ? sizeof(double)
-                                       : format_ == SignalFormat::F32 ? sizeof(float)
-                                                                      : 0;
-        const std::uint64_t stepBytes = valueBytes * channels_;
+        const std::uint64_t stepBytes = rawValueBytes(format_) * channels_;
         if (file_ && stepBytes != 0 && steps <= UINT64_MAX / stepBytes) {
             file_->reserve(steps * stepBytes);
         }
