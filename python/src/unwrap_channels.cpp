@@ -146,6 +146,25 @@ int evenlySpacedBlock(const std::array<Pointer, kMaxStagedChannels>& starts, siz
     return 1;
 }
 
+// Calls copy(std::integral_constant<int, W>) for the block width W that evenlySpacedBlock gave
+// (8, 4, 2 or 1), so that each width gets its own loop without a loop over the channels.
+template <typename Copy>
+void forBlockWidth(int width, Copy copy) {
+    switch (width) {
+        case 8:
+            copy(std::integral_constant<int, 8>{});
+            break;
+        case 4:
+            copy(std::integral_constant<int, 4>{});
+            break;
+        case 2:
+            copy(std::integral_constant<int, 2>{});
+            break;
+        default:
+            copy(std::integral_constant<int, 1>{});
+    }
+}
+
 // A group of channels copied through staging: staged[g * len + n] is sample from + n of channel g.
 template <typename T>
 struct ChannelGroup {
@@ -161,19 +180,9 @@ struct ChannelGroup {
             const int width = evenlySpacedBlock(in, g, count, gap);
             const char* channels = in[g] + from * inStep;
             T* runs = staged + static_cast<int64_t>(g) * len;
-            switch (width) {
-                case 8:
-                    gatherRows<T, 8>(channels, gap, inStep, len, runs, len);
-                    break;
-                case 4:
-                    gatherRows<T, 4>(channels, gap, inStep, len, runs, len);
-                    break;
-                case 2:
-                    gatherRows<T, 2>(channels, gap, inStep, len, runs, len);
-                    break;
-                default:
-                    gatherRows<T, 1>(channels, gap, inStep, len, runs, len);
-            }
+            forBlockWidth(width, [&](auto w) {
+                gatherRows<T, decltype(w)::value>(channels, gap, inStep, len, runs, len);
+            });
             g += static_cast<size_t>(width);
         }
     }
@@ -184,19 +193,9 @@ struct ChannelGroup {
             const int width = evenlySpacedBlock(out, g, count, gap);
             char* channels = out[g] + from * outStep;
             const T* runs = staged + static_cast<int64_t>(g) * len;
-            switch (width) {
-                case 8:
-                    scatterRows<T, 8>(runs, len, channels, gap, outStep, len);
-                    break;
-                case 4:
-                    scatterRows<T, 4>(runs, len, channels, gap, outStep, len);
-                    break;
-                case 2:
-                    scatterRows<T, 2>(runs, len, channels, gap, outStep, len);
-                    break;
-                default:
-                    scatterRows<T, 1>(runs, len, channels, gap, outStep, len);
-            }
+            forBlockWidth(width, [&](auto w) {
+                scatterRows<T, decltype(w)::value>(runs, len, channels, gap, outStep, len);
+            });
             g += static_cast<size_t>(width);
         }
     }
