@@ -28,7 +28,8 @@ def unwrap(array, dim, cutoff=math.pi):
     """unwrap(array, dim, cutoff=math.pi)
 
     kqphasefix2.unwrap of an xarray.DataArray along the dimension named dim, as a new DataArray
-    with the same dims, coordinates, attributes and name. Dask-backed data stays lazy (its bits
+    with the same dims, coordinates, attributes and name, and no encoding: the source's storage
+    packing is not applied to the unwrapped phase, as xarray's own operations drop it. Dask-backed data stays lazy (its bits
     are those of the in-memory call, for any chunking). ValueError for a dimension the array
     lacks; the dtype errors of kqphasefix2.unwrap otherwise.
     """
@@ -45,4 +46,8 @@ def unwrap(array, dim, cutoff=math.pi):
         result = kqdask.unwrap(data, cutoff, axis)
     else:
         result = _core.unwrap(np.asarray(data), cutoff, axis)
-    return array.copy(deep=False, data=result)
+    unwrapped = array.copy(deep=False, data=result)
+    # The source's storage packing (dtype, scale_factor, _FillValue, zarr chunks) describes the
+    # wrapped phase: written back with it, the unwrapped phase would be clipped or overlap chunks.
+    unwrapped.encoding = {}
+    return unwrapped

@@ -57,3 +57,34 @@ def test_errors(argument, dim, error):
              "complex": _phase().astype(np.complex128)}[argument]
     with pytest.raises(error, match="frequency" if argument == "array" else None):
         kqxr.unwrap(array, dim)
+
+
+def _packed_phase_store(path):
+    """A zarr store of wrapped phase packed as int16 with a scale factor of 1e-4 (values within
+    +-3.2768 rad), in zarr chunks of 100 along time."""
+    phase = np.angle(np.exp(1j * np.cumsum(np.linspace(0.0, 0.9, 2 * 1000)))).reshape(2, 1000)
+    dataset = xarray.Dataset({"phase": (("beam", "time"), phase, {"units": "rad"})},
+                             coords={"time": np.arange(1000)})
+    dataset["phase"].encoding = {"dtype": "int16", "scale_factor": 1e-4, "_FillValue": -32768,
+                                 "chunks": (1, 100)}
+    dataset.to_zarr(path)
+
+
+@pytest.mark.parametrize("backing", ["numpy", "dask"])
+def test_packed_store_round_trip_keeps_the_unwrapped_values(tmp_path, backing):
+    # The source's packing (int16, scale 1e-4, zarr chunks of 100) describes the wrapped phase,
+    # not the result: written back with it, unwrapped phase would be clipped to +-3.28 rad, and
+    # rechunked to 250 along time its zarr chunks would overlap.
+    pytest.importorskip("zarr", reason="zarr is not installed (python3-zarr)")
+    _packed_phase_store(tmp_path / "in.zarr")
+    source = xarray.open_zarr(tmp_path / "in.zarr")["phase"]
+    if backing == "numpy":
+        source = source.load()
+    result = kqxr.unwrap(source, "time")
+    expected = kqphasefix2.unwrap(source.values, math.pi, source.get_axis_num("time"))
+    assert np.abs(expected).max() > 100.0  # far beyond what the int16 packing holds
+    assert result.encoding == {} and source.encoding["dtype"] == np.int16
+    result.to_dataset().to_zarr(tmp_path / "out.zarr")
+    assert_identical(xarray.open_zarr(tmp_path / "out.zarr")["phase"].values, expected)
+    result.chunk(time=250).to_dataset().to_zarr(tmp_path / "rechunked.zarr")
+    assert_identical(xarray.open_zarr(tmp_path / "rechunked.zarr")["phase"].values, expected)
