@@ -16,6 +16,7 @@ LANE_CHUNKS = {
     "one chunk": (LENGTH,),
     "chunks of 1": (1,) * LENGTH,
     "chunks of 2": (2,) * (LENGTH // 2),
+    "chunks of 10": (10,) * (LENGTH // 10),
     "uneven": (3, 7, 1, 13, 16),
     "edge before the wrap": (WRAP - 1, LENGTH - WRAP + 1),
     "edge at the wrap": (WRAP, LENGTH - WRAP),
@@ -45,7 +46,8 @@ def _lane(special):
 
 SPECIALS = ["plain", "nan", "nan at sample 0", "-0 at sample 0", "infinity", "huge jump",
             "hard values"]
-CUTOFFS = [math.pi, 0.0, 7.0]
+# Either side of the kernels' calm bound 1e-15, and negative: the taken pass compares magnitudes.
+CUTOFFS = [math.pi, 0.0, 1e-16, 2e-15, 7.0, -7.0]
 
 
 def lanes(count, special, dtype):

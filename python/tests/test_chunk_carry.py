@@ -12,7 +12,8 @@ from kqphasefix2 import _core
 from signals import hard_phase
 
 DTYPES = [np.float64, np.float32]
-CUTOFFS = [math.pi, 0.0, 7.0, 1e30, math.nan]
+# Either side of the kernels' calm bound 1e-15, and negative: the taken pass compares magnitudes.
+CUTOFFS = [math.pi, 0.0, 1e-16, 2e-15, 7.0, -7.0, 1e30, math.nan]
 CUTS = [[], [1], [1, 2, 3, 4], [17], [5, 300, 301, 999], list(range(0, 1000, 97))]
 
 
