@@ -26,7 +26,8 @@ def _dask_kind(x):
 
 @keywords_checked("kqphasefix2.unwrap")
 def unwrap(x, cutoff=math.pi, axis=-1, out=None):
-    """Unwrap phase in radians along one axis; every 1-D lane along `axis` is a channel of its own.
+    """Unwrap phase in radians along one axis; every 1-D line of samples along `axis` is a
+    channel of its own.
 
     Along each channel the difference between successive raw samples is reduced to its principal
     value in [-pi, pi) (an upward step of exactly pi counts as +pi); when the resulting

@@ -26,7 +26,7 @@ def test_bits_match_the_block_arithmetic(dtype, cutoff):
 def _layouts(dtype):
     """(name, input array, axis): one signal laid out every way numpy allows."""
     base = hard_phase((6, 7, 500), dtype, seed=2)
-    # Lanes that start on -0 or NaN, along each axis: sample 0 must pass through as it is.
+    # Channels that start on -0 or NaN, along each axis: sample 0 must pass through as it is.
     base[0, :3, :3] = -0.0
     base[1, :3, :3] = np.nan
     raw = np.zeros(base.nbytes + base.itemsize, np.uint8)
@@ -40,20 +40,20 @@ def _layouts(dtype):
         ("Fortran order, last axis", np.asfortranarray(base), 2),
         ("reversed", base[::-1, :, ::-1], -1),
         ("every third sample", base[:, :, ::3], -1),
-        ("every other lane", base[::2, 1::2, :], 0),
+        ("every other channel", base[::2, 1::2, :], 0),
         ("unaligned", unaligned, -1),
         ("byte-swapped", base.astype(np.dtype(dtype).newbyteorder()), -1),
-        ("one lane", base[2, 3, :], 0),
-        ("lanes of one sample", base[:, :, :1], -1),
-        ("lanes of two samples", base[:, :, :2], -1),
-        ("broadcast lanes", np.broadcast_to(base[:1], base.shape), 2),
+        ("one channel", base[2, 3, :], 0),
+        ("channels of one sample", base[:, :, :1], -1),
+        ("channels of two samples", base[:, :, :2], -1),
+        ("broadcast channels", np.broadcast_to(base[:1], base.shape), 2),
         ("broadcast samples", np.broadcast_to(base[:1], base.shape), 0),
     ]
 
 
 @pytest.mark.parametrize("dtype", DTYPES)
 @pytest.mark.parametrize("in_place", [False, True], ids=["copy", "in place"])
-def test_every_layout_gives_the_bits_of_a_contiguous_lane(dtype, in_place):
+def test_every_layout_gives_the_bits_of_a_contiguous_channel(dtype, in_place):
     for index in range(len(_layouts(dtype))):
         # Fresh arrays for every layout: in place, a view writes into its base.
         name, x, axis = _layouts(dtype)[index]
@@ -84,7 +84,7 @@ def test_out_with_other_strides_or_overlapping_the_input(dtype):
     expected_reversed = reference_unwrap.stateless(reversed_view.copy(), math.pi, 0)
     kqphasefix2.unwrap(reversed_view, axis=0, out=buffer)
     assert_same_bits(buffer, expected_reversed)
-    # Shifted by one lane in the same memory.
+    # Shifted by one channel in the same memory.
     shared = np.concatenate([x, x[:, :1]], axis=1)
     source, target = shared[:, 1:], shared[:, :-1]
     expected_shifted = reference_unwrap.stateless(source.copy(), math.pi, 0)
@@ -160,7 +160,7 @@ def test_refused_axis_and_out():
 
 
 def test_threads_share_nothing():
-    # Lanes that need staging, in both precisions, from several threads at once.
+    # Channels that need staging, in both precisions, from several threads at once.
     signals = [hard_phase((3000, 5), dtype, seed=10 + i) for i, dtype in enumerate(DTYPES * 2)]
     expected = [reference_unwrap.stateless(x, math.pi, 0) for x in signals]
     results = [None] * len(signals)

@@ -10,11 +10,11 @@ xarray = pytest.importorskip(
 
 import kqphasefix2  # noqa: E402
 import kqphasefix2.xarray as kqxr  # noqa: E402
-from dask_cases import assert_identical, lanes  # noqa: E402
+from dask_cases import assert_identical, channels  # noqa: E402
 
 
 def _phase(dtype=np.float64):
-    data = lanes(6, "hard values", dtype).reshape(2, 3, 40)
+    data = channels(6, "hard values", dtype).reshape(2, 3, 40)
     return xarray.DataArray(
         np.moveaxis(data, -1, 1), dims=("antenna", "time", "band"), name="phase",
         coords={"time": np.arange(40) * 0.5, "antenna": ["a", "b"],
@@ -51,7 +51,7 @@ def _dataset(chunks=None):
     """phase and level have the dimension time, flag and label do not."""
     phase = _phase()
     dataset = xarray.Dataset(
-        {"phase": phase, "level": ("time", lanes(1, "nan", np.float32)[0]),
+        {"phase": phase, "level": ("time", channels(1, "nan", np.float32)[0]),
          "flag": ("antenna", [3, 4]), "label": ("antenna", ["x", "y"])},
         attrs={"title": "test"})
     return dataset if chunks is None else dataset.chunk(chunks)
