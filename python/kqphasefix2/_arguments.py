@@ -22,6 +22,9 @@ from . import _core
 DEFAULT_CUTOFF = math.pi
 
 _AxisError = np.exceptions.AxisError if hasattr(np, "exceptions") else np.AxisError
+_FLOAT64 = np.dtype(np.float64)
+_FLOAT32 = np.dtype(np.float32)
+_FLOAT32_MAX = float(np.finfo(np.float32).max)
 
 # numpy.unwrap's keywords that have no counterpart here, and what to write instead.
 _NUMPY_KEYWORDS = {
@@ -62,11 +65,21 @@ def keywords_checked(caller, hints=None):
 
 
 def _is_single(dtype):
-    try:
-        dtype = np.dtype(dtype)
-    except TypeError:
-        return False
+    if not isinstance(dtype, np.dtype):
+        try:
+            dtype = np.dtype(dtype)
+        except TypeError:
+            return False
     return dtype.kind == "f" and dtype.itemsize == 4
+
+
+def _rounds_to_float32_infinity(magnitude):
+    """Whether a finite binary64 magnitude rounds to infinity in binary32 (to nearest, as the
+    binding's conversion rounds): beyond the largest float32 by half its last step or more."""
+    if magnitude <= _FLOAT32_MAX:
+        return False
+    with np.errstate(over="ignore"):
+        return not np.isfinite(np.float32(magnitude))
 
 
 def checked_cutoff(cutoff, dtype):
@@ -77,6 +90,8 @@ def checked_cutoff(cutoff, dtype):
     the binding takes the magnitude."""
     if cutoff is None:
         return DEFAULT_CUTOFF
+    if type(cutoff) is float and -_FLOAT32_MAX <= cutoff <= _FLOAT32_MAX:
+        return cutoff  # finite in both precisions: the common case, without the checks below
     real_array = (isinstance(cutoff, np.ndarray) and cutoff.ndim == 0
                   and cutoff.dtype.kind in "fiub")
     if not isinstance(cutoff, numbers.Real) and not real_array:
@@ -86,10 +101,7 @@ def checked_cutoff(cutoff, dtype):
     except OverflowError:  # an integer beyond binary64
         value = math.inf
     single = _is_single(dtype)
-    finite = math.isfinite(value)
-    if finite and single:
-        with np.errstate(over="ignore"):
-            finite = bool(np.isfinite(np.float32(abs(value))))
+    finite = math.isfinite(value) and not (single and _rounds_to_float32_infinity(abs(value)))
     if not finite:
         precision = "float32, the data's precision" if single else "float64"
         raise ValueError(
@@ -117,9 +129,9 @@ def unwrapped_dtype(dtype):
     integers and booleans become float64; the binding's TypeError for the dtypes it refuses."""
     dtype = np.dtype(dtype)
     if dtype.kind == "f" and dtype.itemsize in (4, 8):
-        return np.dtype(np.float32 if dtype.itemsize == 4 else np.float64)
+        return _FLOAT32 if dtype.itemsize == 4 else _FLOAT64
     if dtype.kind in "iub":
-        return np.dtype(np.float64)
+        return _FLOAT64
     # The binding decides the rest (and refuses complex, float16, long double, objects, text).
     return _core.unwrap(np.zeros(1, dtype)).dtype
 

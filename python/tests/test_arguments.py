@@ -88,6 +88,9 @@ BAD_ARGUMENTS = [
     ("NaN cutoff of numpy", {"cutoff": np.float32("nan")}, np.float32, ValueError, ["cutoff"]),
     ("cutoff infinite in float32", {"cutoff": 1e40}, np.float32, ValueError,
      ["cutoff", "float32"]),
+    # Halfway between the largest float32 and the next power of two: rounds to infinity.
+    ("cutoff rounding to float32 infinity", {"cutoff": 3.4028235677973366e38}, np.float32,
+     ValueError, ["cutoff", "float32"]),
     ("cutoff beyond binary64", {"cutoff": 10**400}, np.float64, ValueError, ["cutoff"]),
     ("cutoff as text", {"cutoff": "pi"}, np.float64, TypeError, ["cutoff", "str"]),
     ("complex cutoff", {"cutoff": 1j}, np.float64, TypeError, ["cutoff", "complex"]),
@@ -120,6 +123,8 @@ SAME_ARGUMENTS = [
     ("cutoff None is the default", {"cutoff": None}, np.float64, {}),
     ("cutoff None in float32", {"cutoff": None}, np.float32, {"cutoff": math.pi}),
     ("largest float32 cutoff", {"cutoff": 3.4e38}, np.float32, {"cutoff": 1e30}),
+    ("cutoff rounding down to the largest float32", {"cutoff": 3.4028235677973306e38},
+     np.float32, {"cutoff": 1e30}),
     ("cutoff infinite only in float32", {"cutoff": 1e40}, np.float64, {"cutoff": 1e30}),
     ("cutoff as a 0-d array", {"cutoff": np.array(2.0)}, np.float64, {"cutoff": 2.0}),
     ("cutoff as a numpy integer", {"cutoff": np.int8(-7)}, np.float64, {"cutoff": 7.0}),
