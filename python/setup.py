@@ -37,7 +37,14 @@ class CMakeBuild(build_ext):
         shutil.copyfile(built[0], target)
 
 
+def project_version():
+    """The project's one version, from VERSION at the top of the repository (CMake reads it too)."""
+    with open(os.path.join(HERE, "..", "VERSION"), encoding="utf-8") as file:
+        return file.readline().strip()
+
+
 setup(
+    version=project_version(),
     ext_modules=[Extension("kqphasefix2._core", sources=[])],
     cmdclass={"build_ext": CMakeBuild},
 )

@@ -17,8 +17,11 @@ CMAKE_BUILD_PARALLEL_LEVEL="${CMAKE_BUILD_PARALLEL_LEVEL:-2}" PIP_NO_INDEX=1 \
   "$scratch/venv/bin/python" -m pip install --quiet --no-build-isolation ./python
 # The package imports without dask; its dask submodule imports where dask is installed.
 (cd "$scratch" && "$scratch/venv/bin/python" -c '
-import importlib.util, kqphasefix2
-print("kqphasefix2", kqphasefix2.vector_level, kqphasefix2.__file__)
+import importlib.metadata, importlib.util, kqphasefix2
+print("kqphasefix2", kqphasefix2.__version__, kqphasefix2.vector_level, kqphasefix2.__file__)
+# One version: the installed metadata and the module both come from VERSION.
+assert importlib.metadata.version("kqphasefix2") == kqphasefix2.__version__, (
+    importlib.metadata.version("kqphasefix2"), kqphasefix2.__version__)
 if importlib.util.find_spec("dask") is not None:
     import kqphasefix2.dask, kqphasefix2.xarray
     print("kqphasefix2.dask and kqphasefix2.xarray import")

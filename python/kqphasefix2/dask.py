@@ -32,6 +32,7 @@ except ImportError as error:  # pragma: no cover - depends on the installation
 import numpy as np
 
 from . import _core
+from ._arguments import checked_arguments, keywords_checked
 
 __all__ = ["unwrap", "UnwrapChunkError"]
 
@@ -90,6 +91,7 @@ def _carried_chunk(block, prev, sums, cutoff, axis, index):
         raise _chunk_failed(index, error) from error
 
 
+@keywords_checked("kqphasefix2.dask.unwrap")
 def unwrap(x, cutoff=math.pi, axis=-1):
     """unwrap(x, cutoff=math.pi, axis=-1)
 
@@ -97,16 +99,14 @@ def unwrap(x, cutoff=math.pi, axis=-1):
     numpy array is wrapped with dask.array.asarray), float64 or float32 as kqphasefix2.unwrap
     gives it (integers and booleans become float64). Its bits equal those of
     kqphasefix2.unwrap(x.compute(), cutoff, axis) for any chunking. The errors of
-    kqphasefix2.unwrap about the dtype, the axis and the cutoff are raised here, when the graph is
-    built, as is a ValueError for unknown chunk sizes along the axis; a chunk that fails when
-    computed raises UnwrapChunkError naming the chunk's block index, with the original error as
-    its cause.
+    kqphasefix2.unwrap about the dtype, the axis, the cutoff (None: the default) and keywords it
+    does not take are raised here, when the graph is built, as is a ValueError for unknown chunk
+    sizes along the axis; a chunk that fails when computed raises UnwrapChunkError naming the
+    chunk's block index, with the original error as its cause.
     """
     if not isinstance(x, da.Array):
         x = da.asarray(x)
-    # The in-memory call on one sample checks the dtype, axis and cutoff and gives the dtype.
-    dtype = _core.unwrap(np.zeros((1,) * x.ndim, dtype=x.dtype), cutoff, axis).dtype
-    axis = axis % x.ndim
+    dtype, cutoff, axis = checked_arguments(x.dtype, x.ndim, cutoff, axis)
     if any(math.isnan(size) for size in x.chunks[axis]):
         raise ValueError("kqphasefix2.dask.unwrap needs the chunk sizes along the axis, which are "
                          "unknown here; call x.compute_chunk_sizes() first")

@@ -1,8 +1,8 @@
-"""The unwrap of kqphasefix2 on xarray DataArrays, along a named dimension.
+"""The unwrap of kqphasefix2 on xarray DataArrays and Datasets, along a named dimension.
 
-unwrap(array, dim, cutoff) keeps dims, coordinates, attributes and name. A numpy-backed array is
-unwrapped in memory by kqphasefix2.unwrap, a dask-backed one lazily by kqphasefix2.dask.unwrap,
-chunk by chunk; both give the same bits.
+unwrap(obj, dim, cutoff, keep_attrs) keeps dims, coordinates and name, and attributes as xarray's
+own functions keep them. Numpy-backed data is unwrapped in memory by kqphasefix2.unwrap,
+dask-backed data lazily by kqphasefix2.dask.unwrap, chunk by chunk; both give the same bits.
 """
 import math
 
@@ -13,36 +13,106 @@ except ImportError as error:  # pragma: no cover - depends on the installation
         "kqphasefix2.xarray needs xarray: install Debian's python3-xarray "
         "(apt-get install python3-xarray) or pip install xarray"
     ) from error
+try:
+    from xarray.core.pycompat import is_duck_dask_array
+except ImportError:  # pragma: no cover - later xarray releases keep it here
+    from xarray.namedarray.pycompat import is_duck_dask_array
 import numpy as np
 
-from . import _core
+from ._arguments import checked_cutoff, keywords_checked
+from ._in_memory import unwrap as unwrap_in_memory
 
 __all__ = ["unwrap"]
 
 
-def _is_dask_array(data):
-    return type(data).__module__.split(".")[0] == "dask"
+def _kept_attrs(keep_attrs):
+    """keep_attrs as xarray's functions that transform values (interpolate_na, rolling_exp) read
+    it: None follows xarray.set_options(keep_attrs=...), whose "default" keeps them."""
+    if keep_attrs is None:
+        option = xarray.get_options()["keep_attrs"]
+        return True if option == "default" else bool(option)
+    if not isinstance(keep_attrs, (bool, np.bool_)):
+        raise TypeError(f"keep_attrs must be True, False or None, not {type(keep_attrs).__name__}")
+    return bool(keep_attrs)
 
 
-def unwrap(array, dim, cutoff=math.pi):
-    """unwrap(array, dim, cutoff=math.pi)
-
-    kqphasefix2.unwrap of an xarray.DataArray along the dimension named dim, as a new DataArray
-    with the same dims, coordinates, attributes and name. Dask-backed data stays lazy (its bits
-    are those of the in-memory call, for any chunking). ValueError for a dimension the array
-    lacks; the dtype errors of kqphasefix2.unwrap otherwise.
-    """
-    if not isinstance(array, xarray.DataArray):
-        raise TypeError(f"kqphasefix2.xarray.unwrap takes an xarray.DataArray, not "
-                        f"{type(array).__name__}")
-    if dim not in array.dims:
-        raise ValueError(f"kqphasefix2.xarray.unwrap: the array has no dimension {dim!r}; its "
-                         f"dimensions are {array.dims}")
+def _unwrapped(array, dim, cutoff, keep_attrs):
+    """One DataArray unwrapped along dim, without the source's encoding."""
     axis = array.get_axis_num(dim)
     data = array.data
-    if _is_dask_array(data):
+    if is_duck_dask_array(data):
+        if any(math.isnan(size) for size in data.chunks[axis]):
+            raise ValueError(
+                f"kqphasefix2.xarray.unwrap needs the chunk sizes along {dim!r}, which dask does "
+                "not know here (after indexing with a dask array of booleans, for example): "
+                "give them to dask with array.copy(data=array.data.compute_chunk_sizes()), or "
+                "load the array with array.load()")
         from . import dask as kqdask
         result = kqdask.unwrap(data, cutoff, axis)
     else:
-        result = _core.unwrap(np.asarray(data), cutoff, axis)
-    return array.copy(deep=False, data=result)
+        result = unwrap_in_memory(np.asarray(data), cutoff, axis)
+    unwrapped = array.copy(deep=False, data=result)
+    # The source's storage packing (dtype, scale_factor, _FillValue, zarr chunks) describes the
+    # wrapped phase: written back with it, the unwrapped phase would be clipped or overlap chunks.
+    unwrapped.encoding = {}
+    if not keep_attrs:
+        unwrapped.attrs = {}
+    return unwrapped
+
+
+@keywords_checked("kqphasefix2.xarray.unwrap",
+                  hints={"axis": "name the dimension to unwrap along with dim"})
+def unwrap(obj, dim, cutoff=math.pi, keep_attrs=None):
+    """kqphasefix2.unwrap of an xarray.DataArray or Dataset along the dimension named dim.
+
+    Parameters
+    ----------
+    obj : xarray.DataArray or xarray.Dataset
+        Numpy- or dask-backed. In a Dataset, every data variable that has the dimension dim is
+        unwrapped; the other data variables, and all coordinates, are returned unchanged.
+    dim : hashable
+        The dimension along which to unwrap.
+    cutoff : float or None
+        As in kqphasefix2.unwrap: its magnitude bounds the size of the correction (None: the
+        default, math.pi); ValueError for a cutoff that is not finite in a variable's precision.
+    keep_attrs : bool or None
+        Whether the unwrapped variables (and a Dataset) keep their attributes. None follows
+        xarray.set_options(keep_attrs=...), which keeps them by default, as xarray's
+        interpolate_na does.
+
+    Returns
+    -------
+    xarray.DataArray or xarray.Dataset
+        The same type, dims, coordinates and names; the unwrapped variables have no encoding (the
+        source's storage packing, such as an int16 scale_factor, is not applied to the unwrapped
+        phase, as xarray's own operations drop it). Dask-backed data stays lazy, with the bits of
+        the in-memory call for any chunking.
+
+    Raises
+    ------
+    ValueError for a dimension obj lacks and for unknown dask chunk sizes along dim; the dtype
+    and argument errors of kqphasefix2.unwrap, prefixed with the variable's name in a Dataset.
+    """
+    keep = _kept_attrs(keep_attrs)
+    if not isinstance(obj, (xarray.DataArray, xarray.Dataset)):
+        raise TypeError(f"kqphasefix2.xarray.unwrap takes an xarray.DataArray or Dataset, not "
+                        f"{type(obj).__name__}")
+    if dim not in obj.dims:
+        raise ValueError(f"kqphasefix2.xarray.unwrap: the {type(obj).__name__} has no dimension "
+                         f"{dim!r}; its dimensions are {tuple(obj.dims)}")
+    cutoff = checked_cutoff(cutoff, np.float64)  # again in each variable's precision below
+    if isinstance(obj, xarray.DataArray):
+        return _unwrapped(obj, dim, cutoff, keep)
+    result = obj.copy(deep=False)
+    for name, variable in obj.data_vars.items():
+        if dim not in variable.dims:
+            continue
+        try:
+            result[name] = _unwrapped(variable, dim, cutoff, keep)
+        except (TypeError, ValueError) as error:
+            if type(error) not in (TypeError, ValueError):
+                raise
+            raise type(error)(f"data variable {name!r}: {error}") from error
+    if not keep:
+        result.attrs = {}
+    return result

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "kernels/chunk_carry.h"
 #include "kernels/kernel_call.h"
@@ -132,6 +133,14 @@ int64_t unwrapRowsMinChannels() {
 
 const char* chosenVectorLevelName() {
     return vectorLevelName(chosen().level);
+}
+
+std::vector<const char*> vectorLevelNames() {
+    std::vector<const char*> names;
+    for (VectorLevel level : kAllVectorLevels) {
+        names.push_back(vectorLevelName(level));
+    }
+    return names;
 }
 
 }  // namespace kq::python

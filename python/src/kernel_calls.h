@@ -12,6 +12,7 @@
 #define KQ_PYTHON_KERNEL_CALLS_H
 
 #include <cstdint>
+#include <vector>
 
 namespace kq::python {
 
@@ -48,6 +49,10 @@ double addTakenCorrections(double sum, const double* taken, int64_t n);
 
 // The name of the vector level the module runs ("scalar", "avx2", "avx512" or "neon").
 const char* chosenVectorLevelName();
+
+// The name of every vector level of the kernels' one list, built or not, in order of preference
+// (the last available one runs): the values KQPHASEFIX2_VECTOR_LEVEL takes.
+std::vector<const char*> vectorLevelNames();
 
 }  // namespace kq::python
 

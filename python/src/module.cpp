@@ -1,5 +1,6 @@
 // The kqphasefix2 Python module: the block's unwrap kernels over numpy arrays.
 #include <pybind11/pybind11.h>
+#include <pybind11/stl.h>
 
 #include "chunk_functions.h"
 #include "kernel_calls.h"
@@ -10,9 +11,9 @@
 PYBIND11_MODULE(_core, module) {
     module.doc() =
         "Phase unwrapping with the bits of the kqphasefix2 block.\n\n"
-        "unwrap(x, cutoff, axis, out) unwraps every channel of an array on its own; Unwrapper "
-        "unwraps a signal that arrives in chunks, carrying on across them. vector_level names "
-        "the kernels' vector level on this processor.";
+        "The extension behind the package kqphasefix2, which checks the arguments and documents "
+        "the calls. vector_level names the kernels' vector level on this processor, "
+        "vector_levels every level of the kernels' list.";
     // Every docstring starts with its own Python signature.
     pybind11::options options;
     options.disable_function_signatures();
@@ -20,4 +21,7 @@ PYBIND11_MODULE(_core, module) {
     kq::python::defineUnwrapper(module);
     kq::python::defineChunkFunctions(module);
     module.attr("vector_level") = kq::python::chosenVectorLevelName();
+    module.attr("vector_levels") = pybind11::tuple(pybind11::cast(kq::python::vectorLevelNames()));
+    // The project's one version (the file VERSION at the top of the repository).
+    module.attr("__version__") = KQ_PYTHON_VERSION;
 }

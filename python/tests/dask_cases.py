@@ -7,15 +7,16 @@ import numpy as np
 from bit_checks import assert_identical  # noqa: F401 (the dask tests import it from here)
 from signals import hard_phase
 
-# A lane of 40 samples with a wrap at sample WRAP (the step from WRAP - 1 to WRAP takes a turn).
+# A channel of 40 samples with a wrap at sample WRAP (the step from WRAP - 1 to WRAP takes a turn).
 LENGTH = 40
 WRAP = 20
 
-# name -> chunks along a lane of LENGTH samples.
-LANE_CHUNKS = {
+# name -> chunks along a channel of LENGTH samples.
+CHANNEL_CHUNKS = {
     "one chunk": (LENGTH,),
     "chunks of 1": (1,) * LENGTH,
     "chunks of 2": (2,) * (LENGTH // 2),
+    "chunks of 10": (10,) * (LENGTH // 10),
     "uneven": (3, 7, 1, 13, 16),
     "edge before the wrap": (WRAP - 1, LENGTH - WRAP + 1),
     "edge at the wrap": (WRAP, LENGTH - WRAP),
@@ -24,8 +25,8 @@ LANE_CHUNKS = {
 }
 
 
-def _lane(special):
-    """One lane: wrapped phase, a wrap at WRAP, and a special value next to chunk edges."""
+def _channel(special):
+    """One channel: wrapped phase, a wrap at WRAP, and a special value next to chunk edges."""
     x = np.angle(np.exp(1j * np.linspace(0.0, 9.0, LENGTH)))
     x[WRAP - 1], x[WRAP] = 3.0, -3.0
     if special == "nan":
@@ -45,13 +46,14 @@ def _lane(special):
 
 SPECIALS = ["plain", "nan", "nan at sample 0", "-0 at sample 0", "infinity", "huge jump",
             "hard values"]
-CUTOFFS = [math.pi, 0.0, 7.0]
+# Either side of the kernels' calm bound 1e-15, and negative: the taken pass compares magnitudes.
+CUTOFFS = [math.pi, 0.0, 1e-16, 2e-15, 7.0, -7.0]
 
 
-def lanes(count, special, dtype):
-    """count lanes, each the special lane with its samples rolled by the lane's index % 3, so that
-    the special values meet the chunk edges at other places in other lanes."""
-    base = _lane(special)
+def channels(count, special, dtype):
+    """count channels, each the special channel with its samples rolled by the channel's index
+    % 3, so that the special values meet the chunk edges at other places in other channels."""
+    base = _channel(special)
     rows = [np.roll(base, r % 3) if special != "nan at sample 0" else base for r in range(count)]
     with np.errstate(over="ignore"):
         return np.array(rows).astype(dtype)

@@ -43,20 +43,20 @@ def _accumulate(start, c):
 
 
 def stateless(x, cutoff=np.pi, axis=-1):
-    """unwrap() of the module: every lane on its own, sample 0 passing through."""
+    """unwrap() of the module: every channel on its own, sample 0 passing through."""
     x = np.asarray(x)
-    lanes = np.moveaxis(x, axis, -1)
-    out = lanes.copy()
-    if lanes.shape[-1] > 1:
-        c = corrections(lanes[..., :-1], lanes[..., 1:], cutoff, x.dtype)
-        s = _accumulate(np.zeros(lanes.shape[:-1]), c)
+    channels = np.moveaxis(x, axis, -1)
+    out = channels.copy()
+    if channels.shape[-1] > 1:
+        c = corrections(channels[..., :-1], channels[..., 1:], cutoff, x.dtype)
+        s = _accumulate(np.zeros(channels.shape[:-1]), c)
         with np.errstate(invalid="ignore", over="ignore"):
-            out[..., 1:] = (s + lanes[..., 1:].astype(np.float64)).astype(x.dtype)
+            out[..., 1:] = (s + channels[..., 1:].astype(np.float64)).astype(x.dtype)
     return np.moveaxis(out, -1, axis)
 
 
 class Running:
-    """Unwrapper of the module: lanes along axis 0, carried from chunk to chunk."""
+    """Unwrapper of the module: channels along axis 0, carried from chunk to chunk."""
 
     def __init__(self, channels, cutoff=np.pi, dtype=np.float64):
         self.dtype = np.dtype(dtype)
@@ -71,18 +71,18 @@ class Running:
 
     def process(self, chunk):
         chunk = np.asarray(chunk, self.dtype)
-        lanes = chunk.reshape(chunk.shape[0], -1).T  # channel, sample
-        if lanes.shape[1] == 0:
+        channels = chunk.reshape(chunk.shape[0], -1).T  # channel, sample
+        if channels.shape[1] == 0:
             return chunk.copy()
         if self.first:
-            self.prev = lanes[:, 0].copy()
+            self.prev = channels[:, 0].copy()
             self.cumsum[:] = 0
             self.first = False
-        prev = np.concatenate([self.prev[:, None], lanes[:, :-1]], axis=1)
-        c = corrections(prev, lanes, self.cutoff, self.dtype)
+        prev = np.concatenate([self.prev[:, None], channels[:, :-1]], axis=1)
+        c = corrections(prev, channels, self.cutoff, self.dtype)
         s = _accumulate(self.cumsum.astype(np.float64), c)
         with np.errstate(invalid="ignore", over="ignore"):
-            out = (s + lanes.astype(np.float64)).astype(self.dtype)
+            out = (s + channels.astype(np.float64)).astype(self.dtype)
             self.cumsum = s[:, -1].astype(self.dtype)
-        self.prev = lanes[:, -1].copy()
+        self.prev = channels[:, -1].copy()
         return out.T.reshape(chunk.shape)

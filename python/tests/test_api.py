@@ -11,7 +11,9 @@ from bit_checks import assert_same_bits
 from signals import hard_phase
 
 DTYPES = [np.float64, np.float32]
-CUTOFFS = [math.pi, -math.pi, 0.0, -0.0, 1.0, 2 * math.pi, 7.0, 1e30, math.nan]
+# 1e-16 and 2e-15 lie on either side of the kernels' calm bound 1e-15 (kCalmCutoff); a cutoff that
+# is not finite is refused (test_arguments.py).
+CUTOFFS = [math.pi, -math.pi, 0.0, -0.0, 1e-16, 2e-15, 1.0, 2 * math.pi, 7.0, 1e30]
 
 
 @pytest.mark.parametrize("dtype", DTYPES)
@@ -24,7 +26,7 @@ def test_bits_match_the_block_arithmetic(dtype, cutoff):
 def _layouts(dtype):
     """(name, input array, axis): one signal laid out every way numpy allows."""
     base = hard_phase((6, 7, 500), dtype, seed=2)
-    # Lanes that start on -0 or NaN, along each axis: sample 0 must pass through as it is.
+    # Channels that start on -0 or NaN, along each axis: sample 0 must pass through as it is.
     base[0, :3, :3] = -0.0
     base[1, :3, :3] = np.nan
     raw = np.zeros(base.nbytes + base.itemsize, np.uint8)
@@ -38,20 +40,20 @@ def _layouts(dtype):
         ("Fortran order, last axis", np.asfortranarray(base), 2),
         ("reversed", base[::-1, :, ::-1], -1),
         ("every third sample", base[:, :, ::3], -1),
-        ("every other lane", base[::2, 1::2, :], 0),
+        ("every other channel", base[::2, 1::2, :], 0),
         ("unaligned", unaligned, -1),
         ("byte-swapped", base.astype(np.dtype(dtype).newbyteorder()), -1),
-        ("one lane", base[2, 3, :], 0),
-        ("lanes of one sample", base[:, :, :1], -1),
-        ("lanes of two samples", base[:, :, :2], -1),
-        ("broadcast lanes", np.broadcast_to(base[:1], base.shape), 2),
+        ("one channel", base[2, 3, :], 0),
+        ("channels of one sample", base[:, :, :1], -1),
+        ("channels of two samples", base[:, :, :2], -1),
+        ("broadcast channels", np.broadcast_to(base[:1], base.shape), 2),
         ("broadcast samples", np.broadcast_to(base[:1], base.shape), 0),
     ]
 
 
 @pytest.mark.parametrize("dtype", DTYPES)
 @pytest.mark.parametrize("in_place", [False, True], ids=["copy", "in place"])
-def test_every_layout_gives_the_bits_of_a_contiguous_lane(dtype, in_place):
+def test_every_layout_gives_the_bits_of_a_contiguous_channel(dtype, in_place):
     for index in range(len(_layouts(dtype))):
         # Fresh arrays for every layout: in place, a view writes into its base.
         name, x, axis = _layouts(dtype)[index]
@@ -82,7 +84,7 @@ def test_out_with_other_strides_or_overlapping_the_input(dtype):
     expected_reversed = reference_unwrap.stateless(reversed_view.copy(), math.pi, 0)
     kqphasefix2.unwrap(reversed_view, axis=0, out=buffer)
     assert_same_bits(buffer, expected_reversed)
-    # Shifted by one lane in the same memory.
+    # Shifted by one channel in the same memory.
     shared = np.concatenate([x, x[:, :1]], axis=1)
     source, target = shared[:, 1:], shared[:, :-1]
     expected_shifted = reference_unwrap.stateless(source.copy(), math.pi, 0)
@@ -158,7 +160,7 @@ def test_refused_axis_and_out():
 
 
 def test_threads_share_nothing():
-    # Lanes that need staging, in both precisions, from several threads at once.
+    # Channels that need staging, in both precisions, from several threads at once.
     signals = [hard_phase((3000, 5), dtype, seed=10 + i) for i, dtype in enumerate(DTYPES * 2)]
     expected = [reference_unwrap.stateless(x, math.pi, 0) for x in signals]
     results = [None] * len(signals)
@@ -177,7 +179,69 @@ def test_threads_share_nothing():
 
 
 def test_vector_level_is_named():
-    assert kqphasefix2.vector_level in ("scalar", "avx2", "avx512", "neon")
+    # The names come from the kernels' one level list; the scalar level is always there.
+    assert kqphasefix2.vector_level in kqphasefix2.vector_levels
+    assert kqphasefix2.vector_levels[0] == "scalar"
+    assert len(set(kqphasefix2.vector_levels)) == len(kqphasefix2.vector_levels)
+
+
+@pytest.mark.parametrize("name", ["unknown", "SCALAR"])
+def test_unknown_vector_level_names_the_levels(name):
+    import os
+    import subprocess
+    import sys
+    call = "import kqphasefix2; kqphasefix2.unwrap([0.0, 4.0])"
+    ran = subprocess.run([sys.executable, "-c", call], capture_output=True, text=True,
+                         env=dict(os.environ, KQPHASEFIX2_VECTOR_LEVEL=name))
+    assert ran.returncode != 0
+    assert all(level in ran.stderr for level in kqphasefix2.vector_levels), ran.stderr
+
+
+def test_signature_docstring_and_version():
+    import inspect
+    import pathlib
+    import pydoc
+    assert list(inspect.signature(kqphasefix2.unwrap).parameters) == ["x", "cutoff", "axis", "out"]
+    assert list(inspect.signature(kqphasefix2.Unwrapper).parameters) == [
+        "channels", "cutoff", "dtype"]
+    shown = pydoc.render_doc(kqphasefix2.unwrap, renderer=pydoc.plaintext)
+    assert "unwrap(x, cutoff=3.141592653589793, axis=-1, out=None)" in shown
+    for parameter in ("x :", "cutoff :", "axis :", "out :", "Returns"):
+        assert parameter in shown
+    assert "channels :" in pydoc.render_doc(kqphasefix2.Unwrapper, renderer=pydoc.plaintext)
+    # One version for the project: the file CMake reads.
+    version_file = pathlib.Path(__file__).resolve().parents[2] / "VERSION"
+    assert kqphasefix2.__version__ == version_file.read_text().strip()
+    assert kqphasefix2.__version__.count(".") == 2
+
+
+def test_dask_array_stays_lazy():
+    da = pytest.importorskip("dask.array", reason="dask is not installed (python3-dask)")
+    x = hard_phase((4, 60), np.float32, seed=5)
+    touched = []
+
+    def record(block):
+        touched.append(block.shape)
+        return block
+
+    watched = da.from_array(x, chunks=(2, 25)).map_blocks(record, dtype=x.dtype)
+    touched.clear()  # map_blocks tries its function on an empty block
+    result = kqphasefix2.unwrap(watched, 2.0, axis=-1)
+    assert isinstance(result, da.Array) and touched == []
+    assert result.chunks == watched.chunks and result.dtype == np.float32
+    assert_same_bits(result.compute(scheduler="threads"), kqphasefix2.unwrap(x, 2.0))
+    with pytest.raises(TypeError, match="out"):
+        kqphasefix2.unwrap(watched, out=np.empty_like(x))
+
+
+def test_dask_backed_xarray_is_not_loaded():
+    xarray = pytest.importorskip("xarray", reason="xarray is not installed (python3-xarray)")
+    pytest.importorskip("dask.array", reason="dask is not installed (python3-dask)")
+    lazy = xarray.DataArray(hard_phase((4, 60)), dims=("beam", "time")).chunk({"time": 25})
+    with pytest.raises(TypeError, match="kqphasefix2.xarray.unwrap"):
+        kqphasefix2.unwrap(lazy)
+    # A numpy-backed DataArray is an array like any other.
+    assert_same_bits(kqphasefix2.unwrap(lazy.compute()), kqphasefix2.unwrap(lazy.values))
 
 
 # Imports run in a fresh interpreter where dask and xarray cannot be imported.

@@ -12,23 +12,24 @@ from kqphasefix2 import _core
 from signals import hard_phase
 
 DTYPES = [np.float64, np.float32]
-CUTOFFS = [math.pi, 0.0, 7.0, 1e30, math.nan]
+# Either side of the kernels' calm bound 1e-15, and negative: the taken pass compares magnitudes.
+CUTOFFS = [math.pi, 0.0, 1e-16, 2e-15, 7.0, -7.0, 1e30, math.nan]
 CUTS = [[], [1], [1, 2, 3, 4], [17], [5, 300, 301, 999], list(range(0, 1000, 97))]
 
 
-def taken_by_reference(lanes, prev, cutoff):
-    """Each lane's nonzero corrections, in order, from the transcription."""
-    before = np.concatenate([prev[:, None], lanes[:, :-1]], axis=1)
-    c = reference_unwrap.corrections(before, lanes, cutoff, lanes.dtype)
+def taken_by_reference(channels, prev, cutoff):
+    """Each channel's nonzero corrections, in order, from the transcription."""
+    before = np.concatenate([prev[:, None], channels[:, :-1]], axis=1)
+    c = reference_unwrap.corrections(before, channels, cutoff, channels.dtype)
     return [row[row != 0.0] for row in c]
 
 
-def unwrap_in_pieces(lanes, cuts, cutoff):
+def unwrap_in_pieces(channels, cuts, cutoff):
     """The three passes over the pieces between cuts, as kqphasefix2.dask chains them: the first
     piece with samples is the stateless call, every later one carries on from the one before."""
     out = []
     before, prev, sums = None, None, None
-    for piece in np.split(lanes, cuts, axis=1):
+    for piece in np.split(channels, cuts, axis=1):
         if piece.shape[1] == 0:
             out.append(piece.copy())
             continue
@@ -46,17 +47,17 @@ def unwrap_in_pieces(lanes, cuts, cutoff):
 @pytest.mark.parametrize("cutoff", CUTOFFS)
 @pytest.mark.parametrize("shape", [(6, 700), (2, 9000), (3, 1)])
 def test_taken_corrections_are_the_steps_corrections_in_order(shape, dtype, cutoff):
-    lanes = hard_phase(shape, dtype, seed=3, hard_fraction=0.05)
+    channels = hard_phase(shape, dtype, seed=3, hard_fraction=0.05)
     prev = hard_phase(shape[:1], dtype, seed=4, hard_fraction=0.3)
-    counts, values = _core._taken_corrections(lanes, prev, cutoff)
-    expected = taken_by_reference(lanes, prev, cutoff)
+    counts, values = _core._taken_corrections(channels, prev, cutoff)
+    expected = taken_by_reference(channels, prev, cutoff)
     assert counts.tolist() == [len(row) for row in expected]
     assert_identical(values, np.concatenate(expected))
     if shape[1] > 1 and cutoff <= 7.0:
         assert values.size > 0
-    # Without a sample before the block, the steps start at sample 0 of every lane.
-    counts, values = _core._taken_corrections(lanes, None, cutoff)
-    expected = taken_by_reference(lanes[:, 1:], lanes[:, 0], cutoff)
+    # Without a sample before the block, the steps start at sample 0 of every channel.
+    counts, values = _core._taken_corrections(channels, None, cutoff)
+    expected = taken_by_reference(channels[:, 1:], channels[:, 0], cutoff)
     assert counts.tolist() == [len(row) for row in expected]
     assert_identical(values, np.concatenate(expected))
 
@@ -65,10 +66,10 @@ def test_taken_corrections_are_the_steps_corrections_in_order(shape, dtype, cuto
 @pytest.mark.parametrize("cutoff", CUTOFFS)
 @pytest.mark.parametrize("cuts", CUTS, ids=str)
 def test_pieces_give_the_bits_of_one_call(dtype, cutoff, cuts):
-    lanes = hard_phase((5, 1000), dtype, seed=5, hard_fraction=0.05)
-    lanes[0, 0] = -0.0
-    lanes[1, 0] = np.frombuffer(np.array([0x7FF8000000ABCDEF]).tobytes(), np.float64)[0]
-    assert_identical(unwrap_in_pieces(lanes, cuts, cutoff), _core.unwrap(lanes, cutoff))
+    channels = hard_phase((5, 1000), dtype, seed=5, hard_fraction=0.05)
+    channels[0, 0] = -0.0
+    channels[1, 0] = np.frombuffer(np.array([0x7FF8000000ABCDEF]).tobytes(), np.float64)[0]
+    assert_identical(unwrap_in_pieces(channels, cuts, cutoff), _core.unwrap(channels, cutoff))
 
 
 def test_sums_are_added_one_at_a_time_in_order():

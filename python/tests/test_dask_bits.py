@@ -10,8 +10,8 @@ da = pytest.importorskip(
 
 import kqphasefix2  # noqa: E402
 import kqphasefix2.dask as kqdask  # noqa: E402
-from dask_cases import (CUTOFFS, LANE_CHUNKS, SPECIALS, assert_identical,  # noqa: E402
-                        lanes)
+from dask_cases import (CUTOFFS, CHANNEL_CHUNKS, SPECIALS, assert_identical,  # noqa: E402
+                        channels)
 
 DTYPES = [np.float64, np.float32]
 
@@ -23,16 +23,16 @@ def compute(x):
 @pytest.mark.parametrize("dtype", DTYPES)
 @pytest.mark.parametrize("cutoff", CUTOFFS)
 @pytest.mark.parametrize("special", SPECIALS)
-@pytest.mark.parametrize("chunking", LANE_CHUNKS)
-def test_lanes_match_one_call(chunking, special, cutoff, dtype):
-    x = lanes(5, special, dtype)
-    chunked = da.from_array(x, chunks=((2, 3), LANE_CHUNKS[chunking]))
+@pytest.mark.parametrize("chunking", CHANNEL_CHUNKS)
+def test_channels_match_one_call(chunking, special, cutoff, dtype):
+    x = channels(5, special, dtype)
+    chunked = da.from_array(x, chunks=((2, 3), CHANNEL_CHUNKS[chunking]))
     result = kqdask.unwrap(chunked, cutoff)
     assert (result.chunks, result.dtype) == (chunked.chunks, x.dtype)
     assert_identical(compute(result), kqphasefix2.unwrap(x, cutoff))
 
 
-# (shape, chunks, axis): lanes along the first, middle and last axis, chunked across too.
+# (shape, chunks, axis): channels along the first, middle and last axis, chunked across too.
 LAYOUTS = [
     ((40, 6), ((7, 1, 32), (4, 2)), 0),
     ((40, 6), (2, 3), 0),
@@ -49,8 +49,8 @@ LAYOUTS = [
 @pytest.mark.parametrize("dtype", DTYPES)
 @pytest.mark.parametrize("shape, chunks, axis", LAYOUTS)
 def test_any_axis_and_chunks_across_it(shape, chunks, axis, dtype):
-    lanes_last = lanes(math.prod(shape) // 40, "hard values", dtype)
-    x = np.moveaxis(lanes_last.reshape(np.moveaxis(np.empty(shape), axis, -1).shape), -1, axis)
+    channels_last = channels(math.prod(shape) // 40, "hard values", dtype)
+    x = np.moveaxis(channels_last.reshape(np.moveaxis(np.empty(shape), axis, -1).shape), -1, axis)
     result = compute(kqdask.unwrap(da.from_array(x, chunks=chunks), math.pi, axis))
     assert_identical(result, kqphasefix2.unwrap(x, math.pi, axis))
 
@@ -59,7 +59,7 @@ def test_any_axis_and_chunks_across_it(shape, chunks, axis, dtype):
     (np.arange(-20, 20) * 3, np.float64),
     (np.arange(40, dtype=np.uint8) * 7, np.float64),
     (np.arange(40) % 3 == 0, np.float64),
-    (lanes(1, "plain", np.float32)[0], np.float32),
+    (channels(1, "plain", np.float32)[0], np.float32),
 ])
 def test_numpy_and_integer_input(values, dtype):
     result = kqdask.unwrap(values, 1.0)
@@ -70,7 +70,7 @@ def test_numpy_and_integer_input(values, dtype):
 
 
 def test_graph_is_lazy_and_named_by_its_inputs():
-    x = da.from_array(lanes(4, "plain", np.float64), chunks=(2, 7))
+    x = da.from_array(channels(4, "plain", np.float64), chunks=(2, 7))
     touched = []
 
     def record(block):
@@ -120,7 +120,7 @@ def test_unknown_chunk_sizes_along_the_axis_are_refused():
 
 
 def _spoil(block, block_info=None):
-    """The block of the last chunk along the lanes becomes complex, against its declared dtype."""
+    """The block of the last chunk along the channels becomes complex, against its dtype."""
     location = block_info[0]["chunk-location"]
     last = block_info[0]["num-chunks"][-1] - 1
     return block.astype(np.complex128) if location[-1] == last and location[0] == 1 else block
@@ -128,7 +128,7 @@ def _spoil(block, block_info=None):
 
 @pytest.mark.parametrize("chunks", [(2, 10), (2, 40)], ids=["carried chunk", "first chunk"])
 def test_failing_chunk_is_named(chunks):
-    x = da.from_array(lanes(4, "plain", np.float64), chunks=chunks)
+    x = da.from_array(channels(4, "plain", np.float64), chunks=chunks)
     spoilt = x.map_blocks(_spoil, dtype=np.float64)
     last = x.numblocks[1] - 1
     with pytest.raises(kqdask.UnwrapChunkError, match=r"chunk \(1, %d\) failed: TypeError" % last) \
