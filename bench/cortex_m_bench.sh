@@ -59,10 +59,13 @@ for entry in "${forms[@]}"; do
   "${kqhost}" generate --channels 1 --mode running ${options} --name "${name}" --output-dir "${work}/gen"
 done
 
+# Sections per function, as embedded builds link: the image keeps the one kernel the form calls.
 common="-std=c99 -O2 -ffp-contract=off -Wall -Wextra -Werror --specs=picolibc.specs --oslib=semihost
         --crt0=semihost -DPICOLIBC_INTEGER_PRINTF_SCANF -I${work}/gen"
+sections="-ffunction-sections -fdata-sections"
 
-# image BOARD-FLAGS FLASH RAM OUTPUT [FORM ROWS]: links the bench with one form, or with none.
+# image BOARD-FLAGS FLASH RAM OUTPUT [FORM ROWS]: links the bench with one form, or with none;
+# with ${sections} unless WHOLE=1 (then every kernel of the runtime stays in the image).
 image() {
   local flags="$1" flash="$2" ram="$3" output="$4" name="${5:-}" rows="${6:-}" sources
   sources="${root}/bench/cortex_m_bench.c"
@@ -72,7 +75,9 @@ image() {
     sources="${sources} ${work}/gen/${name}.c ${work}/gen/kq_unwrap_runtime.c"
   fi
   # shellcheck disable=SC2086
-  arm-none-eabi-gcc ${common} ${flags} ${defines} -Wl,--defsym=__flash="${flash}" \
+  local split="${sections}"
+  [ "${WHOLE:-0}" = 1 ] && split=""
+  arm-none-eabi-gcc ${common} ${split} ${flags} ${defines} -Wl,--defsym=__flash="${flash}" \
     -Wl,--defsym=__flash_size=0x400000 -Wl,--defsym=__ram="${ram}" \
     -Wl,--defsym=__ram_size=0x200000 ${sources} -o "${output}"
 }
@@ -89,10 +94,24 @@ run() {
 
 missed=0
 printf '%-11s %-15s %9s %8s %12s %10s  %s\n' board form "instr/smp" goal "flash bytes" "RAM bytes" note
+wholes=()
 for board_entry in "${boards[@]}"; do
   IFS='|' read -r board machine flags flash ram goal <<<"${board_entry}"
   image "${flags}" "${flash}" "${ram}" "${work}/${board}_none.elf"
   base=$(flash_bytes "${work}/${board}_none.elf")
+  WHOLE=1 image "${flags}" "${flash}" "${ram}" "${work}/${board}_none_whole.elf"
+  for precision in dbl sgl; do
+    WHOLE=1 image "${flags}" "${flash}" "${ram}" "${work}/${board}_whole_${precision}.elf" \
+      "kqb_frame_${precision}" 64
+    whole=$(( $(flash_bytes "${work}/${board}_whole_${precision}.elf") -
+              $(flash_bytes "${work}/${board}_none_whole.elf") ))
+    verdict="within"
+    if [ "${whole}" -gt "${flash_goal}" ]; then
+      verdict="MISSES"
+      missed=1
+    fi
+    wholes+=("${board} ${precision}: ${whole} bytes (${verdict} the ${flash_goal}-byte goal)")
+  done
   for entry in "${forms[@]}"; do
     IFS='|' read -r name rows _ <<<"${entry}"
     elf="${work}/${board}_${name}.elf"
@@ -130,6 +149,8 @@ for source in "${work}"/gen/*.c; do
     -o "${work}/object.o"
   static_bytes=$(( static_bytes + $(arm-none-eabi-size "${work}/object.o" | awk 'NR == 2 { print $2 + $3 }') ))
 done
+echo "flash of the whole runtime (all twelve kernels, no per-function sections) with a form of one precision:"
+printf '  %s\n' "${wholes[@]}"
 echo "static data (.data + .bss) of the generated code and the runtime: ${static_bytes} bytes"
 [ "${static_bytes}" -eq 0 ] || missed=1
 echo "instructions per sample: SysTick under qemu -icount shift=0, calibrated per board ($(awk '/^calibration/ { printf "%.3f", $2 / 1000 }' <<<"${out}") per tick on the last)"
