@@ -95,10 +95,12 @@ run() {
 missed=0
 printf '%-11s %-15s %9s %8s %12s %10s  %s\n' board form "instr/smp" goal "flash bytes" "RAM bytes" note
 wholes=()
+calibrations=()
 for board_entry in "${boards[@]}"; do
   IFS='|' read -r board machine flags flash ram goal <<<"${board_entry}"
   image "${flags}" "${flash}" "${ram}" "${work}/${board}_none.elf"
   base=$(flash_bytes "${work}/${board}_none.elf")
+  calibrations+=("${board} $(run "${machine}" "${work}/${board}_none.elf" | awk '/^calibration/ { printf "%.3f", $2 / 1000 }')")
   WHOLE=1 image "${flags}" "${flash}" "${ram}" "${work}/${board}_none_whole.elf"
   for precision in dbl sgl; do
     WHOLE=1 image "${flags}" "${flash}" "${ram}" "${work}/${board}_whole_${precision}.elf" \
@@ -153,6 +155,6 @@ echo "flash of the whole runtime (all twelve kernels, no per-function sections) 
 printf '  %s\n' "${wholes[@]}"
 echo "static data (.data + .bss) of the generated code and the runtime: ${static_bytes} bytes"
 [ "${static_bytes}" -eq 0 ] || missed=1
-echo "instructions per sample: SysTick under qemu -icount shift=0, calibrated per board ($(awk '/^calibration/ { printf "%.3f", $2 / 1000 }' <<<"${out}") per tick on the last)"
+echo "instructions per sample: SysTick ticks under qemu -icount shift=0 times the instructions per tick of a loop of known length: $(IFS=,; echo "${calibrations[*]}" | sed 's/,/, /g')"
 echo "flash: the image with the form less the image without it (generated code, runtime, libgcc soft float)"
 exit "${missed}"
