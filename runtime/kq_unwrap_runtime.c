@@ -18,8 +18,16 @@
 #define KQ_SOFT_DOUBLE 0
 #endif
 
-/* The calm test of the double variant: on the bits where binary64 is software, else by the
+/* The calm tests of the double variant: on the bits where binary64 is software, else by the
  * processor's own comparison. */
+static inline int kq_calm_cutoff_dbl(double cutoff) {
+#if KQ_SOFT_DOUBLE
+    return kq_calm_cutoff_dbl_bits(cutoff);
+#else
+    return cutoff >= KQ_CALM_CUTOFF;
+#endif
+}
+
 static inline int kq_calm_dbl(double v, double x) {
 #if KQ_SOFT_DOUBLE
     return kq_calm_step_dbl_bits(v, x);
@@ -28,39 +36,76 @@ static inline int kq_calm_dbl(double v, double x) {
 #endif
 }
 
+#if defined(__GNUC__)
+#define KQ_NOINLINE __attribute__((noinline))
+#define KQ_RARELY(condition) __builtin_expect((condition) != 0, 0)
+#else
+#define KQ_NOINLINE
+#define KQ_RARELY(condition) (condition)
+#endif
+
+/* The whole step, out of line, giving the new S (the output is then S + x, as the step gives it):
+ * it runs only where a difference is not calm (or the cutoff is below KQ_CALM_CUTOFF), and one
+ * copy per precision instead of one in each of the twelve kernels keeps the runtime small in a
+ * microcontroller's flash. S goes in and out by value so that the channel loop keeps it in a
+ * register. */
+static KQ_NOINLINE double kq_stepped_sum_dbl(double v, double x, double S, double cutoff) {
+    (void)kq_wrap_step_dbl(v, x, &S, cutoff);
+    return S;
+}
+
+static KQ_NOINLINE double kq_stepped_sum_sgl(float v, float x, double S, float cutoff) {
+    (void)kq_wrap_step_sgl((double)v, (double)x, &S, cutoff);
+    return S;
+}
+
 /* n samples of one channel: in[i] becomes out[i] = S + in[i] after the step from the previous raw
  * sample (v before the first). Updates *sum and returns the last raw sample. */
 static inline double kq_channel_dbl(const double* in, double* out, int32_t n, double v, double* sum,
                                     double cutoff) {
-    const int calm_cutoff = cutoff >= KQ_CALM_CUTOFF;
     double S = *sum;
     int32_t i;
-    for (i = 0; i < n; ++i) {
-        const double x = in[i];
-        if (calm_cutoff && kq_calm_dbl(v, x)) {
+    if (kq_calm_cutoff_dbl(cutoff)) {
+        for (i = 0; i < n; ++i) {
+            const double x = in[i];
+            if (KQ_RARELY(!kq_calm_dbl(v, x))) {
+                S = kq_stepped_sum_dbl(v, x, S, cutoff);
+            }
             out[i] = S + x;
-        } else {
-            out[i] = kq_wrap_step_dbl(v, x, &S, cutoff);
+            v = x;
         }
-        v = x;
+    } else {
+        for (i = 0; i < n; ++i) {
+            const double x = in[i];
+            S = kq_stepped_sum_dbl(v, x, S, cutoff);
+            out[i] = S + x;
+            v = x;
+        }
     }
     *sum = S;
     return v;
 }
 
 static inline float kq_channel_sgl(const float* in, float* out, int32_t n, float v, double* sum,
-                                   double cutoff) {
-    const int calm_cutoff = cutoff >= KQ_CALM_CUTOFF;
+                                   float cutoff) {
     double S = *sum;
     int32_t i;
-    for (i = 0; i < n; ++i) {
-        const float x = in[i];
-        if (calm_cutoff && kq_calm_step_sgl(v, x)) {
+    if (cutoff >= KQ_CALM_CUTOFF_SGL) {
+        for (i = 0; i < n; ++i) {
+            const float x = in[i];
+            if (KQ_RARELY(!kq_calm_step_sgl(v, x))) {
+                S = kq_stepped_sum_sgl(v, x, S, cutoff);
+            }
             out[i] = (float)(S + (double)x);
-        } else {
-            out[i] = (float)kq_wrap_step_sgl((double)v, (double)x, &S, cutoff);
+            v = x;
         }
-        v = x;
+    } else {
+        for (i = 0; i < n; ++i) {
+            const float x = in[i];
+            S = kq_stepped_sum_sgl(v, x, S, cutoff);
+            out[i] = (float)(S + (double)x);
+            v = x;
+        }
     }
     *sum = S;
     return v;
@@ -96,7 +141,7 @@ static void kq_stateless_sgl(const float* in, float* out, float cutoff, int32_t 
         double S = 0.0;
         const float first = chan_in[0];
         chan_out[0] = first;
-        (void)kq_channel_sgl(chan_in + 1, chan_out + 1, frame_len - 1, first, &S, (double)cutoff);
+        (void)kq_channel_sgl(chan_in + 1, chan_out + 1, frame_len - 1, first, &S, cutoff);
     }
 }
 
@@ -166,7 +211,7 @@ static void kq_running_frame_sgl(const float* in, float* out, float* prev, float
     for (j = 0; j < num_chans; ++j) {
         const ptrdiff_t base = (ptrdiff_t)j * frame_len;
         double S = (double)cumsum[j];
-        prev[j] = kq_channel_sgl(in + base, out + base, frame_len, prev[j], &S, (double)cutoff);
+        prev[j] = kq_channel_sgl(in + base, out + base, frame_len, prev[j], &S, cutoff);
         cumsum[j] = (float)S;
     }
 }
@@ -189,7 +234,7 @@ static void kq_running_sample_sgl(const float* in, float* out, float* prev, floa
     KQ_SEED_FIRST_STEP(in, prev, cumsum, num_elems, 1, first_step);
     for (i = 0; i < num_elems; ++i) {
         double S = (double)cumsum[i];
-        prev[i] = kq_channel_sgl(in + i, out + i, 1, prev[i], &S, (double)cutoff);
+        prev[i] = kq_channel_sgl(in + i, out + i, 1, prev[i], &S, cutoff);
         cumsum[i] = (float)S;
     }
 }
