@@ -49,16 +49,23 @@ static inline int kq_calm_dbl(double v, double x) {
  * copy per precision instead of one in each of the twelve kernels keeps the runtime small in a
  * microcontroller's flash. S goes in and out by value so that the channel loop keeps it in a
  * register. */
+#if KQ_RUNTIME_HAS(0, 5)
 static KQ_NOINLINE double kq_stepped_sum_dbl(double v, double x, double S, double cutoff) {
     (void)kq_wrap_step_dbl(v, x, &S, cutoff);
     return S;
 }
 
+#endif
+
+#if KQ_RUNTIME_HAS(6, 11)
 static KQ_NOINLINE double kq_stepped_sum_sgl(float v, float x, double S, float cutoff) {
     (void)kq_wrap_step_sgl((double)v, (double)x, &S, cutoff);
     return S;
 }
 
+#endif
+
+#if KQ_RUNTIME_HAS(0, 5)
 /* n samples of one channel: in[i] becomes out[i] = S + in[i] after the step from the previous raw
  * sample (v before the first). Updates *sum and returns the last raw sample. */
 static inline double kq_channel_dbl(const double* in, double* out, int32_t n, double v, double* sum,
@@ -86,6 +93,9 @@ static inline double kq_channel_dbl(const double* in, double* out, int32_t n, do
     return v;
 }
 
+#endif
+
+#if KQ_RUNTIME_HAS(6, 11)
 static inline float kq_channel_sgl(const float* in, float* out, int32_t n, float v, double* sum,
                                    float cutoff) {
     double S = *sum;
@@ -111,8 +121,11 @@ static inline float kq_channel_sgl(const float* in, float* out, int32_t n, float
     return v;
 }
 
+#endif
+
 /* ---- stateless ---- */
 
+#if KQ_RUNTIME_HAS(0, 1)
 static void kq_stateless_dbl(const double* in, double* out, double cutoff, int32_t num_chans,
                              int32_t frame_len) {
     int32_t j;
@@ -129,6 +142,9 @@ static void kq_stateless_dbl(const double* in, double* out, double cutoff, int32
     }
 }
 
+#endif
+
+#if KQ_RUNTIME_HAS(6, 7)
 static void kq_stateless_sgl(const float* in, float* out, float cutoff, int32_t num_chans,
                              int32_t frame_len) {
     int32_t j;
@@ -144,26 +160,35 @@ static void kq_stateless_sgl(const float* in, float* out, float cutoff, int32_t 
         (void)kq_channel_sgl(chan_in + 1, chan_out + 1, frame_len - 1, first, &S, cutoff);
     }
 }
+#endif
 
-void kq_unwrap_stateless_copy_dbl(const double* in, double* out, double cutoff, int32_t num_chans,
-                                  int32_t frame_len) {
+#if KQ_RUNTIME_HAS(0, 0)
+KQ_RUNTIME_API void kq_unwrap_stateless_copy_dbl(const double* in, double* out, double cutoff,
+                                                 int32_t num_chans, int32_t frame_len) {
     kq_stateless_dbl(in, out, cutoff, num_chans, frame_len);
 }
+#endif
 
-void kq_unwrap_stateless_in_place_dbl(double* buf, double cutoff, int32_t num_chans,
-                                      int32_t frame_len) {
+#if KQ_RUNTIME_HAS(1, 1)
+KQ_RUNTIME_API void kq_unwrap_stateless_in_place_dbl(double* buf, double cutoff, int32_t num_chans,
+                                                     int32_t frame_len) {
     kq_stateless_dbl(buf, buf, cutoff, num_chans, frame_len);
 }
+#endif
 
-void kq_unwrap_stateless_copy_sgl(const float* in, float* out, float cutoff, int32_t num_chans,
-                                  int32_t frame_len) {
+#if KQ_RUNTIME_HAS(6, 6)
+KQ_RUNTIME_API void kq_unwrap_stateless_copy_sgl(const float* in, float* out, float cutoff,
+                                                 int32_t num_chans, int32_t frame_len) {
     kq_stateless_sgl(in, out, cutoff, num_chans, frame_len);
 }
+#endif
 
-void kq_unwrap_stateless_in_place_sgl(float* buf, float cutoff, int32_t num_chans,
-                                      int32_t frame_len) {
+#if KQ_RUNTIME_HAS(7, 7)
+KQ_RUNTIME_API void kq_unwrap_stateless_in_place_sgl(float* buf, float cutoff, int32_t num_chans,
+                                                     int32_t frame_len) {
     kq_stateless_sgl(buf, buf, cutoff, num_chans, frame_len);
 }
+#endif
 
 /* ---- running ---- */
 
@@ -184,6 +209,7 @@ void kq_unwrap_stateless_in_place_sgl(float* buf, float cutoff, int32_t num_chan
         }                                                                      \
     } while (0)
 
+#if KQ_RUNTIME_HAS(4, 5)
 static void kq_running_frame_dbl(const double* in, double* out, double* prev, double* cumsum,
                                  double cutoff, int32_t num_chans, int32_t frame_len,
                                  uint8_t* first_step) {
@@ -200,6 +226,9 @@ static void kq_running_frame_dbl(const double* in, double* out, double* prev, do
     }
 }
 
+#endif
+
+#if KQ_RUNTIME_HAS(10, 11)
 static void kq_running_frame_sgl(const float* in, float* out, float* prev, float* cumsum,
                                  float cutoff, int32_t num_chans, int32_t frame_len,
                                  uint8_t* first_step) {
@@ -216,7 +245,10 @@ static void kq_running_frame_sgl(const float* in, float* out, float* prev, float
     }
 }
 
+#endif
+
 /* Each element is a channel of one sample: the channel walk over a length of 1. */
+#if KQ_RUNTIME_HAS(2, 3)
 static void kq_running_sample_dbl(const double* in, double* out, double* prev, double* cumsum,
                                   double cutoff, int32_t num_elems, uint8_t* first_step) {
     int32_t i;
@@ -228,6 +260,9 @@ static void kq_running_sample_dbl(const double* in, double* out, double* prev, d
     }
 }
 
+#endif
+
+#if KQ_RUNTIME_HAS(8, 9)
 static void kq_running_sample_sgl(const float* in, float* out, float* prev, float* cumsum,
                                   float cutoff, int32_t num_elems, uint8_t* first_step) {
     int32_t i;
@@ -238,54 +273,76 @@ static void kq_running_sample_sgl(const float* in, float* out, float* prev, floa
         cumsum[i] = (float)S;
     }
 }
+#endif
 
-void kq_unwrap_running_sample_copy_dbl(const double* in, double* out, double* prev, double* cumsum,
-                                       double cutoff, int32_t num_elems, uint8_t* first_step) {
+#if KQ_RUNTIME_HAS(2, 2)
+KQ_RUNTIME_API void kq_unwrap_running_sample_copy_dbl(const double* in, double* out, double* prev,
+                                                      double* cumsum, double cutoff,
+                                                      int32_t num_elems, uint8_t* first_step) {
     kq_running_sample_dbl(in, out, prev, cumsum, cutoff, num_elems, first_step);
 }
+#endif
 
-void kq_unwrap_running_sample_in_place_dbl(double* buf, double* prev, double* cumsum, double cutoff,
-                                           int32_t num_elems, uint8_t* first_step) {
+#if KQ_RUNTIME_HAS(3, 3)
+KQ_RUNTIME_API void kq_unwrap_running_sample_in_place_dbl(double* buf, double* prev, double* cumsum,
+                                                          double cutoff, int32_t num_elems,
+                                                          uint8_t* first_step) {
     kq_running_sample_dbl(buf, buf, prev, cumsum, cutoff, num_elems, first_step);
 }
+#endif
 
-void kq_unwrap_running_sample_copy_sgl(const float* in, float* out, float* prev, float* cumsum,
-                                       float cutoff, int32_t num_elems, uint8_t* first_step) {
+#if KQ_RUNTIME_HAS(8, 8)
+KQ_RUNTIME_API void kq_unwrap_running_sample_copy_sgl(const float* in, float* out, float* prev,
+                                                      float* cumsum, float cutoff,
+                                                      int32_t num_elems, uint8_t* first_step) {
     kq_running_sample_sgl(in, out, prev, cumsum, cutoff, num_elems, first_step);
 }
+#endif
 
-void kq_unwrap_running_sample_in_place_sgl(float* buf, float* prev, float* cumsum, float cutoff,
-                                           int32_t num_elems, uint8_t* first_step) {
+#if KQ_RUNTIME_HAS(9, 9)
+KQ_RUNTIME_API void kq_unwrap_running_sample_in_place_sgl(float* buf, float* prev, float* cumsum,
+                                                          float cutoff, int32_t num_elems,
+                                                          uint8_t* first_step) {
     kq_running_sample_sgl(buf, buf, prev, cumsum, cutoff, num_elems, first_step);
 }
+#endif
 
-void kq_unwrap_running_frame_copy_dbl(const double* in, double* out, double* prev, double* cumsum,
-                                      double cutoff, int32_t num_chans, int32_t frame_len,
-                                      uint8_t* first_step) {
+#if KQ_RUNTIME_HAS(4, 4)
+KQ_RUNTIME_API void kq_unwrap_running_frame_copy_dbl(const double* in, double* out, double* prev,
+                                                     double* cumsum, double cutoff,
+                                                     int32_t num_chans, int32_t frame_len,
+                                                     uint8_t* first_step) {
     kq_running_frame_dbl(in, out, prev, cumsum, cutoff, num_chans, frame_len, first_step);
 }
+#endif
 
-void kq_unwrap_running_frame_in_place_dbl(double* buf, double* prev, double* cumsum, double cutoff,
-                                          int32_t num_chans, int32_t frame_len,
-                                          uint8_t* first_step) {
+#if KQ_RUNTIME_HAS(5, 5)
+KQ_RUNTIME_API void kq_unwrap_running_frame_in_place_dbl(double* buf, double* prev, double* cumsum,
+                                                         double cutoff, int32_t num_chans,
+                                                         int32_t frame_len, uint8_t* first_step) {
     kq_running_frame_dbl(buf, buf, prev, cumsum, cutoff, num_chans, frame_len, first_step);
 }
+#endif
 
-void kq_unwrap_running_frame_copy_sgl(const float* in, float* out, float* prev, float* cumsum,
-                                      float cutoff, int32_t num_chans, int32_t frame_len,
-                                      uint8_t* first_step) {
+#if KQ_RUNTIME_HAS(10, 10)
+KQ_RUNTIME_API void kq_unwrap_running_frame_copy_sgl(const float* in, float* out, float* prev,
+                                                     float* cumsum, float cutoff, int32_t num_chans,
+                                                     int32_t frame_len, uint8_t* first_step) {
     kq_running_frame_sgl(in, out, prev, cumsum, cutoff, num_chans, frame_len, first_step);
 }
+#endif
 
-void kq_unwrap_running_frame_in_place_sgl(float* buf, float* prev, float* cumsum, float cutoff,
-                                          int32_t num_chans, int32_t frame_len,
-                                          uint8_t* first_step) {
+#if KQ_RUNTIME_HAS(11, 11)
+KQ_RUNTIME_API void kq_unwrap_running_frame_in_place_sgl(float* buf, float* prev, float* cumsum,
+                                                         float cutoff, int32_t num_chans,
+                                                         int32_t frame_len, uint8_t* first_step) {
     kq_running_frame_sgl(buf, buf, prev, cumsum, cutoff, num_chans, frame_len, first_step);
 }
+#endif
 
 /* ---- floating-point environment ---- */
 
-int kq_check_fp_environment(void) {
+KQ_RUNTIME_API int kq_check_fp_environment(void) {
 #if defined(__GNUC__) && defined(__ARM_FP) && defined(__ARM_ARCH_PROFILE) && \
     __ARM_ARCH_PROFILE == 'M'
     uint32_t fpscr;
