@@ -18,8 +18,16 @@
 #define KQ_SOFT_DOUBLE 0
 #endif
 
-/* The calm test of the double variant: on the bits where binary64 is software, else by the
+/* The calm tests of the double variant: on the bits where binary64 is software, else by the
  * processor's own comparison. */
+static inline int kq_calm_cutoff_dbl(double cutoff) {
+#if KQ_SOFT_DOUBLE
+    return kq_calm_cutoff_dbl_bits(cutoff);
+#else
+    return cutoff >= KQ_CALM_CUTOFF;
+#endif
+}
+
 static inline int kq_calm_dbl(double v, double x) {
 #if KQ_SOFT_DOUBLE
     return kq_calm_step_dbl_bits(v, x);
@@ -28,46 +36,96 @@ static inline int kq_calm_dbl(double v, double x) {
 #endif
 }
 
+#if defined(__GNUC__)
+#define KQ_NOINLINE __attribute__((noinline))
+#define KQ_RARELY(condition) __builtin_expect((condition) != 0, 0)
+#else
+#define KQ_NOINLINE
+#define KQ_RARELY(condition) (condition)
+#endif
+
+/* The whole step, out of line, giving the new S (the output is then S + x, as the step gives it):
+ * it runs only where a difference is not calm (or the cutoff is below KQ_CALM_CUTOFF), and one
+ * copy per precision instead of one in each of the twelve kernels keeps the runtime small in a
+ * microcontroller's flash. S goes in and out by value so that the channel loop keeps it in a
+ * register. */
+#if KQ_RUNTIME_HAS(0, 5)
+static KQ_NOINLINE double kq_stepped_sum_dbl(double v, double x, double S, double cutoff) {
+    (void)kq_wrap_step_dbl(v, x, &S, cutoff);
+    return S;
+}
+
+#endif
+
+#if KQ_RUNTIME_HAS(6, 11)
+static KQ_NOINLINE double kq_stepped_sum_sgl(float v, float x, double S, float cutoff) {
+    (void)kq_wrap_step_sgl((double)v, (double)x, &S, cutoff);
+    return S;
+}
+
+#endif
+
+#if KQ_RUNTIME_HAS(0, 5)
 /* n samples of one channel: in[i] becomes out[i] = S + in[i] after the step from the previous raw
  * sample (v before the first). Updates *sum and returns the last raw sample. */
 static inline double kq_channel_dbl(const double* in, double* out, int32_t n, double v, double* sum,
                                     double cutoff) {
-    const int calm_cutoff = cutoff >= KQ_CALM_CUTOFF;
     double S = *sum;
     int32_t i;
-    for (i = 0; i < n; ++i) {
-        const double x = in[i];
-        if (calm_cutoff && kq_calm_dbl(v, x)) {
+    if (kq_calm_cutoff_dbl(cutoff)) {
+        for (i = 0; i < n; ++i) {
+            const double x = in[i];
+            if (KQ_RARELY(!kq_calm_dbl(v, x))) {
+                S = kq_stepped_sum_dbl(v, x, S, cutoff);
+            }
             out[i] = S + x;
-        } else {
-            out[i] = kq_wrap_step_dbl(v, x, &S, cutoff);
+            v = x;
         }
-        v = x;
+    } else {
+        for (i = 0; i < n; ++i) {
+            const double x = in[i];
+            S = kq_stepped_sum_dbl(v, x, S, cutoff);
+            out[i] = S + x;
+            v = x;
+        }
     }
     *sum = S;
     return v;
 }
 
+#endif
+
+#if KQ_RUNTIME_HAS(6, 11)
 static inline float kq_channel_sgl(const float* in, float* out, int32_t n, float v, double* sum,
-                                   double cutoff) {
-    const int calm_cutoff = cutoff >= KQ_CALM_CUTOFF;
+                                   float cutoff) {
     double S = *sum;
     int32_t i;
-    for (i = 0; i < n; ++i) {
-        const float x = in[i];
-        if (calm_cutoff && kq_calm_step_sgl(v, x)) {
+    if (cutoff >= KQ_CALM_CUTOFF_SGL) {
+        for (i = 0; i < n; ++i) {
+            const float x = in[i];
+            if (KQ_RARELY(!kq_calm_step_sgl(v, x))) {
+                S = kq_stepped_sum_sgl(v, x, S, cutoff);
+            }
             out[i] = (float)(S + (double)x);
-        } else {
-            out[i] = (float)kq_wrap_step_sgl((double)v, (double)x, &S, cutoff);
+            v = x;
         }
-        v = x;
+    } else {
+        for (i = 0; i < n; ++i) {
+            const float x = in[i];
+            S = kq_stepped_sum_sgl(v, x, S, cutoff);
+            out[i] = (float)(S + (double)x);
+            v = x;
+        }
     }
     *sum = S;
     return v;
 }
+
+#endif
 
 /* ---- stateless ---- */
 
+#if KQ_RUNTIME_HAS(0, 1)
 static void kq_stateless_dbl(const double* in, double* out, double cutoff, int32_t num_chans,
                              int32_t frame_len) {
     int32_t j;
@@ -84,6 +142,9 @@ static void kq_stateless_dbl(const double* in, double* out, double cutoff, int32
     }
 }
 
+#endif
+
+#if KQ_RUNTIME_HAS(6, 7)
 static void kq_stateless_sgl(const float* in, float* out, float cutoff, int32_t num_chans,
                              int32_t frame_len) {
     int32_t j;
@@ -96,29 +157,38 @@ static void kq_stateless_sgl(const float* in, float* out, float cutoff, int32_t 
         double S = 0.0;
         const float first = chan_in[0];
         chan_out[0] = first;
-        (void)kq_channel_sgl(chan_in + 1, chan_out + 1, frame_len - 1, first, &S, (double)cutoff);
+        (void)kq_channel_sgl(chan_in + 1, chan_out + 1, frame_len - 1, first, &S, cutoff);
     }
 }
+#endif
 
-void kq_unwrap_stateless_copy_dbl(const double* in, double* out, double cutoff, int32_t num_chans,
-                                  int32_t frame_len) {
+#if KQ_RUNTIME_HAS(0, 0)
+KQ_RUNTIME_API void kq_unwrap_stateless_copy_dbl(const double* in, double* out, double cutoff,
+                                                 int32_t num_chans, int32_t frame_len) {
     kq_stateless_dbl(in, out, cutoff, num_chans, frame_len);
 }
+#endif
 
-void kq_unwrap_stateless_in_place_dbl(double* buf, double cutoff, int32_t num_chans,
-                                      int32_t frame_len) {
+#if KQ_RUNTIME_HAS(1, 1)
+KQ_RUNTIME_API void kq_unwrap_stateless_in_place_dbl(double* buf, double cutoff, int32_t num_chans,
+                                                     int32_t frame_len) {
     kq_stateless_dbl(buf, buf, cutoff, num_chans, frame_len);
 }
+#endif
 
-void kq_unwrap_stateless_copy_sgl(const float* in, float* out, float cutoff, int32_t num_chans,
-                                  int32_t frame_len) {
+#if KQ_RUNTIME_HAS(6, 6)
+KQ_RUNTIME_API void kq_unwrap_stateless_copy_sgl(const float* in, float* out, float cutoff,
+                                                 int32_t num_chans, int32_t frame_len) {
     kq_stateless_sgl(in, out, cutoff, num_chans, frame_len);
 }
+#endif
 
-void kq_unwrap_stateless_in_place_sgl(float* buf, float cutoff, int32_t num_chans,
-                                      int32_t frame_len) {
+#if KQ_RUNTIME_HAS(7, 7)
+KQ_RUNTIME_API void kq_unwrap_stateless_in_place_sgl(float* buf, float cutoff, int32_t num_chans,
+                                                     int32_t frame_len) {
     kq_stateless_sgl(buf, buf, cutoff, num_chans, frame_len);
 }
+#endif
 
 /* ---- running ---- */
 
@@ -139,6 +209,7 @@ void kq_unwrap_stateless_in_place_sgl(float* buf, float cutoff, int32_t num_chan
         }                                                                      \
     } while (0)
 
+#if KQ_RUNTIME_HAS(4, 5)
 static void kq_running_frame_dbl(const double* in, double* out, double* prev, double* cumsum,
                                  double cutoff, int32_t num_chans, int32_t frame_len,
                                  uint8_t* first_step) {
@@ -155,6 +226,9 @@ static void kq_running_frame_dbl(const double* in, double* out, double* prev, do
     }
 }
 
+#endif
+
+#if KQ_RUNTIME_HAS(10, 11)
 static void kq_running_frame_sgl(const float* in, float* out, float* prev, float* cumsum,
                                  float cutoff, int32_t num_chans, int32_t frame_len,
                                  uint8_t* first_step) {
@@ -166,12 +240,15 @@ static void kq_running_frame_sgl(const float* in, float* out, float* prev, float
     for (j = 0; j < num_chans; ++j) {
         const ptrdiff_t base = (ptrdiff_t)j * frame_len;
         double S = (double)cumsum[j];
-        prev[j] = kq_channel_sgl(in + base, out + base, frame_len, prev[j], &S, (double)cutoff);
+        prev[j] = kq_channel_sgl(in + base, out + base, frame_len, prev[j], &S, cutoff);
         cumsum[j] = (float)S;
     }
 }
 
+#endif
+
 /* Each element is a channel of one sample: the channel walk over a length of 1. */
+#if KQ_RUNTIME_HAS(2, 3)
 static void kq_running_sample_dbl(const double* in, double* out, double* prev, double* cumsum,
                                   double cutoff, int32_t num_elems, uint8_t* first_step) {
     int32_t i;
@@ -183,64 +260,89 @@ static void kq_running_sample_dbl(const double* in, double* out, double* prev, d
     }
 }
 
+#endif
+
+#if KQ_RUNTIME_HAS(8, 9)
 static void kq_running_sample_sgl(const float* in, float* out, float* prev, float* cumsum,
                                   float cutoff, int32_t num_elems, uint8_t* first_step) {
     int32_t i;
     KQ_SEED_FIRST_STEP(in, prev, cumsum, num_elems, 1, first_step);
     for (i = 0; i < num_elems; ++i) {
         double S = (double)cumsum[i];
-        prev[i] = kq_channel_sgl(in + i, out + i, 1, prev[i], &S, (double)cutoff);
+        prev[i] = kq_channel_sgl(in + i, out + i, 1, prev[i], &S, cutoff);
         cumsum[i] = (float)S;
     }
 }
+#endif
 
-void kq_unwrap_running_sample_copy_dbl(const double* in, double* out, double* prev, double* cumsum,
-                                       double cutoff, int32_t num_elems, uint8_t* first_step) {
+#if KQ_RUNTIME_HAS(2, 2)
+KQ_RUNTIME_API void kq_unwrap_running_sample_copy_dbl(const double* in, double* out, double* prev,
+                                                      double* cumsum, double cutoff,
+                                                      int32_t num_elems, uint8_t* first_step) {
     kq_running_sample_dbl(in, out, prev, cumsum, cutoff, num_elems, first_step);
 }
+#endif
 
-void kq_unwrap_running_sample_in_place_dbl(double* buf, double* prev, double* cumsum, double cutoff,
-                                           int32_t num_elems, uint8_t* first_step) {
+#if KQ_RUNTIME_HAS(3, 3)
+KQ_RUNTIME_API void kq_unwrap_running_sample_in_place_dbl(double* buf, double* prev, double* cumsum,
+                                                          double cutoff, int32_t num_elems,
+                                                          uint8_t* first_step) {
     kq_running_sample_dbl(buf, buf, prev, cumsum, cutoff, num_elems, first_step);
 }
+#endif
 
-void kq_unwrap_running_sample_copy_sgl(const float* in, float* out, float* prev, float* cumsum,
-                                       float cutoff, int32_t num_elems, uint8_t* first_step) {
+#if KQ_RUNTIME_HAS(8, 8)
+KQ_RUNTIME_API void kq_unwrap_running_sample_copy_sgl(const float* in, float* out, float* prev,
+                                                      float* cumsum, float cutoff,
+                                                      int32_t num_elems, uint8_t* first_step) {
     kq_running_sample_sgl(in, out, prev, cumsum, cutoff, num_elems, first_step);
 }
+#endif
 
-void kq_unwrap_running_sample_in_place_sgl(float* buf, float* prev, float* cumsum, float cutoff,
-                                           int32_t num_elems, uint8_t* first_step) {
+#if KQ_RUNTIME_HAS(9, 9)
+KQ_RUNTIME_API void kq_unwrap_running_sample_in_place_sgl(float* buf, float* prev, float* cumsum,
+                                                          float cutoff, int32_t num_elems,
+                                                          uint8_t* first_step) {
     kq_running_sample_sgl(buf, buf, prev, cumsum, cutoff, num_elems, first_step);
 }
+#endif
 
-void kq_unwrap_running_frame_copy_dbl(const double* in, double* out, double* prev, double* cumsum,
-                                      double cutoff, int32_t num_chans, int32_t frame_len,
-                                      uint8_t* first_step) {
+#if KQ_RUNTIME_HAS(4, 4)
+KQ_RUNTIME_API void kq_unwrap_running_frame_copy_dbl(const double* in, double* out, double* prev,
+                                                     double* cumsum, double cutoff,
+                                                     int32_t num_chans, int32_t frame_len,
+                                                     uint8_t* first_step) {
     kq_running_frame_dbl(in, out, prev, cumsum, cutoff, num_chans, frame_len, first_step);
 }
+#endif
 
-void kq_unwrap_running_frame_in_place_dbl(double* buf, double* prev, double* cumsum, double cutoff,
-                                          int32_t num_chans, int32_t frame_len,
-                                          uint8_t* first_step) {
+#if KQ_RUNTIME_HAS(5, 5)
+KQ_RUNTIME_API void kq_unwrap_running_frame_in_place_dbl(double* buf, double* prev, double* cumsum,
+                                                         double cutoff, int32_t num_chans,
+                                                         int32_t frame_len, uint8_t* first_step) {
     kq_running_frame_dbl(buf, buf, prev, cumsum, cutoff, num_chans, frame_len, first_step);
 }
+#endif
 
-void kq_unwrap_running_frame_copy_sgl(const float* in, float* out, float* prev, float* cumsum,
-                                      float cutoff, int32_t num_chans, int32_t frame_len,
-                                      uint8_t* first_step) {
+#if KQ_RUNTIME_HAS(10, 10)
+KQ_RUNTIME_API void kq_unwrap_running_frame_copy_sgl(const float* in, float* out, float* prev,
+                                                     float* cumsum, float cutoff, int32_t num_chans,
+                                                     int32_t frame_len, uint8_t* first_step) {
     kq_running_frame_sgl(in, out, prev, cumsum, cutoff, num_chans, frame_len, first_step);
 }
+#endif
 
-void kq_unwrap_running_frame_in_place_sgl(float* buf, float* prev, float* cumsum, float cutoff,
-                                          int32_t num_chans, int32_t frame_len,
-                                          uint8_t* first_step) {
+#if KQ_RUNTIME_HAS(11, 11)
+KQ_RUNTIME_API void kq_unwrap_running_frame_in_place_sgl(float* buf, float* prev, float* cumsum,
+                                                         float cutoff, int32_t num_chans,
+                                                         int32_t frame_len, uint8_t* first_step) {
     kq_running_frame_sgl(buf, buf, prev, cumsum, cutoff, num_chans, frame_len, first_step);
 }
+#endif
 
 /* ---- floating-point environment ---- */
 
-int kq_check_fp_environment(void) {
+KQ_RUNTIME_API int kq_check_fp_environment(void) {
 #if defined(__GNUC__) && defined(__ARM_FP) && defined(__ARM_ARCH_PROFILE) && \
     __ARM_ARCH_PROFILE == 'M'
     uint32_t fpscr;

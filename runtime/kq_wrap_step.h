@@ -72,6 +72,10 @@
  * rounded from it, is below 3 as well. An overflow gives an infinite fl32(x - v), and a NaN
  * fails the comparison: neither counts as calm. */
 #define KQ_CALM_STEP_SGL 2.9f
+/* The smallest binary32 value not below KQ_CALM_CUTOFF (the one before it, 0x1.203af8p-50, is
+ * below): a binary32 cutoff reaches KQ_CALM_CUTOFF exactly when it reaches this, so the test can
+ * run in binary32. */
+#define KQ_CALM_CUTOFF_SGL 0x1.203afap-50f
 
 #if defined(__cplusplus)
 #include <cstring>
@@ -156,6 +160,14 @@ KQ_STEP_INLINE int kq_calm_step_dbl_bits(double v, double x) {
         return 1;
     }
     return ((uint32_t)(kq_bits_of(x - v) >> 32) & 0x7fffffffu) < 0x40080000u;
+}
+
+/* cutoff >= KQ_CALM_CUTOFF from the bits, for processors whose binary64 is software: the bits of
+ * values from +0 to +inf order as the values do; a negative value has its sign bit set and a NaN
+ * lies above +inf, and neither reaches the bound. */
+KQ_STEP_INLINE int kq_calm_cutoff_dbl_bits(double cutoff) {
+    const uint64_t bits = kq_bits_of(cutoff);
+    return bits >= UINT64_C(0x3cd203af9ee75616) && bits <= UINT64_C(0x7ff0000000000000);
 }
 
 /* For binary32 samples, in binary32 arithmetic (KQ_CALM_STEP_SGL): when true, the binary64

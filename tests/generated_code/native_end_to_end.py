@@ -13,7 +13,7 @@ import sys
 import tempfile
 
 # (name, setup options, events as kqhost run options). Precision and channels are given to both
-# commands; the input is the two-channel example.
+# commands; the input is the two-channel example. Together the forms call all twelve kernels.
 FORMS = [
     ("double_frame_running", ["--precision", "double", "--frame", "16"],
      ["--reset", "10", "--set-tolerance", "20:7", "--set-tolerance", "60:1e-15"]),
@@ -26,6 +26,17 @@ FORMS = [
      ["--set-tolerance", "500:-7"]),
     ("single_frame_stateless", ["--precision", "single", "--frame", "33", "--mode", "stateless"],
      []),
+    # The other kernels, so that each of the twelve is compiled alone into a model once.
+    ("double_row_stateless", ["--precision", "double", "--mode", "stateless"], []),
+    ("double_frame_stateless_in_place",
+     ["--precision", "double", "--frame", "5", "--mode", "stateless", "--in-place"], []),
+    ("double_column_running_in_place",
+     ["--precision", "double", "--shape", "column", "--in-place"], ["--reset", "7"]),
+    ("double_frame_running_in_place", ["--precision", "double", "--frame", "3", "--in-place"],
+     ["--set-tolerance", "9:0.5"]),
+    ("single_row_running", ["--precision", "single"], ["--set-tolerance", "300:1e-15"]),
+    ("single_row_running_in_place", ["--precision", "single", "--in-place"], ["--reset", "2"]),
+    ("single_frame_running", ["--precision", "single", "--frame", "64"], ["--reset", "3"]),
 ]
 
 PI = 3.141592653589793
@@ -100,9 +111,9 @@ def check_form(kqhost, cc, driver, rows, work, name, setup, events, csv):
     else:
         write_raw(signal, rows, single)
     run([kqhost, "generate", "--name", name, "--output-dir", folder, "--channels", "2"] + setup)
-    sources = sorted(os.path.join(folder, f) for f in os.listdir(folder) if f.endswith(".c"))
     run([cc, "-std=c99", "-pedantic", "-Wall", "-Wextra", "-Werror", "-ffp-contract=off", "-O2",
-         "-I", folder, f"-DKQ_MODEL={name}", "-o", program, driver] + sources)
+         "-I", folder, f"-DKQ_MODEL={name}", "-o", program, driver,
+         os.path.join(folder, name + ".c")])
     run([program, signal, actual] + driver_events(events))
     run([kqhost, "run", "--channels", "2"] + setup + events + [signal, expected])
     with open(expected, "rb") as f:

@@ -345,4 +345,24 @@ TEST(RuntimeArithmetic, CalmTestsAgreeWithTheExactDifference) {
     }
 }
 
+// The calm cutoff's bound, on the bits in double and in binary32 in single, at its neighbours,
+// zeros of both signs, infinities and NaNs.
+TEST(RuntimeArithmetic, CalmCutoffTestsAgreeWithTheBinary64Comparison) {
+    using D = std::numeric_limits<double>;
+    using F = std::numeric_limits<float>;
+    const double bound = KQ_CALM_CUTOFF;
+    for (double cutoff : {std::nextafter(bound, 0.0), bound, std::nextafter(bound, 1.0), 0.0, -0.0,
+                          -bound, 1.0, D::max(), D::infinity(), -D::infinity(), D::quiet_NaN(),
+                          -D::quiet_NaN(), D::denorm_min()}) {
+        EXPECT_EQ(kq_calm_cutoff_dbl_bits(cutoff) != 0, cutoff >= KQ_CALM_CUTOFF) << cutoff;
+    }
+    const float singleBound = KQ_CALM_CUTOFF_SGL;
+    for (float cutoff :
+         {std::nextafter(singleBound, 0.0f), singleBound, std::nextafter(singleBound, 1.0f), 0.0f,
+          -0.0f, F::infinity(), -F::infinity(), F::quiet_NaN(), F::max()}) {
+        EXPECT_EQ(cutoff >= KQ_CALM_CUTOFF_SGL, static_cast<double>(cutoff) >= KQ_CALM_CUTOFF)
+            << cutoff;
+    }
+}
+
 }  // namespace
