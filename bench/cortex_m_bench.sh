@@ -59,24 +59,22 @@ for entry in "${forms[@]}"; do
   "${kqhost}" generate --channels 1 --mode running ${options} --name "${name}" --output-dir "${work}/gen"
 done
 
-# Sections per function, as embedded builds link: the image keeps the one kernel the form calls.
 common="-std=c99 -O2 -ffp-contract=off -Wall -Wextra -Werror --specs=picolibc.specs --oslib=semihost
         --crt0=semihost -DPICOLIBC_INTEGER_PRINTF_SCANF -I${work}/gen"
-sections="-ffunction-sections -fdata-sections"
 
-# image BOARD-FLAGS FLASH RAM OUTPUT [FORM ROWS]: links the bench with one form, or with none;
-# with ${sections} unless WHOLE=1 (then every kernel of the runtime stays in the image).
+# image BOARD-FLAGS FLASH RAM OUTPUT [FORM ROWS]: links the bench with one form (NAME.c, which
+# compiles in the runtime with the one kernel it calls), or with none. SPLIT=1 adds per-function
+# sections, as many embedded builds link, so that the linker drops whatever is not called.
 image() {
   local flags="$1" flash="$2" ram="$3" output="$4" name="${5:-}" rows="${6:-}" sources
   sources="${root}/bench/cortex_m_bench.c"
-  local defines="-DKQB_NONE"
+  local defines="-DKQB_NONE" split=""
   if [ -n "${name}" ]; then
     defines="-DKQB_NAME=${name} -DKQB_HEADER=\"${name}.h\" -DKQB_ROWS=${rows}"
-    sources="${sources} ${work}/gen/${name}.c ${work}/gen/kq_unwrap_runtime.c"
+    sources="${sources} ${work}/gen/${name}.c"
   fi
+  [ "${SPLIT:-0}" = 1 ] && split="-ffunction-sections -fdata-sections"
   # shellcheck disable=SC2086
-  local split="${sections}"
-  [ "${WHOLE:-0}" = 1 ] && split=""
   arm-none-eabi-gcc ${common} ${split} ${flags} ${defines} -Wl,--defsym=__flash="${flash}" \
     -Wl,--defsym=__flash_size=0x400000 -Wl,--defsym=__ram="${ram}" \
     -Wl,--defsym=__ram_size=0x200000 ${sources} -o "${output}"
@@ -93,31 +91,19 @@ run() {
 }
 
 missed=0
-printf '%-11s %-15s %9s %8s %12s %10s  %s\n' board form "instr/smp" goal "flash bytes" "RAM bytes" note
-wholes=()
+printf '%-11s %-11s %9s %5s %7s %9s %6s  %s\n' board form "instr/smp" goal "flash B" \
+  "split B" "RAM B" note
 calibrations=()
 for board_entry in "${boards[@]}"; do
   IFS='|' read -r board machine flags flash ram goal <<<"${board_entry}"
   image "${flags}" "${flash}" "${ram}" "${work}/${board}_none.elf"
-  base=$(flash_bytes "${work}/${board}_none.elf")
+  SPLIT=1 image "${flags}" "${flash}" "${ram}" "${work}/${board}_none_split.elf"
   calibrations+=("${board} $(run "${machine}" "${work}/${board}_none.elf" | awk '/^calibration/ { printf "%.3f", $2 / 1000 }')")
-  WHOLE=1 image "${flags}" "${flash}" "${ram}" "${work}/${board}_none_whole.elf"
-  for precision in dbl sgl; do
-    WHOLE=1 image "${flags}" "${flash}" "${ram}" "${work}/${board}_whole_${precision}.elf" \
-      "kqb_frame_${precision}" 64
-    whole=$(( $(flash_bytes "${work}/${board}_whole_${precision}.elf") -
-              $(flash_bytes "${work}/${board}_none_whole.elf") ))
-    verdict="within"
-    if [ "${whole}" -gt "${flash_goal}" ]; then
-      verdict="MISSES"
-      missed=1
-    fi
-    wholes+=("${board} ${precision}: ${whole} bytes (${verdict} the ${flash_goal}-byte goal)")
-  done
   for entry in "${forms[@]}"; do
     IFS='|' read -r name rows _ <<<"${entry}"
     elf="${work}/${board}_${name}.elf"
     image "${flags}" "${flash}" "${ram}" "${elf}" "${name}" "${rows}"
+    SPLIT=1 image "${flags}" "${flash}" "${ram}" "${elf%.elf}_split.elf" "${name}" "${rows}"
     out=$(run "${machine}" "${elf}")
     ipt=$(awk '/^calibration/ { print $2 }' <<<"${out}")
     read -r _ _ count ticks state <<<"$(grep '^form' <<<"${out}")" || {
@@ -125,7 +111,9 @@ for board_entry in "${boards[@]}"; do
       exit 1
     }
     per_sample=$(awk -v t="${ticks}" -v i="${ipt}" -v n="${count}" 'BEGIN { printf "%.1f", t * i / 1000 / n }')
-    bytes=$(( $(flash_bytes "${elf}") - base ))
+    bytes=$(( $(flash_bytes "${elf}") - $(flash_bytes "${work}/${board}_none.elf") ))
+    split_bytes=$(( $(flash_bytes "${elf%.elf}_split.elf") -
+                    $(flash_bytes "${work}/${board}_none_split.elf") ))
     note=""
     shown_goal="-"
     if [ "${rows}" != 1 ] && [ "${goal}" != "-" ]; then
@@ -139,22 +127,21 @@ for board_entry in "${boards[@]}"; do
       note="${note:+${note}; }MISSES the flash goal"
       missed=1
     fi
-    printf '%-11s %-15s %9s %8s %12s %10s  %s\n' "${board}" "${name#kqb_}" "${per_sample}" \
-      "${shown_goal}" "${bytes}" "${state}" "${note}"
+    printf '%-11s %-11s %9s %5s %7s %9s %6s  %s\n' "${board}" "${name#kqb_}" "${per_sample}" \
+      "${shown_goal}" "${bytes}" "${split_bytes}" "${state}" "${note}"
   done
 done
 
 # No static data in the generated code or the runtime: RAM is the caller's state struct.
 static_bytes=0
-for source in "${work}"/gen/*.c; do
+for source in "${work}"/gen/kqb_*.c; do
   arm-none-eabi-gcc ${common} -mcpu=cortex-m4 -mfpu=fpv4-sp-d16 -mfloat-abi=hard -c "${source}" \
     -o "${work}/object.o"
   static_bytes=$(( static_bytes + $(arm-none-eabi-size "${work}/object.o" | awk 'NR == 2 { print $2 + $3 }') ))
 done
-echo "flash of the whole runtime (all twelve kernels, no per-function sections) with a form of one precision:"
-printf '  %s\n' "${wholes[@]}"
 echo "static data (.data + .bss) of the generated code and the runtime: ${static_bytes} bytes"
 [ "${static_bytes}" -eq 0 ] || missed=1
 echo "instructions per sample: SysTick ticks under qemu -icount shift=0 times the instructions per tick of a loop of known length: $(IFS=,; echo "${calibrations[*]}" | sed 's/,/, /g')"
-echo "flash: the image with the form less the image without it (generated code, runtime, libgcc soft float)"
+echo "flash B: the image with the form less the image without it (generated code, runtime, libgcc"
+echo "soft float; goal ${flash_goal}); split B: the same with per-function sections; RAM B: the state struct"
 exit "${missed}"
