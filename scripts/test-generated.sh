@@ -82,6 +82,7 @@ if ! diff <("$0" --readme-table) <(sed -n '/<!-- targets:begin -->/,/<!-- target
   exit 1
 fi
 
+/usr/bin/python3 tests/generated_code/compare_outputs.py --self-test
 /usr/bin/python3 scripts/hard-phase-inputs.py "${work}/inputs" --steps "${steps}" \
   --channels "${channels}" --runs
 

@@ -2,6 +2,7 @@
 """Compares what generated code printed on a target with kqhost run's outputs, bit for bit.
 
     compare_outputs.py FORMS REFERENCES OUTPUT TARGET ALLOWED
+    compare_outputs.py --self-test      (the allowances against a table of cases)
 
 FORMS: one form a line (NAME|ROWS|double or single|options); REFERENCES/NAME.f64 or .f32: kqhost
 run's raw little-endian output; OUTPUT: the target's text (a line "form NAME", then one value's
@@ -44,6 +45,33 @@ def allowed_kind(want, got, width, allowed):
     return None
 
 
+# (kqhost's bits, the target's, width in bytes, allowances, the allowance expected to cover it).
+ALLOWANCE_CASES = [
+    (0xFFF8000000000000, 0x7FF8000000000000, 8, ['nan-sign'], 'nan-sign'),
+    (0xFFC00000, 0x7FC00000, 4, ['nan-sign'], 'nan-sign'),
+    (0xFFF8000000000000, 0x7FF8000000000000, 8, [], None),
+    (0x7FF8000000000000, 0xFFF8000000000000, 8, ['nan-sign'], None),
+    (0x7FF8000000000123, 0x7FF8000000000000, 8, ['nan-sign'], None),
+    (0x7FF8000000000123, 0x7FF8000000000000, 8, ['canonical-nan'], 'canonical-nan'),
+    (0xFFC00456, 0x7FC00000, 4, ['canonical-nan'], 'canonical-nan'),
+    (0x7FF8000000000123, 0x7FF8000000000001, 8, ['canonical-nan'], None),
+    (0x7FF0000000000000, 0x7FF8000000000000, 8, ['canonical-nan'], None),
+    (0x7FC00123, 0x7FC00000, 4, ['single-canonical-nan'], 'single-canonical-nan'),
+    (0x7FF8000000000123, 0x7FF8000000000000, 8, ['single-canonical-nan'], None),
+    (0x3FF0000000000000, 0x3FF0000000000001, 8, list(KINDS), None),
+    (0x00000000, 0x80000000, 4, list(KINDS), None),
+]
+
+
+def self_test():
+    """The allowances against ALLOWANCE_CASES: a too generous one would hide real differences."""
+    wrong = [case for case in ALLOWANCE_CASES if allowed_kind(*case[:4]) != case[4]]
+    for want, got, width, allowed, expected in wrong:
+        print(f'compare_outputs: {want:x} -> {got:x} ({width} bytes, {allowed}) is covered by '
+              f'{allowed_kind(want, got, width, allowed)}, expected {expected}')
+    sys.exit(1 if wrong else 0)
+
+
 def read_target(path):
     forms, current = {}, None
     for line in open(path):
@@ -56,6 +84,8 @@ def read_target(path):
 
 
 def main():
+    if sys.argv[1:] == ['--self-test']:
+        self_test()
     forms_path, references, output, target, allowed_text = sys.argv[1:6]
     allowed = [] if allowed_text == 'none' else allowed_text.split(',')
     unknown = [kind for kind in allowed if kind not in KINDS]
