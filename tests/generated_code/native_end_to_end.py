@@ -37,6 +37,10 @@ FORMS = [
     ("single_row_running", ["--precision", "single"], ["--set-tolerance", "300:1e-15"]),
     ("single_row_running_in_place", ["--precision", "single", "--in-place"], ["--reset", "2"]),
     ("single_frame_running", ["--precision", "single", "--frame", "64"], ["--reset", "3"]),
+    # Cutoffs at the edges: infinite in single (no literal in C99), -0 (Tolerance 0; no calm path).
+    ("single_row_running_infinite_cutoff", ["--precision", "single", "--tolerance", "1e39"], []),
+    ("double_frame_running_zero_cutoff", ["--precision", "double", "--frame", "8", "--tolerance",
+                                          "0"], []),
 ]
 
 PI = 3.141592653589793

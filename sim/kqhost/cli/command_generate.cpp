@@ -34,20 +34,18 @@ does, and writes C99 code for the model into DIR, made from the record's Cutoff 
   kq_wrap_step.h, kq_unwrap_runtime.h, kq_unwrap_runtime.c
                         the target runtime; NAME.c compiles in the one kernel it calls
 Compile NAME.c (alone: it holds the runtime) with -ffp-contract=off: the outputs then have the
-bits of 'kqhost run'. Files already
-in DIR under these names are replaced; on failure none of them is written.
+bits of 'kqhost run'. Files already in DIR under these names are replaced; on failure none of
+them is written.
 
 Options:
   --name NAME          prefix of the generated names and files, a C identifier
                        (default kqphasefix2_model)
   --output-dir DIR     the folder to write to (created if missing)
-  --channels C         number of channels (default 1)
-  --precision P        double or single: the port's data type (default double)
 )";
 
 constexpr const char* kGenerateHelpTail = R"(  --help               this text
-The other setup options are those of 'kqhost run'; --channels and --precision, which 'run'
-takes from its input file, default to 1 and double.
+The setup options are those of 'kqhost run'. With no input file to take them from, --channels
+defaults to 1 and --precision to double.
 )";
 
 struct GenerateOptions {
