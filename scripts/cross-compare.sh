@@ -33,37 +33,7 @@ rm -rf "${work}"
 mkdir -p "${work}/inputs"
 
 # The inputs: 1000 time steps of 3 channels, as binary64 and as binary32.
-/usr/bin/python3 - "${work}/inputs" <<'PY'
-import math, random, struct, sys
-folder = sys.argv[1]
-steps, channels = 1000, 3
-rng = random.Random(20240601)
-# Hard values as bit patterns, so that NaN payloads and signs survive.
-hard64 = [0x0000000000000000, 0x8000000000000000, 0x0000000000000001, 0x800fffffffffffff,
-          0x7e37e43c8800759c, 0xfe37e43c8800759c, 0x7ff0000000000000, 0xfff0000000000000,
-          0x7ff8000000000000, 0x7ff8000000000123, 0xfff8000000000456, 0x7ff0000000000001]
-hard32 = [0x00000000, 0x80000000, 0x00000001, 0x807fffff, 0x7f7fffff, 0xff7fffff,
-          0x7f800000, 0xff800000, 0x7fc00000, 0x7fc00123, 0xffc00456, 0x7f800001]
-phase = [rng.uniform(-math.pi, math.pi) for _ in range(channels)]
-out64, out32 = bytearray(), bytearray()
-for step in range(steps):
-    for ch in range(channels):
-        roll = rng.random()
-        if roll < 0.05:
-            pick = rng.randrange(len(hard64))
-            out64 += struct.pack('<Q', hard64[pick])
-            out32 += struct.pack('<I', hard32[pick])
-            continue
-        if roll < 0.10:
-            phase[ch] += rng.choice([math.pi, -math.pi, 3 * math.pi, -3 * math.pi])
-        else:
-            phase[ch] += rng.gauss(0.3, 1.5)
-        value = math.atan2(math.sin(phase[ch]), math.cos(phase[ch]))
-        out64 += struct.pack('<d', value)
-        out32 += struct.pack('<f', value)
-open(f'{folder}/phase.f64', 'wb').write(out64)
-open(f'{folder}/phase.f32', 'wb').write(out32)
-PY
+/usr/bin/python3 "${root}/scripts/hard-phase-inputs.py" "${work}/inputs"
 
 # name|options (INPUT and OUTPUT are added per precision). Frame based: per channel; row and column:
 # per element; vector: one channel along its elements; stateless: one kernel for every shape.

@@ -25,6 +25,7 @@ and drives it through its one entry point, kvxFunction, as a block-diagram host 
 Commands:
   run INPUT OUTPUT   run one simulation of the block on a signal file and write the result
   gxw                set the block up and print its code-generation record
+  generate           write C code for the model, made from the code-generation record
   sizes              make a command-line sizes query and print the 38 sizes entries
   validate           check the block against the protocol and the plain reference with
                      seeded random simulations (the seed is printed, for a replay)
@@ -39,6 +40,9 @@ int dispatch(std::string_view command, const std::vector<std::string>& args) {
     }
     if (command == "gxw") {
         return kq::kqhost::runGxwCommand(args);
+    }
+    if (command == "generate") {
+        return kq::kqhost::runGenerateCommand(args);
     }
     if (command == "sizes") {
         return kq::kqhost::runSizesCommand(args);

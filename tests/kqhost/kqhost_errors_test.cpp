@@ -161,6 +161,23 @@ INSTANTIATE_TEST_SUITE_P(
         BadInput{"SizesUnknownOption", {"sizes", "--bogus"}, "unknown option '--bogus'"},
         BadInput{"SizesFlagNotAnInteger", {"sizes", "--flag", "0.5"}, "must be an integer"},
         BadInput{"GxwZeroChannels", {"gxw", "--channels", "0"}, "--channels"},
+        BadInput{"GenerateUnknownOption",
+                 {"generate", "--output-dir", "@/gen", "--bogus"},
+                 "unknown option '--bogus'"},
+        BadInput{"GenerateWithoutOutputDir", {"generate"}, "expected --output-dir"},
+        BadInput{"GenerateNameNotAnIdentifier",
+                 {"generate", "--name", "2fast", "--output-dir", "@/gen"},
+                 "not a C identifier"},
+        BadInput{"GenerateNameAKeyword",
+                 {"generate", "--name", "double", "--output-dir", "@/gen"},
+                 "a C keyword"},
+        BadInput{"GenerateNameOfTheRuntime",
+                 {"generate", "--name", "kq_unwrap_runtime", "--output-dir", "@/gen"},
+                 "belongs to the runtime"},
+        BadInput{"GenerateFromARecordWithoutRunning",
+                 {"generate", "--block", KQ_BROKEN_RECORD_BLOCK_PATH, "--output-dir", "@/gen"},
+                 "code-generation record: no Running setting"},
+        BadInput{"GenerateIntoAFile", {"generate", "--output-dir", "@/good.csv"}, "good.csv"},
         // The version belongs to kqhost, not to a command.
         BadInput{"VersionAfterACommand", {"sizes", "--version"}, "unknown option '--version'"}),
     [](const auto& testCase) { return testCase.param.name; });
@@ -184,7 +201,7 @@ TEST(KqhostUsage, VersionIsTheProjectVersionAndTheUsageNamesIt) {
 
 TEST(KqhostUsage, EveryCommandHasHelp) {
     ScratchDir dir;
-    for (const char* command : {"run", "gxw", "sizes"}) {
+    for (const char* command : {"run", "gxw", "generate", "sizes"}) {
         const auto result = runProgram(KQHOST_PATH, {command, "--help"}, dir.path());
         EXPECT_EQ(result.exitCode, 0);
         EXPECT_NE(result.out.find(std::string("usage: kqhost ") + command), std::string::npos);

@@ -12,6 +12,7 @@ int runSizesCommand(const std::vector<std::string>& args);
 int runRunCommand(const std::vector<std::string>& args);
 int runGxwCommand(const std::vector<std::string>& args);
 int runValidateCommand(const std::vector<std::string>& args);
+int runGenerateCommand(const std::vector<std::string>& args);
 
 // The block library kqhost loads unless --block names another: kqphasefix2.so beside kqhost.
 std::string defaultBlockPath();

@@ -7,6 +7,8 @@
 //      block's to change).
 // The value spoiled moves on by one element from each output step to the next. At terminate:
 //   4  keeps the run-time record that start took, as a terminate that forgets to release it.
+// Asked for its code-generation record:
+//   5  writes one without the Running setting, which kqhost generate must refuse to read.
 #include <cstdint>
 #include <cstring>
 #include <optional>
@@ -14,8 +16,10 @@
 
 #include "host/block_instance.h"
 #include "host/data_types.h"
+#include "host/host_info.h"
 #include "host/kvx_error.h"
 #include "host/kvx_function.h"
+#include "host/record_pair.h"
 #include "host/sig_blk_common.h"
 #include "host/vz_array.h"
 #include "sim/platform/dynamic_library.h"
@@ -26,7 +30,8 @@ enum class Breakage {
     FlipOutputBit = 1,
     LeaveOutputUnwritten = 2,
     ChangeInput = 3,
-    KeepRecordAtTerminate = 4
+    KeepRecordAtTerminate = 4,
+    RecordWithoutRunning = 5
 };
 constexpr Breakage kBreakage = static_cast<Breakage>(KQ_BREAKAGE);
 
@@ -106,6 +111,7 @@ class OutputStepFault {
                 }
                 break;
             case Breakage::KeepRecordAtTerminate:
+            case Breakage::RecordWithoutRunning:
                 break;
         }
     }
@@ -155,6 +161,16 @@ KeptRecords& keptRecords() {
     return kept;
 }
 
+// A record of the real block's form that lacks its Running setting.
+void writeRecordWithoutRunning(BlockInstance* instance) {
+    HostInfo* host = instance->hostInfo;
+    const double cutoff = 0.5;
+    host->writeRecordText(host->recordWriterContext, "RBlkParamSettings {");
+    host->writeRecordPair(host->recordWriterContext, valueTypedScalar, "Cutoff", &cutoff,
+                          kTypeIdDouble, 1, 1);
+    host->writeRecordText(host->recordWriterContext, "}");
+}
+
 }  // namespace
 
 void kvxFunction(int32_t numLeft, vzArray* leftArgs[], int32_t numRight,
@@ -166,11 +182,16 @@ void kvxFunction(int32_t numLeft, vzArray* leftArgs[], int32_t numRight,
         }
         return;
     }
+    if (kBreakage == Breakage::RecordWithoutRunning && isHostCall(numLeft, rightArgs, kFlagGXW)) {
+        writeRecordWithoutRunning(reinterpret_cast<BlockInstance*>(leftArgs[1]));
+        return;
+    }
     if (kBreakage == Breakage::KeepRecordAtTerminate &&
         isHostCall(numLeft, rightArgs, kFlagTerminate)) {
         keptRecords().keep(reinterpret_cast<BlockInstance*>(leftArgs[1]));
     }
     if (kBreakage == Breakage::KeepRecordAtTerminate ||
+        kBreakage == Breakage::RecordWithoutRunning ||
         !isHostCall(numLeft, rightArgs, kFlagOutputs)) {
         real(numLeft, leftArgs, numRight, rightArgs);
         return;

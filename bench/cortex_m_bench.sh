@@ -1,0 +1,147 @@
+#!/usr/bin/env bash
+# Speed and size of the generated code on the Cortex-M boards: instructions per sample under
+# `qemu-system-arm -icount shift=0` (bench/cortex_m_bench.c counts them with SysTick, calibrated on
+# a loop of known length), flash (the image with one form less the image without it: the
+# generated code, the runtime and the software floating point they pull in) and RAM (the state
+# struct; the generated code and the runtime have no static data, which this checks).
+#
+#   bench/cortex_m_bench.sh [SAMPLES]     (default 4096)
+#
+# Data: the benchmark's typical signal (bench/unwrap_bench.cpp): wrapped phase, atan2(sin, cos) of
+# a ramp of 0.3 rad per sample plus Gaussian noise of 0.05 rad, from a fixed seed, one channel.
+# Forms: running, 64-sample frames and one sample per call, double and single. Goals: at most 250
+# instructions per sample on the Cortex-M4F and 25 on the Cortex-M7, in both precisions, for
+# frames; flash at most 6 KB. Exits 1 when a goal is missed. Needs build/release/bin/kqhost (or
+# KQHOST=path), gcc-arm-none-eabi, picolibc-arm-none-eabi and qemu-system-arm.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root="$(pwd)"
+samples="${1:-4096}"
+kqhost="${KQHOST:-${root}/build/release/bin/kqhost}"
+work="${root}/build/cortex-m-bench"
+rm -rf "${work}"
+mkdir -p "${work}/gen"
+
+# board name|qemu machine|cpu flags|flash origin|RAM origin|instruction goal per sample
+boards=(
+  "cortex-m4f|mps2-an386|-mcpu=cortex-m4 -mfpu=fpv4-sp-d16 -mfloat-abi=hard|0x00000000|0x20000000|250"
+  "cortex-m33|mps2-an505|-mcpu=cortex-m33 -mfpu=fpv5-sp-d16 -mfloat-abi=hard|0x10000000|0x38000000|-"
+  "cortex-m7|mps2-an500|-mcpu=cortex-m7 -mfpu=fpv5-d16 -mfloat-abi=hard|0x00000000|0x20000000|25"
+)
+# name|samples per call|kqhost generate options
+forms=(
+  "kqb_frame_dbl|64|--frame 64 --precision double"
+  "kqb_frame_sgl|64|--frame 64 --precision single"
+  "kqb_sample_dbl|1|--precision double"
+  "kqb_sample_sgl|1|--precision single"
+)
+flash_goal=6144
+
+/usr/bin/python3 - "${work}/gen/kqb_inputs.h" "${samples}" <<'PY'
+import math, random, struct, sys
+path, samples = sys.argv[1], int(sys.argv[2])
+rng = random.Random(20240601)
+phase, bits64, bits32 = rng.uniform(-3.0, 3.0), [], []
+for _ in range(samples):
+    phase = math.remainder(phase + 0.3 + rng.gauss(0.0, 0.05), 2 * math.pi)
+    value = math.atan2(math.sin(phase), math.cos(phase))
+    bits64.append(struct.unpack('<Q', struct.pack('<d', value))[0])
+    bits32.append(struct.unpack('<I', struct.pack('<f', value))[0])
+with open(path, 'w') as out:
+    out.write(f'#include <stdint.h>\n#define KQB_SAMPLES {samples}\n')
+    out.write('static const uint64_t kqb_input64[] = {' + ','.join(f'0x{v:016x}ull' for v in bits64) + '};\n')
+    out.write('static const uint32_t kqb_input32[] = {' + ','.join(f'0x{v:08x}u' for v in bits32) + '};\n')
+PY
+
+for entry in "${forms[@]}"; do
+  IFS='|' read -r name rows options <<<"${entry}"
+  # shellcheck disable=SC2086
+  "${kqhost}" generate --channels 1 --mode running ${options} --name "${name}" --output-dir "${work}/gen"
+done
+
+common="-std=c99 -O2 -ffp-contract=off -Wall -Wextra -Werror --specs=picolibc.specs --oslib=semihost
+        --crt0=semihost -DPICOLIBC_INTEGER_PRINTF_SCANF -I${work}/gen"
+
+# image BOARD-FLAGS FLASH RAM OUTPUT [FORM ROWS]: links the bench with one form (NAME.c, which
+# compiles in the runtime with the one kernel it calls), or with none. SPLIT=1 adds per-function
+# sections, as many embedded builds link, so that the linker drops whatever is not called.
+image() {
+  local flags="$1" flash="$2" ram="$3" output="$4" name="${5:-}" rows="${6:-}" sources
+  sources="${root}/bench/cortex_m_bench.c"
+  local defines="-DKQB_NONE" split=""
+  if [ -n "${name}" ]; then
+    defines="-DKQB_NAME=${name} -DKQB_HEADER=\"${name}.h\" -DKQB_ROWS=${rows}"
+    sources="${sources} ${work}/gen/${name}.c"
+  fi
+  [ "${SPLIT:-0}" = 1 ] && split="-ffunction-sections -fdata-sections"
+  # shellcheck disable=SC2086
+  arm-none-eabi-gcc ${common} ${split} ${flags} ${defines} -Wl,--defsym=__flash="${flash}" \
+    -Wl,--defsym=__flash_size=0x400000 -Wl,--defsym=__ram="${ram}" \
+    -Wl,--defsym=__ram_size=0x200000 ${sources} -o "${output}"
+}
+
+# flash_bytes IMAGE: what the image keeps in flash (code, constants, initial data).
+flash_bytes() {
+  arm-none-eabi-size "$1" | awk 'NR == 2 { print $1 + $2 }'
+}
+
+run() {
+  timeout 120 qemu-system-arm -M "$1" -icount shift=0 -nographic -monitor none -serial none \
+    -semihosting-config enable=on,target=native -kernel "$2" 2>&1
+}
+
+missed=0
+printf '%-11s %-11s %9s %5s %7s %9s %6s  %s\n' board form "instr/smp" goal "flash B" \
+  "split B" "RAM B" note
+calibrations=()
+for board_entry in "${boards[@]}"; do
+  IFS='|' read -r board machine flags flash ram goal <<<"${board_entry}"
+  image "${flags}" "${flash}" "${ram}" "${work}/${board}_none.elf"
+  SPLIT=1 image "${flags}" "${flash}" "${ram}" "${work}/${board}_none_split.elf"
+  calibrations+=("${board} $(run "${machine}" "${work}/${board}_none.elf" | awk '/^calibration/ { printf "%.3f", $2 / 1000 }')")
+  for entry in "${forms[@]}"; do
+    IFS='|' read -r name rows _ <<<"${entry}"
+    elf="${work}/${board}_${name}.elf"
+    image "${flags}" "${flash}" "${ram}" "${elf}" "${name}" "${rows}"
+    SPLIT=1 image "${flags}" "${flash}" "${ram}" "${elf%.elf}_split.elf" "${name}" "${rows}"
+    out=$(run "${machine}" "${elf}")
+    ipt=$(awk '/^calibration/ { print $2 }' <<<"${out}")
+    read -r _ _ count ticks state <<<"$(grep '^form' <<<"${out}")" || {
+      echo "cortex_m_bench: ${board} ${name}: ${out}" >&2
+      exit 1
+    }
+    per_sample=$(awk -v t="${ticks}" -v i="${ipt}" -v n="${count}" 'BEGIN { printf "%.1f", t * i / 1000 / n }')
+    bytes=$(( $(flash_bytes "${elf}") - $(flash_bytes "${work}/${board}_none.elf") ))
+    split_bytes=$(( $(flash_bytes "${elf%.elf}_split.elf") -
+                    $(flash_bytes "${work}/${board}_none_split.elf") ))
+    note=""
+    shown_goal="-"
+    if [ "${rows}" != 1 ] && [ "${goal}" != "-" ]; then
+      shown_goal="${goal}"
+      if awk -v p="${per_sample}" -v g="${goal}" 'BEGIN { exit !(p > g) }'; then
+        note="MISSES the instruction goal"
+        missed=1
+      fi
+    fi
+    if [ "${bytes}" -gt "${flash_goal}" ]; then
+      note="${note:+${note}; }MISSES the flash goal"
+      missed=1
+    fi
+    printf '%-11s %-11s %9s %5s %7s %9s %6s  %s\n' "${board}" "${name#kqb_}" "${per_sample}" \
+      "${shown_goal}" "${bytes}" "${split_bytes}" "${state}" "${note}"
+  done
+done
+
+# No static data in the generated code or the runtime: RAM is the caller's state struct.
+static_bytes=0
+for source in "${work}"/gen/kqb_*.c; do
+  arm-none-eabi-gcc ${common} -mcpu=cortex-m4 -mfpu=fpv4-sp-d16 -mfloat-abi=hard -c "${source}" \
+    -o "${work}/object.o"
+  static_bytes=$(( static_bytes + $(arm-none-eabi-size "${work}/object.o" | awk 'NR == 2 { print $2 + $3 }') ))
+done
+echo "static data (.data + .bss) of the generated code and the runtime: ${static_bytes} bytes"
+[ "${static_bytes}" -eq 0 ] || missed=1
+echo "instructions per sample: SysTick ticks under qemu -icount shift=0 times the instructions per tick of a loop of known length: $(IFS=,; echo "${calibrations[*]}" | sed 's/,/, /g')"
+echo "flash B: the image with the form less the image without it (generated code, runtime, libgcc"
+echo "soft float; goal ${flash_goal}); split B: the same with per-function sections; RAM B: the state struct"
+exit "${missed}"

@@ -1,0 +1,361 @@
+/* The twelve kernels of the target runtime. One channel walk per precision serves all of them: the
+ * in-place kernels pass one buffer as input and output, and every raw sample is read before its
+ * position is written.
+ *
+ * A calm step (kq_wrap_step.h: |d| < KQ_CALM_STEP with a cutoff of at least KQ_CALM_CUTOFF) takes
+ * no correction, so its output is S + x and the rest of the step is skipped; the test is made as
+ * cheaply as the processor allows, and gives the same answer as the full step on every input. */
+#include "kq_unwrap_runtime.h"
+
+#include <stddef.h>
+
+#include "kq_wrap_step.h"
+
+/* binary64 in software: a Cortex-M4F or M33 (a binary32 FPU only), or no FPU at all. */
+#if defined(__arm__) && (defined(__SOFTFP__) || (defined(__ARM_FP) && !(__ARM_FP & 8)))
+#define KQ_SOFT_DOUBLE 1
+#else
+#define KQ_SOFT_DOUBLE 0
+#endif
+
+/* The calm tests of the double variant: on the bits where binary64 is software, else by the
+ * processor's own comparison. */
+static inline int kq_calm_cutoff_dbl(double cutoff) {
+#if KQ_SOFT_DOUBLE
+    return kq_calm_cutoff_dbl_bits(cutoff);
+#else
+    return cutoff >= KQ_CALM_CUTOFF;
+#endif
+}
+
+static inline int kq_calm_dbl(double v, double x) {
+#if KQ_SOFT_DOUBLE
+    return kq_calm_step_dbl_bits(v, x);
+#else
+    return kq_calm_step_dbl(v, x);
+#endif
+}
+
+#if defined(__GNUC__)
+#define KQ_NOINLINE __attribute__((noinline))
+#define KQ_RARELY(condition) __builtin_expect((condition) != 0, 0)
+#else
+#define KQ_NOINLINE
+#define KQ_RARELY(condition) (condition)
+#endif
+
+/* The whole step, out of line, giving the new S (the output is then S + x, as the step gives it):
+ * it runs only where a difference is not calm (or the cutoff is below KQ_CALM_CUTOFF), and one
+ * copy per precision instead of one in each of the twelve kernels keeps the runtime small in a
+ * microcontroller's flash. S goes in and out by value so that the channel loop keeps it in a
+ * register. */
+#if KQ_RUNTIME_HAS(0, 5)
+static KQ_NOINLINE double kq_stepped_sum_dbl(double v, double x, double S, double cutoff) {
+    (void)kq_wrap_step_dbl(v, x, &S, cutoff);
+    return S;
+}
+
+#endif
+
+#if KQ_RUNTIME_HAS(6, 11)
+static KQ_NOINLINE double kq_stepped_sum_sgl(float v, float x, double S, float cutoff) {
+    (void)kq_wrap_step_sgl((double)v, (double)x, &S, cutoff);
+    return S;
+}
+
+#endif
+
+#if KQ_RUNTIME_HAS(0, 5)
+/* n samples of one channel: in[i] becomes out[i] = S + in[i] after the step from the previous raw
+ * sample (v before the first). Updates *sum and returns the last raw sample. */
+static inline double kq_channel_dbl(const double* in, double* out, int32_t n, double v, double* sum,
+                                    double cutoff) {
+    double S = *sum;
+    int32_t i;
+    if (kq_calm_cutoff_dbl(cutoff)) {
+        for (i = 0; i < n; ++i) {
+            const double x = in[i];
+            if (KQ_RARELY(!kq_calm_dbl(v, x))) {
+                S = kq_stepped_sum_dbl(v, x, S, cutoff);
+            }
+            out[i] = S + x;
+            v = x;
+        }
+    } else {
+        for (i = 0; i < n; ++i) {
+            const double x = in[i];
+            S = kq_stepped_sum_dbl(v, x, S, cutoff);
+            out[i] = S + x;
+            v = x;
+        }
+    }
+    *sum = S;
+    return v;
+}
+
+#endif
+
+#if KQ_RUNTIME_HAS(6, 11)
+static inline float kq_channel_sgl(const float* in, float* out, int32_t n, float v, double* sum,
+                                   float cutoff) {
+    double S = *sum;
+    int32_t i;
+    if (cutoff >= KQ_CALM_CUTOFF_SGL) {
+        for (i = 0; i < n; ++i) {
+            const float x = in[i];
+            if (KQ_RARELY(!kq_calm_step_sgl(v, x))) {
+                S = kq_stepped_sum_sgl(v, x, S, cutoff);
+            }
+            out[i] = (float)(S + (double)x);
+            v = x;
+        }
+    } else {
+        for (i = 0; i < n; ++i) {
+            const float x = in[i];
+            S = kq_stepped_sum_sgl(v, x, S, cutoff);
+            out[i] = (float)(S + (double)x);
+            v = x;
+        }
+    }
+    *sum = S;
+    return v;
+}
+
+#endif
+
+/* ---- stateless ---- */
+
+#if KQ_RUNTIME_HAS(0, 1)
+static void kq_stateless_dbl(const double* in, double* out, double cutoff, int32_t num_chans,
+                             int32_t frame_len) {
+    int32_t j;
+    if (num_chans <= 0 || frame_len <= 0) {
+        return;
+    }
+    for (j = 0; j < num_chans; ++j) {
+        const double* chan_in = in + (ptrdiff_t)j * frame_len;
+        double* chan_out = out + (ptrdiff_t)j * frame_len;
+        double S = 0.0;
+        const double first = chan_in[0];
+        chan_out[0] = first; /* sample 0 passes through */
+        (void)kq_channel_dbl(chan_in + 1, chan_out + 1, frame_len - 1, first, &S, cutoff);
+    }
+}
+
+#endif
+
+#if KQ_RUNTIME_HAS(6, 7)
+static void kq_stateless_sgl(const float* in, float* out, float cutoff, int32_t num_chans,
+                             int32_t frame_len) {
+    int32_t j;
+    if (num_chans <= 0 || frame_len <= 0) {
+        return;
+    }
+    for (j = 0; j < num_chans; ++j) {
+        const float* chan_in = in + (ptrdiff_t)j * frame_len;
+        float* chan_out = out + (ptrdiff_t)j * frame_len;
+        double S = 0.0;
+        const float first = chan_in[0];
+        chan_out[0] = first;
+        (void)kq_channel_sgl(chan_in + 1, chan_out + 1, frame_len - 1, first, &S, cutoff);
+    }
+}
+#endif
+
+#if KQ_RUNTIME_HAS(0, 0)
+KQ_RUNTIME_API void kq_unwrap_stateless_copy_dbl(const double* in, double* out, double cutoff,
+                                                 int32_t num_chans, int32_t frame_len) {
+    kq_stateless_dbl(in, out, cutoff, num_chans, frame_len);
+}
+#endif
+
+#if KQ_RUNTIME_HAS(1, 1)
+KQ_RUNTIME_API void kq_unwrap_stateless_in_place_dbl(double* buf, double cutoff, int32_t num_chans,
+                                                     int32_t frame_len) {
+    kq_stateless_dbl(buf, buf, cutoff, num_chans, frame_len);
+}
+#endif
+
+#if KQ_RUNTIME_HAS(6, 6)
+KQ_RUNTIME_API void kq_unwrap_stateless_copy_sgl(const float* in, float* out, float cutoff,
+                                                 int32_t num_chans, int32_t frame_len) {
+    kq_stateless_sgl(in, out, cutoff, num_chans, frame_len);
+}
+#endif
+
+#if KQ_RUNTIME_HAS(7, 7)
+KQ_RUNTIME_API void kq_unwrap_stateless_in_place_sgl(float* buf, float cutoff, int32_t num_chans,
+                                                     int32_t frame_len) {
+    kq_stateless_sgl(buf, buf, cutoff, num_chans, frame_len);
+}
+#endif
+
+/* ---- running ---- */
+
+/* The first call after a reset seeds each channel's Prev with its first raw sample and its Cumsum
+ * with zero, so that sample comes out unchanged. A call without samples has nothing to seed from
+ * and leaves the state alone; the flag is cleared either way. */
+#define KQ_SEED_FIRST_STEP(in, prev, cumsum, num_chans, frame_len, first_step) \
+    do {                                                                       \
+        if (*(first_step) != 0) {                                              \
+            if ((frame_len) > 0) {                                             \
+                int32_t seed_j;                                                \
+                for (seed_j = 0; seed_j < (num_chans); ++seed_j) {             \
+                    (cumsum)[seed_j] = 0;                                      \
+                    (prev)[seed_j] = (in)[(ptrdiff_t)seed_j * (frame_len)];    \
+                }                                                              \
+            }                                                                  \
+            *(first_step) = 0;                                                 \
+        }                                                                      \
+    } while (0)
+
+#if KQ_RUNTIME_HAS(4, 5)
+static void kq_running_frame_dbl(const double* in, double* out, double* prev, double* cumsum,
+                                 double cutoff, int32_t num_chans, int32_t frame_len,
+                                 uint8_t* first_step) {
+    int32_t j;
+    KQ_SEED_FIRST_STEP(in, prev, cumsum, num_chans, frame_len, first_step);
+    if (frame_len <= 0) {
+        return;
+    }
+    for (j = 0; j < num_chans; ++j) {
+        const ptrdiff_t base = (ptrdiff_t)j * frame_len;
+        double S = cumsum[j];
+        prev[j] = kq_channel_dbl(in + base, out + base, frame_len, prev[j], &S, cutoff);
+        cumsum[j] = S;
+    }
+}
+
+#endif
+
+#if KQ_RUNTIME_HAS(10, 11)
+static void kq_running_frame_sgl(const float* in, float* out, float* prev, float* cumsum,
+                                 float cutoff, int32_t num_chans, int32_t frame_len,
+                                 uint8_t* first_step) {
+    int32_t j;
+    KQ_SEED_FIRST_STEP(in, prev, cumsum, num_chans, frame_len, first_step);
+    if (frame_len <= 0) {
+        return;
+    }
+    for (j = 0; j < num_chans; ++j) {
+        const ptrdiff_t base = (ptrdiff_t)j * frame_len;
+        double S = (double)cumsum[j];
+        prev[j] = kq_channel_sgl(in + base, out + base, frame_len, prev[j], &S, cutoff);
+        cumsum[j] = (float)S;
+    }
+}
+
+#endif
+
+/* Each element is a channel of one sample: the channel walk over a length of 1. */
+#if KQ_RUNTIME_HAS(2, 3)
+static void kq_running_sample_dbl(const double* in, double* out, double* prev, double* cumsum,
+                                  double cutoff, int32_t num_elems, uint8_t* first_step) {
+    int32_t i;
+    KQ_SEED_FIRST_STEP(in, prev, cumsum, num_elems, 1, first_step);
+    for (i = 0; i < num_elems; ++i) {
+        double S = cumsum[i];
+        prev[i] = kq_channel_dbl(in + i, out + i, 1, prev[i], &S, cutoff);
+        cumsum[i] = S;
+    }
+}
+
+#endif
+
+#if KQ_RUNTIME_HAS(8, 9)
+static void kq_running_sample_sgl(const float* in, float* out, float* prev, float* cumsum,
+                                  float cutoff, int32_t num_elems, uint8_t* first_step) {
+    int32_t i;
+    KQ_SEED_FIRST_STEP(in, prev, cumsum, num_elems, 1, first_step);
+    for (i = 0; i < num_elems; ++i) {
+        double S = (double)cumsum[i];
+        prev[i] = kq_channel_sgl(in + i, out + i, 1, prev[i], &S, cutoff);
+        cumsum[i] = (float)S;
+    }
+}
+#endif
+
+#if KQ_RUNTIME_HAS(2, 2)
+KQ_RUNTIME_API void kq_unwrap_running_sample_copy_dbl(const double* in, double* out, double* prev,
+                                                      double* cumsum, double cutoff,
+                                                      int32_t num_elems, uint8_t* first_step) {
+    kq_running_sample_dbl(in, out, prev, cumsum, cutoff, num_elems, first_step);
+}
+#endif
+
+#if KQ_RUNTIME_HAS(3, 3)
+KQ_RUNTIME_API void kq_unwrap_running_sample_in_place_dbl(double* buf, double* prev, double* cumsum,
+                                                          double cutoff, int32_t num_elems,
+                                                          uint8_t* first_step) {
+    kq_running_sample_dbl(buf, buf, prev, cumsum, cutoff, num_elems, first_step);
+}
+#endif
+
+#if KQ_RUNTIME_HAS(8, 8)
+KQ_RUNTIME_API void kq_unwrap_running_sample_copy_sgl(const float* in, float* out, float* prev,
+                                                      float* cumsum, float cutoff,
+                                                      int32_t num_elems, uint8_t* first_step) {
+    kq_running_sample_sgl(in, out, prev, cumsum, cutoff, num_elems, first_step);
+}
+#endif
+
+#if KQ_RUNTIME_HAS(9, 9)
+KQ_RUNTIME_API void kq_unwrap_running_sample_in_place_sgl(float* buf, float* prev, float* cumsum,
+                                                          float cutoff, int32_t num_elems,
+                                                          uint8_t* first_step) {
+    kq_running_sample_sgl(buf, buf, prev, cumsum, cutoff, num_elems, first_step);
+}
+#endif
+
+#if KQ_RUNTIME_HAS(4, 4)
+KQ_RUNTIME_API void kq_unwrap_running_frame_copy_dbl(const double* in, double* out, double* prev,
+                                                     double* cumsum, double cutoff,
+                                                     int32_t num_chans, int32_t frame_len,
+                                                     uint8_t* first_step) {
+    kq_running_frame_dbl(in, out, prev, cumsum, cutoff, num_chans, frame_len, first_step);
+}
+#endif
+
+#if KQ_RUNTIME_HAS(5, 5)
+KQ_RUNTIME_API void kq_unwrap_running_frame_in_place_dbl(double* buf, double* prev, double* cumsum,
+                                                         double cutoff, int32_t num_chans,
+                                                         int32_t frame_len, uint8_t* first_step) {
+    kq_running_frame_dbl(buf, buf, prev, cumsum, cutoff, num_chans, frame_len, first_step);
+}
+#endif
+
+#if KQ_RUNTIME_HAS(10, 10)
+KQ_RUNTIME_API void kq_unwrap_running_frame_copy_sgl(const float* in, float* out, float* prev,
+                                                     float* cumsum, float cutoff, int32_t num_chans,
+                                                     int32_t frame_len, uint8_t* first_step) {
+    kq_running_frame_sgl(in, out, prev, cumsum, cutoff, num_chans, frame_len, first_step);
+}
+#endif
+
+#if KQ_RUNTIME_HAS(11, 11)
+KQ_RUNTIME_API void kq_unwrap_running_frame_in_place_sgl(float* buf, float* prev, float* cumsum,
+                                                         float cutoff, int32_t num_chans,
+                                                         int32_t frame_len, uint8_t* first_step) {
+    kq_running_frame_sgl(buf, buf, prev, cumsum, cutoff, num_chans, frame_len, first_step);
+}
+#endif
+
+/* ---- floating-point environment ---- */
+
+KQ_RUNTIME_API int kq_check_fp_environment(void) {
+#if defined(__GNUC__) && defined(__ARM_FP) && defined(__ARM_ARCH_PROFILE) && \
+    __ARM_ARCH_PROFILE == 'M'
+    uint32_t fpscr;
+    int problems = 0;
+    __asm__ volatile("vmrs %0, fpscr" : "=r"(fpscr));
+    if ((fpscr & (UINT32_C(1) << 24)) != 0) {
+        problems |= KQ_FP_FLUSH_TO_ZERO;
+    }
+    if ((fpscr & (UINT32_C(1) << 25)) != 0) {
+        problems |= KQ_FP_DEFAULT_NAN;
+    }
+    return problems;
+#else
+    return 0;
+#endif
+}

@@ -1,0 +1,110 @@
+#!/usr/bin/env python3
+"""Writes wrapped phase mixed with hard values, as raw little-endian binary64 (FOLDER/phase.f64)
+and binary32 (FOLDER/phase.f32), time-major: STEPS rows of CHANNELS values.
+
+    hard-phase-inputs.py FOLDER [--steps N] [--channels C] [--runs]
+
+Wrapped phase of a random walk, with 5% of the values drawn from the hard values below (zeros of
+both signs, subnormals, huge values, infinities, NaNs with payloads) and 5% of the steps made
+exactly pi or 3 pi. With --runs, short sequences are written over the phase, one channel at a
+time, so that each meets its own previous values: steps of exactly pi and of its neighbours, steps
+at the calm bound 3, a sum that overflows to -infinity and then meets +infinity, 1e11 and 1e300
+ramps, subnormal and NaN-payload sequences. The random part is the same with or without --runs.
+"""
+import argparse
+import math
+import random
+import struct
+
+HARD64 = [0x0000000000000000, 0x8000000000000000, 0x0000000000000001, 0x800fffffffffffff,
+          0x7e37e43c8800759c, 0xfe37e43c8800759c, 0x7ff0000000000000, 0xfff0000000000000,
+          0x7ff8000000000000, 0x7ff8000000000123, 0xfff8000000000456, 0x7ff0000000000001]
+HARD32 = [0x00000000, 0x80000000, 0x00000001, 0x807fffff, 0x7f7fffff, 0xff7fffff,
+          0x7f800000, 0xff800000, 0x7fc00000, 0x7fc00123, 0xffc00456, 0x7f800001]
+
+
+def bits64(value):
+    return struct.unpack('<Q', struct.pack('<d', value))[0]
+
+
+def bits32(value):
+    return struct.unpack('<I', struct.pack('<f', value))[0]
+
+
+def value32(bits):
+    return struct.unpack('<f', struct.pack('<I', bits))[0]
+
+
+def runs(width):
+    """The sequences as bit patterns of one precision (64 or 32)."""
+    bits = bits64 if width == 64 else bits32
+    pi = math.pi if width == 64 else value32(bits32(math.pi))
+    above = math.nextafter(pi, 4.0) if width == 64 else value32(bits32(pi) + 1)
+    below = math.nextafter(pi, 3.0) if width == 64 else value32(bits32(pi) - 1)
+    big = 1e300 if width == 64 else 3.4e38
+    # Two steps that each add about 1e308 (or 3e38 in single) to the correction: it overflows to
+    # -infinity, and the next sample, +infinity, meets it (-inf + inf makes a default NaN).
+    overflow = [-1e308, 0.0, 1e308, math.inf, 1.0] if width == 64 else [-3e38, 3e38, math.inf, 1.0]
+    tiny = 5e-324 if width == 64 else 1e-45
+    smallest_normal = 2.2250738585072014e-308 if width == 64 else 1.1754943508222875e-38
+    nan = [0x7ff8000000000123, 0x7ff0000000000001, 0xfff8000000000456, 0xfff0000000000002]
+    nan32 = [0x7fc00123, 0x7f800001, 0xffc00456, 0xff800002]
+    sequences = [
+        [0.0, pi, 0.0, -pi, 0.0, pi, 2 * pi, 3 * pi, 0.0, -3 * pi],
+        [0.0, above, 0.0, below, 0.0, -above, 0.0, -below, below, -below],
+        [0.0, 3.0, 6.0, 9.0, math.nextafter(9.0, 20.0) + 3.0, 2.9999998, 0.0],
+        overflow + [2.0, -math.inf, -1.0, math.inf],
+        [1e11 * n for n in range(1, 9)],
+        [big, -big, big, 0.0, -big, 1e11, -1e11],
+        [tiny, -tiny, smallest_normal, 0.0, -0.0, -smallest_normal, tiny, 0.0],
+    ]
+    out = [[bits(v) for v in seq] for seq in sequences]
+    payloads = nan if width == 64 else nan32
+    out.append([payloads[0], bits(1.0), payloads[1], bits(2.0), payloads[2], payloads[3], bits(3.0)])
+    return out
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument('folder')
+    parser.add_argument('--steps', type=int, default=1000)
+    parser.add_argument('--channels', type=int, default=3)
+    parser.add_argument('--runs', action='store_true')
+    args = parser.parse_args()
+    steps, channels = args.steps, args.channels
+    rng = random.Random(20240601)
+    phase = [rng.uniform(-math.pi, math.pi) for _ in range(channels)]
+    rows64 = [[0] * channels for _ in range(steps)]
+    rows32 = [[0] * channels for _ in range(steps)]
+    for step in range(steps):
+        for ch in range(channels):
+            roll = rng.random()
+            if roll < 0.05:
+                pick = rng.randrange(len(HARD64))
+                rows64[step][ch], rows32[step][ch] = HARD64[pick], HARD32[pick]
+                continue
+            if roll < 0.10:
+                phase[ch] += rng.choice([math.pi, -math.pi, 3 * math.pi, -3 * math.pi])
+            else:
+                phase[ch] += rng.gauss(0.3, 1.5)
+            value = math.atan2(math.sin(phase[ch]), math.cos(phase[ch]))
+            rows64[step][ch], rows32[step][ch] = bits64(value), bits32(value)
+    if args.runs:
+        # Each sequence in turn, every 29 steps, on the channels in turn.
+        runs64, runs32 = runs(64), runs(32)
+        start, index = 5, 0
+        while start + 12 < steps:
+            ch = index % channels
+            for offset, value in enumerate(runs64[index % len(runs64)]):
+                rows64[start + offset][ch] = value
+            for offset, value in enumerate(runs32[index % len(runs32)]):
+                rows32[start + offset][ch] = value
+            start, index = start + 29, index + 1
+    with open(f'{args.folder}/phase.f64', 'wb') as out:
+        out.write(b''.join(struct.pack('<Q', v) for row in rows64 for v in row))
+    with open(f'{args.folder}/phase.f32', 'wb') as out:
+        out.write(b''.join(struct.pack('<I', v) for row in rows32 for v in row))
+
+
+if __name__ == '__main__':
+    main()

@@ -1,0 +1,134 @@
+#!/usr/bin/env python3
+"""Compares what generated code printed on a target with kqhost run's outputs, bit for bit.
+
+    compare_outputs.py FORMS REFERENCES OUTPUT TARGET ALLOWED
+    compare_outputs.py --self-test      (the allowances against a table of cases)
+
+FORMS: one form a line (NAME|ROWS|double or single|options); REFERENCES/NAME.f64 or .f32: kqhost
+run's raw little-endian output; OUTPUT: the target's text (a line "form NAME", then one value's
+bits in hex a line); ALLOWED: the NaN differences allowed on TARGET, comma-separated, or "none":
+
+  nan-sign       kqhost holds x86's default NaN (sign set: fff8000000000000, ffc00000) where the
+                 target holds it with the sign clear: the NaN an invalid operation makes.
+  canonical-nan  kqhost holds any NaN where the target holds the canonical quiet NaN
+                 (7ff8000000000000, 7fc00000): every operation returns it, payloads are lost.
+  single-canonical-nan
+                 the same, in the single-precision forms only: the software conversion from
+                 binary64 to binary32 returns the canonical NaN for every NaN.
+
+Every other difference fails, and so does an allowance the outputs never needed (the README's
+table would then claim a difference that does not happen). Prints one line for the target; exits
+1 on failure.
+"""
+import struct
+import sys
+
+DEFAULT_NAN = {8: 0xFFF8000000000000, 4: 0xFFC00000}
+CANONICAL_NAN = {8: 0x7FF8000000000000, 4: 0x7FC00000}
+KINDS = ('nan-sign', 'canonical-nan', 'single-canonical-nan')
+
+
+def is_nan(bits, width):
+    exponent = (bits >> (52 if width == 8 else 23)) & (0x7FF if width == 8 else 0xFF)
+    fraction = bits & ((1 << (52 if width == 8 else 23)) - 1)
+    return exponent == (0x7FF if width == 8 else 0xFF) and fraction != 0
+
+
+def allowed_kind(want, got, width, allowed):
+    """The first allowance in ALLOWED that covers got in place of want, or None."""
+    for kind in allowed:
+        if kind == 'nan-sign' and want == DEFAULT_NAN[width] and got == CANONICAL_NAN[width]:
+            return kind
+        canonical = kind == 'canonical-nan' or (kind == 'single-canonical-nan' and width == 4)
+        if canonical and is_nan(want, width) and got == CANONICAL_NAN[width]:
+            return kind
+    return None
+
+
+# (kqhost's bits, the target's, width in bytes, allowances, the allowance expected to cover it).
+ALLOWANCE_CASES = [
+    (0xFFF8000000000000, 0x7FF8000000000000, 8, ['nan-sign'], 'nan-sign'),
+    (0xFFC00000, 0x7FC00000, 4, ['nan-sign'], 'nan-sign'),
+    (0xFFF8000000000000, 0x7FF8000000000000, 8, [], None),
+    (0x7FF8000000000000, 0xFFF8000000000000, 8, ['nan-sign'], None),
+    (0x7FF8000000000123, 0x7FF8000000000000, 8, ['nan-sign'], None),
+    (0x7FF8000000000123, 0x7FF8000000000000, 8, ['canonical-nan'], 'canonical-nan'),
+    (0xFFC00456, 0x7FC00000, 4, ['canonical-nan'], 'canonical-nan'),
+    (0x7FF8000000000123, 0x7FF8000000000001, 8, ['canonical-nan'], None),
+    (0x7FF0000000000000, 0x7FF8000000000000, 8, ['canonical-nan'], None),
+    (0x7FC00123, 0x7FC00000, 4, ['single-canonical-nan'], 'single-canonical-nan'),
+    (0x7FF8000000000123, 0x7FF8000000000000, 8, ['single-canonical-nan'], None),
+    (0x3FF0000000000000, 0x3FF0000000000001, 8, list(KINDS), None),
+    (0x00000000, 0x80000000, 4, list(KINDS), None),
+]
+
+
+def self_test():
+    """The allowances against ALLOWANCE_CASES: a too generous one would hide real differences."""
+    wrong = [case for case in ALLOWANCE_CASES if allowed_kind(*case[:4]) != case[4]]
+    for want, got, width, allowed, expected in wrong:
+        print(f'compare_outputs: {want:x} -> {got:x} ({width} bytes, {allowed}) is covered by '
+              f'{allowed_kind(want, got, width, allowed)}, expected {expected}')
+    sys.exit(1 if wrong else 0)
+
+
+def read_target(path):
+    forms, current = {}, None
+    for line in open(path):
+        line = line.strip()
+        if line.startswith('form '):
+            current = forms.setdefault(line[5:], [])
+        elif line:
+            current.append(int(line, 16))
+    return forms
+
+
+def main():
+    if sys.argv[1:] == ['--self-test']:
+        self_test()
+    forms_path, references, output, target, allowed_text = sys.argv[1:6]
+    allowed = [] if allowed_text == 'none' else allowed_text.split(',')
+    unknown = [kind for kind in allowed if kind not in KINDS]
+    if unknown:
+        sys.exit(f'compare_outputs: unknown allowance {unknown} for {target}')
+    printed = read_target(output)
+    used = {kind: 0 for kind in allowed}
+    problems, values, differing = [], 0, 0
+    for line in open(forms_path):
+        if not line.strip():
+            continue
+        name, _, precision, _ = line.rstrip('\n').split('|', 3)
+        width = 8 if precision == 'double' else 4
+        raw = open(f'{references}/{name}.{"f64" if width == 8 else "f32"}', 'rb').read()
+        want = struct.unpack(f'<{len(raw) // width}{"Q" if width == 8 else "I"}', raw)
+        got = printed.get(name)
+        if got is None or len(got) != len(want):
+            problems.append(f'{name}: {len(want)} values from kqhost, '
+                            f'{"none" if got is None else len(got)} from the target')
+            continue
+        values += len(want)
+        for index, (w, g) in enumerate(zip(want, got)):
+            if w == g:
+                continue
+            kind = allowed_kind(w, g, width, allowed)
+            if kind is not None:
+                used[kind] += 1
+                continue
+            differing += 1
+            if differing <= 12:
+                problems.append(f'{name}: value {index}: kqhost '
+                                f'{w:0{2 * width}x}, target {g:0{2 * width}x}')
+    for kind, count in used.items():
+        if count == 0:
+            problems.append(f'{kind} is allowed on {target} but no output needed it')
+    notes = ', '.join(f'{count} {kind}' for kind, count in used.items() if count) or 'no NaN notes'
+    if problems:
+        print(f'{target}: DIFFERS from kqhost run: {differing} of {values} values'
+              f'{" (the first 12 shown)" if differing > 12 else ""}')
+        print('\n'.join('  ' + problem for problem in problems))
+        sys.exit(1)
+    print(f'{target}: {values} values identical to kqhost run ({notes})')
+
+
+if __name__ == '__main__':
+    main()

@@ -1,0 +1,159 @@
+"""kqhost generate end to end on this machine: for each form of the table, generate the code,
+compile it with the host C compiler (-std=c99 -ffp-contract=off) and the driver, run it on the
+example input with hard values in it (as CSV text for every other form, raw values for the rest),
+and compare its raw output with kqhost run's on the same options, byte for byte.
+
+usage: native_end_to_end.py KQHOST CC DRIVER_SOURCE EXAMPLE_CSV
+"""
+import math
+import os
+import struct
+import subprocess
+import sys
+import tempfile
+
+# (name, setup options, events as kqhost run options). Precision and channels are given to both
+# commands; the input is the two-channel example. Together the forms call all twelve kernels.
+FORMS = [
+    ("double_frame_running", ["--precision", "double", "--frame", "16"],
+     ["--reset", "10", "--set-tolerance", "20:7", "--set-tolerance", "60:1e-15"]),
+    ("single_frame_running_in_place", ["--precision", "single", "--frame", "7", "--in-place"],
+     ["--set-tolerance", "30:0", "--reset", "50"]),
+    ("double_row_running", ["--precision", "double", "--tolerance", "2.5"], ["--reset", "900"]),
+    ("single_column_stateless_in_place",
+     ["--precision", "single", "--shape", "column", "--mode", "stateless", "--in-place"], []),
+    ("double_vector_running", ["--precision", "double", "--shape", "vector"],
+     ["--set-tolerance", "500:-7"]),
+    ("single_frame_stateless", ["--precision", "single", "--frame", "33", "--mode", "stateless"],
+     []),
+    # The other kernels, so that each of the twelve is compiled alone into a model once.
+    ("double_row_stateless", ["--precision", "double", "--mode", "stateless"], []),
+    ("double_frame_stateless_in_place",
+     ["--precision", "double", "--frame", "5", "--mode", "stateless", "--in-place"], []),
+    ("double_column_running_in_place",
+     ["--precision", "double", "--shape", "column", "--in-place"], ["--reset", "7"]),
+    ("double_frame_running_in_place", ["--precision", "double", "--frame", "3", "--in-place"],
+     ["--set-tolerance", "9:0.5"]),
+    ("single_row_running", ["--precision", "single"], ["--set-tolerance", "300:1e-15"]),
+    ("single_row_running_in_place", ["--precision", "single", "--in-place"], ["--reset", "2"]),
+    ("single_frame_running", ["--precision", "single", "--frame", "64"], ["--reset", "3"]),
+    # Cutoffs at the edges: infinite in single (no literal in C99), -0 (Tolerance 0; no calm path).
+    ("single_row_running_infinite_cutoff", ["--precision", "single", "--tolerance", "1e39"], []),
+    ("double_frame_running_zero_cutoff", ["--precision", "double", "--frame", "8", "--tolerance",
+                                          "0"], []),
+]
+
+PI = 3.141592653589793
+
+
+def hard_rows():
+    """Time steps of two channels with the values and steps at the edges of the arithmetic."""
+    nan, inf = float("nan"), float("inf")
+    values = [0.0, -0.0, 5e-324, -1e-310, 1e300, -1e300, inf, -inf, nan, 1e15, -1e15,
+              math.nextafter(PI, 0), PI, -PI, 3 * PI, 1e-17, -3.1416027545928955, 4.0, -4.0]
+    rows = []
+    for i, value in enumerate(values):
+        rows.append((0.0, -0.0))
+        rows.append((value, values[(i + 5) % len(values)]))
+    return rows
+
+
+def read_example(path):
+    rows = []
+    with open(path) as f:
+        for line in f:
+            line = line.strip()
+            if line and not line.startswith("#"):
+                rows.append(tuple(float(v) for v in line.split(",")))
+    return rows
+
+
+def write_csv(path, rows):
+    with open(path, "w") as f:
+        f.write("# the example with hard values\n")
+        for row in rows:
+            f.write(",".join(repr(value) for value in row) + "\n")
+
+
+def write_raw(path, rows, single):
+    fmt = "<f" if single else "<d"
+    with open(path, "wb") as f:
+        for row in rows:
+            for value in row:
+                if single and math.isfinite(value) and abs(value) > 3.4028234663852886e38:
+                    value = math.copysign(math.inf, value)
+                f.write(struct.pack(fmt, value))
+
+
+def run(args, **kwargs):
+    result = subprocess.run(args, capture_output=True, text=True, **kwargs)
+    if result.returncode != 0:
+        raise SystemExit(f"{' '.join(args)} failed ({result.returncode}): {result.stderr}")
+
+
+def driver_events(events):
+    out = []
+    for option, value in zip(events[::2], events[1::2]):
+        if option == "--reset":
+            out += ["reset", value]
+        else:
+            step, tolerance = value.split(":")
+            out += ["tolerance", step, tolerance]
+    return out
+
+
+def check_form(kqhost, cc, driver, rows, work, name, setup, events, csv):
+    single = setup[setup.index("--precision") + 1] == "single"
+    ext = ".f32" if single else ".f64"
+    folder = os.path.join(work, name)
+    signal = os.path.join(work, name + "_in" + (".csv" if csv else ext))
+    expected = os.path.join(work, name + "_expected" + ext)
+    actual = os.path.join(work, name + "_actual" + ext)
+    program = os.path.join(work, name + "_program")
+    if csv:
+        write_csv(signal, rows)
+    else:
+        write_raw(signal, rows, single)
+    run([kqhost, "generate", "--name", name, "--output-dir", folder, "--channels", "2"] + setup)
+    run([cc, "-std=c99", "-pedantic", "-Wall", "-Wextra", "-Werror", "-ffp-contract=off", "-O2",
+         "-I", folder, f"-DKQ_MODEL={name}", "-o", program, driver,
+         os.path.join(folder, name + ".c")])
+    run([program, signal, actual] + driver_events(events))
+    run([kqhost, "run", "--channels", "2"] + setup + events + [signal, expected])
+    with open(expected, "rb") as f:
+        want = f.read()
+    with open(actual, "rb") as f:
+        got = f.read()
+    if got != want:
+        size = 4 if single else 8
+        first = next(i for i in range(0, min(len(got), len(want)), size)
+                     if got[i:i + size] != want[i:i + size]) if len(got) == len(want) else None
+        return f"{name}: generated output differs from kqhost run " + (
+            f"first at value {first // size}" if first is not None
+            else f"({len(got)} bytes, expected {len(want)})")
+    print(f"{name}: {len(want) // size_of(single)} values equal")
+    return None
+
+
+def size_of(single):
+    return 4 if single else 8
+
+
+def main():
+    kqhost, cc, driver, example = sys.argv[1:5]
+    rows = read_example(example)
+    rows = rows[:600] + hard_rows() + rows[600:1200]
+    failures = []
+    with tempfile.TemporaryDirectory() as work:
+        for index, (name, setup, events) in enumerate(FORMS):
+            failure = check_form(kqhost, cc, driver, rows, work, name, setup, events,
+                                 csv=index % 2 == 0)
+            if failure:
+                failures.append(failure)
+    for failure in failures:
+        print(failure)
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
