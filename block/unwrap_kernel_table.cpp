@@ -3,8 +3,8 @@
 #include <type_traits>
 
 #include "kernels/kernel_call.h"
+#include "kernels/level_kernels.h"
 #include "kernels/one_element.h"
-#include "kernels/simd/unwrap_kernels_simd.h"
 
 namespace {
 

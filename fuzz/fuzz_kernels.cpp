@@ -428,7 +428,7 @@ void runShape(ByteReader& in, KernelShape shape) {
                 std::fill_n(s.cumsum.get(), stateSize, T{0});
             }
         }
-        // Mostly short frames; now and then one long enough to pass a chunk of 32 blocks, where a
+        // Mostly short frames; now and then one long enough to pass a stretch of 32 blocks, where a
         // channel changes between block by block and three passes.
         const auto frameLen = shape == KernelShape::RunningSample ? 1
                               : in.range(0, 7) != 0 ? static_cast<int32_t>(in.range(-1, 40))

@@ -11,8 +11,6 @@ bool calmStep(double v, double x, double cutoff) {
     return cutoff >= kCalmCutoff && std::fabs(x - v) < kCalmStep;
 }
 
-}  // namespace
-
 template <typename T>
 int64_t takenCorrections(const T* in, int64_t n, T prev, T cutoff, double* taken) {
     const double cut = cutoff;
@@ -34,12 +32,25 @@ int64_t takenCorrections(const T* in, int64_t n, T prev, T cutoff, double* taken
     return count;
 }
 
+}  // namespace
+
+int64_t takenCorrectionsDbl(const double* in, int64_t n, double prev, double cutoff,
+                            double* taken) {
+    return takenCorrections<double>(in, n, prev, cutoff, taken);
+}
+
+int64_t takenCorrectionsSgl(const float* in, int64_t n, float prev, float cutoff, double* taken) {
+    return takenCorrections<float>(in, n, prev, cutoff, taken);
+}
+
 double addTaken(double sum, const double* taken, int64_t n) {
     for (int64_t i = 0; i < n; ++i) {
         sum = sum + taken[i];
     }
     return sum;
 }
+
+namespace {
 
 template <typename T>
 void unwrapCarried(const T* in, T* out, int64_t n, T* prev, double* sum, T cutoff) {
@@ -59,7 +70,14 @@ void unwrapCarried(const T* in, T* out, int64_t n, T* prev, double* sum, T cutof
     *sum = s;
 }
 
-template int64_t takenCorrections<double>(const double*, int64_t, double, double, double*);
-template int64_t takenCorrections<float>(const float*, int64_t, float, float, double*);
-template void unwrapCarried<double>(const double*, double*, int64_t, double*, double*, double);
-template void unwrapCarried<float>(const float*, float*, int64_t, float*, double*, float);
+}  // namespace
+
+void unwrapCarriedDbl(const double* in, double* out, int64_t n, double* prev, double* sum,
+                      double cutoff) {
+    unwrapCarried<double>(in, out, n, prev, sum, cutoff);
+}
+
+void unwrapCarriedSgl(const float* in, float* out, int64_t n, float* prev, double* sum,
+                      float cutoff) {
+    unwrapCarried<float>(in, out, n, prev, sum, cutoff);
+}

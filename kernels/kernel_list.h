@@ -17,34 +17,34 @@
 #include "kernels/unwrap_kernels.h"
 #include "kernels/unwrap_rows.h"
 
-// X(Name, member, Form, T): the kernel unwrap<Name> of kernels/unwrap_kernels.h, the KernelSet
-// member that holds it at every vector level, its KernelForm and its data type.
-#define KQ_UNWRAP_KERNELS(X)                                                          \
-    X(StatelessCopyDbl, statelessCopyDbl, StatelessCopy, double)                      \
-    X(StatelessInPlaceDbl, statelessInPlaceDbl, StatelessInPlace, double)             \
-    X(RunningSampleCopyDbl, runningSampleCopyDbl, RunningSampleCopy, double)          \
-    X(RunningSampleInPlaceDbl, runningSampleInPlaceDbl, RunningSampleInPlace, double) \
-    X(RunningFrameCopyDbl, runningFrameCopyDbl, RunningFrameCopy, double)             \
-    X(RunningFrameInPlaceDbl, runningFrameInPlaceDbl, RunningFrameInPlace, double)    \
-    X(StatelessCopySgl, statelessCopySgl, StatelessCopy, float)                       \
-    X(StatelessInPlaceSgl, statelessInPlaceSgl, StatelessInPlace, float)              \
-    X(RunningSampleCopySgl, runningSampleCopySgl, RunningSampleCopy, float)           \
-    X(RunningSampleInPlaceSgl, runningSampleInPlaceSgl, RunningSampleInPlace, float)  \
-    X(RunningFrameCopySgl, runningFrameCopySgl, RunningFrameCopy, float)              \
-    X(RunningFrameInPlaceSgl, runningFrameInPlaceSgl, RunningFrameInPlace, float)
+// X(Function, member, Form, T): the kernel Function of kernels/unwrap_kernels.h, the KernelSet
+// member that holds it at every vector level, its KernelForm and its data type. Every kernel has
+// one function per data type, named with the suffix Dbl or Sgl.
+#define KQ_UNWRAP_KERNELS(X)                                                                \
+    X(unwrapStatelessCopyDbl, statelessCopyDbl, StatelessCopy, double)                      \
+    X(unwrapStatelessInPlaceDbl, statelessInPlaceDbl, StatelessInPlace, double)             \
+    X(unwrapRunningSampleCopyDbl, runningSampleCopyDbl, RunningSampleCopy, double)          \
+    X(unwrapRunningSampleInPlaceDbl, runningSampleInPlaceDbl, RunningSampleInPlace, double) \
+    X(unwrapRunningFrameCopyDbl, runningFrameCopyDbl, RunningFrameCopy, double)             \
+    X(unwrapRunningFrameInPlaceDbl, runningFrameInPlaceDbl, RunningFrameInPlace, double)    \
+    X(unwrapStatelessCopySgl, statelessCopySgl, StatelessCopy, float)                       \
+    X(unwrapStatelessInPlaceSgl, statelessInPlaceSgl, StatelessInPlace, float)              \
+    X(unwrapRunningSampleCopySgl, runningSampleCopySgl, RunningSampleCopy, float)           \
+    X(unwrapRunningSampleInPlaceSgl, runningSampleInPlaceSgl, RunningSampleInPlace, float)  \
+    X(unwrapRunningFrameCopySgl, runningFrameCopySgl, RunningFrameCopy, float)              \
+    X(unwrapRunningFrameInPlaceSgl, runningFrameInPlaceSgl, RunningFrameInPlace, float)
 
 // The row kernels of kernels/unwrap_rows.h, with the same columns. Not in the block's table.
-#define KQ_ROW_KERNELS(X)             \
-    X(RowsDbl, rowsDbl, Rows, double) \
-    X(RowsSgl, rowsSgl, Rows, float)
+#define KQ_ROW_KERNELS(X)                   \
+    X(unwrapRowsDbl, rowsDbl, Rows, double) \
+    X(unwrapRowsSgl, rowsSgl, Rows, float)
 
-// The chunk passes of kernels/chunk_carry.h (takenCorrections<T> and unwrapCarried<T>), with the
-// same columns but Name, which only says the pass. Not in the block's table.
+// The chunk passes of kernels/chunk_carry.h, with the same columns. Not in the block's table.
 #define KQ_CHUNK_CARRY_KERNELS(X)                                         \
-    X(TakenCorrectionsDbl, takenCorrectionsDbl, TakenCorrections, double) \
-    X(TakenCorrectionsSgl, takenCorrectionsSgl, TakenCorrections, float)  \
-    X(CarriedDbl, carriedDbl, Carried, double)                            \
-    X(CarriedSgl, carriedSgl, Carried, float)
+    X(takenCorrectionsDbl, takenCorrectionsDbl, TakenCorrections, double) \
+    X(takenCorrectionsSgl, takenCorrectionsSgl, TakenCorrections, float)  \
+    X(unwrapCarriedDbl, carriedDbl, Carried, double)                      \
+    X(unwrapCarriedSgl, carriedSgl, Carried, float)
 
 // Every kernel a vector level has: the members of its KernelSet.
 #define KQ_LEVEL_KERNELS(X) KQ_UNWRAP_KERNELS(X) KQ_ROW_KERNELS(X) KQ_CHUNK_CARRY_KERNELS(X)
@@ -89,7 +89,7 @@ constexpr int kernelIndex(KernelForm form, bool single) {
 }
 
 // The kernels' names, in list order.
-#define KQ_KERNEL_NAME(Name, member, Form, T) "unwrap" #Name,
+#define KQ_KERNEL_NAME(Function, member, Form, T) #Function,
 inline constexpr const char* kKernelNames[] = {KQ_UNWRAP_KERNELS(KQ_KERNEL_NAME)};
 #undef KQ_KERNEL_NAME
 
@@ -150,23 +150,13 @@ using KernelFn = typename KernelSignature<F, T>::type;
 template <KernelForm F, typename T>
 struct ScalarKernel;
 
-#define KQ_SCALAR_KERNEL(Name, member, Form, T)                             \
-    template <>                                                             \
-    struct ScalarKernel<KernelForm::Form, T> {                              \
-        static constexpr KernelFn<KernelForm::Form, T>* fn = &unwrap##Name; \
+#define KQ_SCALAR_KERNEL(Function, member, Form, T)                       \
+    template <>                                                           \
+    struct ScalarKernel<KernelForm::Form, T> {                            \
+        static constexpr KernelFn<KernelForm::Form, T>* fn = &(Function); \
     };
-KQ_UNWRAP_KERNELS(KQ_SCALAR_KERNEL)
-KQ_ROW_KERNELS(KQ_SCALAR_KERNEL)
+KQ_LEVEL_KERNELS(KQ_SCALAR_KERNEL)
 #undef KQ_SCALAR_KERNEL
-
-template <typename T>
-struct ScalarKernel<KernelForm::TakenCorrections, T> {
-    static constexpr KernelFn<KernelForm::TakenCorrections, T>* fn = &takenCorrections<T>;
-};
-template <typename T>
-struct ScalarKernel<KernelForm::Carried, T> {
-    static constexpr KernelFn<KernelForm::Carried, T>* fn = &unwrapCarried<T>;
-};
 
 // The list is in table order, each form once per precision.
 constexpr bool kernelListInTableOrder() {

@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <iterator>
 
-#include "kernels/simd/unwrap_kernels_simd.h"
+#include "kernels/level_kernels.h"
 
 namespace {
 

@@ -16,6 +16,7 @@ need=()
 command -v cmake >/dev/null || need+=(cmake)
 command -v ninja >/dev/null || need+=(ninja-build)
 command -v g++ >/dev/null || need+=(g++)
+command -v clang++ >/dev/null || need+=(clang)
 [ -e /usr/lib/x86_64-linux-gnu/libgtest.a ] || [ -e /usr/lib/libgtest.a ] || need+=(libgtest-dev)
 dpkg -s gnuradio-dev >/dev/null 2>&1 || need+=(gnuradio-dev)
 command -v grcc >/dev/null || need+=(gnuradio)
@@ -32,9 +33,17 @@ cd "$root"
 cmake --build --preset release -j2 --target kqhost
 
 echo "== gr-kqphasefix2 in $build"
-cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-  -DPYTHON_EXECUTABLE="$python" -DKQ_SOURCE_DIR="$root" \
-  -DKQHOST_EXECUTABLE="$root/build/release/bin/kqhost" >/dev/null
+settings=(-DCMAKE_BUILD_TYPE=Release -DPYTHON_EXECUTABLE="$python" -DKQ_SOURCE_DIR="$root"
+          -DKQHOST_EXECUTABLE="$root/build/release/bin/kqhost")
+cmake -S "$here" -B "$build" -G Ninja "${settings[@]}" >/dev/null
+# Every floating-point flag on the kernels and the module's sources, in this build and in a
+# configure-only build with clang.
+echo "== the floating-point flags with GCC and with clang"
+folders="kernels;$here/lib;runtime"
+check="$root/tests/tree_rules/check_floating_point_flags.cmake"
+cmake -DBUILD_DIR="$build" "-DFOLDERS=$folders" -P "$check"
+cmake -DSOURCE_DIR="$here" -DBUILD_DIR="$build-clang" -DC_COMPILER=clang -DCXX_COMPILER=clang++ \
+  "-DCONFIGURE_ARGS=$(IFS=';'; echo "${settings[*]}")" "-DFOLDERS=$folders" -P "$check"
 cmake --build "$build" -j2
 
 echo "== QA"

@@ -15,6 +15,7 @@ command -v scilab-cli >/dev/null || need+=(scilab-cli)
 command -v cmake >/dev/null || need+=(cmake)
 command -v ninja >/dev/null || need+=(ninja-build)
 command -v g++ >/dev/null || need+=(g++)
+command -v clang++ >/dev/null || need+=(clang)
 if [ ${#need[@]} -gt 0 ]; then
   echo "== xcos: installing ${need[*]}"
   apt-get update -qq
@@ -27,6 +28,14 @@ cmake --build --preset release -j2 --target kqphasefix2 kqhost
 
 echo "== xcos: build the adapter"
 cmake -S integrations/xcos -B build/xcos -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+# Every floating-point flag on the adapter's sources and the kernels, in this build and in a
+# configure-only build with clang.
+echo "== xcos: the floating-point flags with GCC and with clang"
+folders="integrations/xcos/src;kernels;runtime"
+check=tests/tree_rules/check_floating_point_flags.cmake
+cmake -DBUILD_DIR=build/xcos "-DFOLDERS=$folders" -P "$check"
+cmake -DSOURCE_DIR=integrations/xcos -DBUILD_DIR=build/xcos-clang -DC_COMPILER=clang \
+  -DCXX_COMPILER=clang++ "-DFOLDERS=$folders" -P "$check"
 cmake --build build/xcos -j2
 
 export KQ_XCOS_ADAPTER="$root/build/xcos/kqphasefix2_xcos.so"

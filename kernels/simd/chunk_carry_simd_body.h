@@ -1,8 +1,8 @@
-// The vector form of takenCorrections, over a lane set L: the first pass of the vector kernels'
-// one-channel strategy (kernels/simd/unwrap_simd_along.h) on its own. A block of L::kLanes steps
-// that is calm throughout costs a load, a subtraction and a comparison; the others run the
-// kernels' lane step, whose corrections and takes are the scalar step's bit for bit, and pack the
-// taken corrections in lane order, so they come out in the order of the steps.
+// The vector form of takenCorrectionsDbl/Sgl (kernels/chunk_carry.h), over a lane set L: the first
+// pass of the vector kernels' one-channel strategy (kernels/simd/unwrap_simd_along.h) on its own. A
+// block of L::kLanes steps that is calm throughout costs a load, a subtraction and a comparison;
+// the others run the kernels' lane step, whose corrections and takes are the scalar step's bit for
+// bit, and pack the taken corrections in lane order, so they come out in the order of the steps.
 #ifndef KQ_KERNELS_SIMD_CHUNK_CARRY_SIMD_BODY_H
 #define KQ_KERNELS_SIMD_CHUNK_CARRY_SIMD_BODY_H
 
@@ -10,21 +10,26 @@
 #include <cstdint>
 #include <limits>
 
-#include "kernels/chunk_carry.h"
+#include "kernels/kernel_list.h"
 #include "kernels/simd/unwrap_simd_along.h"
 
 namespace kq::simd {
+
+// The scalar pass, for the steps the lanes leave.
+template <typename T>
+inline constexpr KernelFn<KernelForm::TakenCorrections, T>* kScalarTaken =
+    ScalarKernel<KernelForm::TakenCorrections, T>::fn;
 
 template <typename L, typename T>
 int64_t takenCorrectionsInLanes(const T* in, int64_t n, T prev, T cutoff, double* taken) {
     constexpr int64_t W = L::kLanes;
     constexpr unsigned kAll = (1u << W) - 1u;
     if (n <= W) {
-        return ::takenCorrections<T>(in, n, prev, cutoff, taken);
+        return kScalarTaken<T>(in, n, prev, cutoff, taken);
     }
     const StepConstants<L, T> k(cutoff);
     // The step into in[0] has its sample before it elsewhere; from in[1] on, in[i - 1] is there.
-    int64_t count = ::takenCorrections<T>(in, 1, prev, cutoff, taken);
+    int64_t count = kScalarTaken<T>(in, 1, prev, cutoff, taken);
     int64_t i = 1;
     for (; i + W <= n; i += W) {
         const RawBlock<L, T> raw = L::loadRaw(in + i);
@@ -34,7 +39,7 @@ int64_t takenCorrectionsInLanes(const T* in, int64_t n, T prev, T cutoff, double
         }
         typename L::Vec c;
         const unsigned takes =
-            takenCorrections<L, T>(L::sub(L::widen(raw), L::widen(rawBefore)), k, kAll, c);
+            takingLanes<L, T>(L::sub(L::widen(raw), L::widen(rawBefore)), k, kAll, c);
         if (takes != 0) {
             // Writes W values from taken[count]; count is at most i, the steps so far, so they
             // stay within the room for n.
@@ -42,10 +47,10 @@ int64_t takenCorrectionsInLanes(const T* in, int64_t n, T prev, T cutoff, double
             count += __builtin_popcount(takes);
         }
     }
-    return count + ::takenCorrections<T>(in + i, n - i, in[i - 1], cutoff, taken + count);
+    return count + kScalarTaken<T>(in + i, n - i, in[i - 1], cutoff, taken + count);
 }
 
-// The vector form of unwrapCarried: the running per-channel kernels' one-channel walk
+// The vector form of unwrapCarriedDbl/Sgl: the running per-channel kernels' one-channel walk
 // (unwrapAlong), which keeps the correction in binary64 from the sum it is given, in pieces of
 // the lengths it takes.
 template <typename L, typename T>

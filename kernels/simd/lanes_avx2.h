@@ -1,7 +1,7 @@
 // The AVX2 lane set of the vector kernels: four binary64 lanes in a ymm register, comparison
 // results as all-ones lanes. Include it only from the translation unit compiled for AVX2. The
 // lane set lives in an unnamed namespace, so the kernel bodies instantiated with it stay local to
-// that unit (see unwrap_simd_body.h). No fused multiply-add: every product is rounded on its own.
+// that unit (see unwrap_simd_step.h). No fused multiply-add: every product is rounded on its own.
 #ifndef KQ_KERNELS_SIMD_LANES_AVX2_H
 #define KQ_KERNELS_SIMD_LANES_AVX2_H
 

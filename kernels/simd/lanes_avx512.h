@@ -2,7 +2,7 @@
 // results in a mask register. Needs AVX-512F and AVX-512VL (for the eight-float loads and stores):
 // include it only from the translation unit compiled for them. The lane set lives in an unnamed
 // namespace, so the kernel bodies instantiated with it stay local to that unit (see
-// unwrap_simd_body.h). No fused multiply-add: every product is rounded on its own.
+// unwrap_simd_step.h). No fused multiply-add: every product is rounded on its own.
 #ifndef KQ_KERNELS_SIMD_LANES_AVX512_H
 #define KQ_KERNELS_SIMD_LANES_AVX512_H
 

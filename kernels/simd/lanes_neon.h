@@ -1,7 +1,7 @@
 // The Advanced SIMD lane set of the vector kernels: two binary64 lanes in a q register, comparison
 // results as all-ones lanes. Advanced SIMD is part of the base 64-bit ARM architecture, so this
 // needs no option of its own. The lane set lives in an unnamed namespace, so the kernel bodies
-// instantiated with it stay local to the unit that includes it (see unwrap_simd_body.h). No fused
+// instantiated with it stay local to the unit that includes it (see unwrap_simd_step.h). No fused
 // multiply-add: every product is rounded on its own (-ffp-contract=off keeps the compiler from
 // joining the separate intrinsics below into one).
 #ifndef KQ_KERNELS_SIMD_LANES_NEON_H

@@ -1,7 +1,7 @@
 // The AVX-512 kernels. This file alone is compiled with -mavx512f -mavx512vl, and it is run only
 // after the processor was found to have both.
+#include "kernels/level_kernels.h"
 #include "kernels/simd/lanes_avx512.h"
-#include "kernels/simd/unwrap_kernels_simd.h"
 #include "kernels/simd/unwrap_simd_forms.h"
 
 template <KernelForm F, typename T, class R, class... Args>

@@ -1,6 +1,6 @@
 // The Advanced SIMD kernels of 64-bit ARM, which every processor of that architecture runs.
+#include "kernels/level_kernels.h"
 #include "kernels/simd/lanes_neon.h"
-#include "kernels/simd/unwrap_kernels_simd.h"
 #include "kernels/simd/unwrap_simd_forms.h"
 
 template <KernelForm F, typename T, class R, class... Args>

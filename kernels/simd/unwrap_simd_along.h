@@ -1,7 +1,8 @@
 // One channel at a time (unwrapAlong), over a lane set L and the data type T, with the step of
 // unwrap_simd_step.h. The additions of the channel stay in order without a branch per block: it
-// goes in chunks of a few blocks; the lanes find the corrections of the chunk and pack the taken
-// ones in order; a scalar loop adds them to S one at a time, as the scalar kernel does, and
+// goes in stretches of a few blocks (a stretch is this walk's window; a chunk is a caller's piece
+// of a channel, kernels/chunk_carry.h); the lanes find the corrections of the stretch and pack the
+// taken ones in order; a scalar loop adds them to S one at a time, as the scalar kernel does, and
 // records S after each; the lanes then give every sample the S of the last take at or before it.
 // The only sequential work is one addition per take.
 #ifndef KQ_KERNELS_SIMD_UNWRAP_SIMD_ALONG_H
@@ -39,31 +40,31 @@ template <typename L>
 template <typename L, typename T>
 using RawBlock = decltype(L::loadRaw(static_cast<const T*>(nullptr)));
 
-// Blocks per chunk of unwrapAlong: enough that the loop over the chunk's takes runs long between
-// its exits, few enough that the chunk's buffers stay small.
-inline constexpr int32_t kChunkBlocks = 32;
+// Blocks per stretch of unwrapAlong: enough that the loop over the stretch's takes runs long
+// between its exits, few enough that the stretch's buffers stay small.
+inline constexpr int32_t kStretchBlocks = 32;
 
-// The buffers of one chunk of unwrapAlong.
+// The buffers of one stretch of unwrapAlong.
 template <typename L>
-struct Chunk {
-    static constexpr int32_t kSamples = kChunkBlocks * L::kLanes;
+struct Stretch {
+    static constexpr int32_t kSamples = kStretchBlocks * L::kLanes;
     int32_t blocks = 0;
-    int32_t count = 0;             // corrections taken
-    unsigned takes[kChunkBlocks];  // the lanes that take one, by block
-    double taken[kSamples];        // the corrections taken, in order
-    // sums[t]: the correction after the chunk's first t takes. spreadTaken reads up to W - 1
+    int32_t count = 0;               // corrections taken
+    unsigned takes[kStretchBlocks];  // the lanes that take one, by block
+    double taken[kSamples];          // the corrections taken, in order
+    // sums[t]: the correction after the stretch's first t takes. spreadTaken reads up to W - 1
     // values past the last one written; zeroed once, so they are never unset.
     double sums[kSamples + L::kLanes];
 };
 
-// The first pass over a chunk at in[0..]: finds the corrections of its blocks and packs the
-// taken ones in order. `before` holds the block before the chunk on entry (its last lane the
-// sample before in[0]) and the chunk's last block on return. Without kFull it runs
+// The first pass over a stretch at in[0..]: finds the corrections of its blocks and packs the
+// taken ones in order. `before` holds the block before the stretch on entry (its last lane the
+// sample before in[0]) and the stretch's last block on return. Without kFull it runs
 // turnCorrections and returns false when some lane needs the full step; the caller then runs it
-// again with kFull. It only reads: in place, the chunk's outputs are stored after it.
+// again with kFull. It only reads: in place, the stretch's outputs are stored after it.
 template <typename L, typename T, bool kFull>
-[[gnu::always_inline]] inline bool packChunk(const T* in, RawBlock<L, T>& before,
-                                             const StepConstants<L, T>& k, Chunk<L>& chunk) {
+[[gnu::always_inline]] inline bool packStretch(const T* in, RawBlock<L, T>& before,
+                                               const StepConstants<L, T>& k, Stretch<L>& stretch) {
     using Vec = typename L::Vec;
     constexpr int32_t W = L::kLanes;
     Vec bounds = k.zero;
@@ -77,52 +78,52 @@ template <typename L, typename T, bool kFull>
         } else {
             bits = L::bits(turnCorrections<L, T>(d, L::abs(d), k, c, bounds));
         }
-        L::store(chunk.taken + count, L::packTaken(c, bits));
+        L::store(stretch.taken + count, L::packTaken(c, bits));
         count += __builtin_popcount(bits);
-        chunk.takes[b] = bits;
+        stretch.takes[b] = bits;
     };
-    const int32_t blocks = chunk.blocks;
+    const int32_t blocks = stretch.blocks;
     const RawBlock<L, T> first = L::loadRaw(in);
     pack(0, first, L::shiftInRaw(before, first));
     // Past the first block the previous samples are one element back in the same input.
     for (int32_t b = 1; b < blocks; ++b) {
         pack(b, L::loadRaw(in + b * W), L::loadRaw(in + b * W - 1));
     }
-    chunk.count = count;
+    stretch.count = count;
     before = L::loadRaw(in + (blocks - 1) * W);
     return kFull || turnsExact<L, T>(bounds, k);
 }
 
-// The additions of a chunk, in order, one per take: the only sequential part. Returns the
-// correction after the chunk.
+// The additions of a stretch, in order, one per take: the only sequential part. Returns the
+// correction after the stretch.
 template <typename L>
-[[gnu::always_inline]] inline double addChunk(Chunk<L>& chunk, double s) {
-    chunk.sums[0] = s;
-    const int32_t count = chunk.count;
+[[gnu::always_inline]] inline double addStretch(Stretch<L>& stretch, double s) {
+    stretch.sums[0] = s;
+    const int32_t count = stretch.count;
     for (int32_t t = 0; t < count; ++t) {
-        s = s + chunk.taken[t];
-        chunk.sums[t + 1] = s;
+        s = s + stretch.taken[t];
+        stretch.sums[t + 1] = s;
     }
     return s;
 }
 
-// The last pass: every sample of the chunk plus the correction of the last take at or before it.
+// The last pass: every sample of the stretch plus the correction of the last take at or before it.
 template <typename L, typename T>
-[[gnu::always_inline]] inline void storeChunk(const T* in, T* out, const Chunk<L>& chunk) {
+[[gnu::always_inline]] inline void storeStretch(const T* in, T* out, const Stretch<L>& stretch) {
     constexpr int32_t W = L::kLanes;
-    const double* sums = chunk.sums;
-    const int32_t blocks = chunk.blocks;
+    const double* sums = stretch.sums;
+    const int32_t blocks = stretch.blocks;
     for (int32_t b = 0; b < blocks; ++b) {
-        const unsigned takes = chunk.takes[b];
+        const unsigned takes = stretch.takes[b];
         const typename L::Vec x = L::widen(L::loadRaw(in + b * W));
         L::store(out + b * W, L::add(L::spreadTaken(sums, takes), x));
         sums += __builtin_popcount(takes);
     }
 }
 
-// Blocks of a chunk at in[0..] one after the other, with a branch on each: cheap where most
+// Blocks of a stretch at in[0..] one after the other, with a branch on each: cheap where most
 // blocks are calm, dear where the branches cannot be foreseen. S holds the correction before
-// the chunk and after it; returns the number of corrections taken.
+// the stretch and after it; returns the number of corrections taken.
 template <typename L, typename T>
 [[gnu::always_inline]] inline int32_t blockByBlock(const T* in, T* out, int32_t blocks,
                                                    RawBlock<L, T>& before, typename L::Vec& S,
@@ -140,8 +141,7 @@ template <typename L, typename T>
         // The calm test runs on the stored samples, which in single precision is half the work.
         if (L::calmBits(raw, rawBefore, k.calmRawBelow) != kAll) {
             Vec c = S;  // set where a correction is taken
-            const unsigned takes =
-                takenCorrections<L, T>(L::sub(x, L::widen(rawBefore)), k, kAll, c);
+            const unsigned takes = takingLanes<L, T>(L::sub(x, L::widen(rawBefore)), k, kAll, c);
             if (takes != 0) {
                 perLane = applyTakes<L>(S, c, takes);
                 count += __builtin_popcount(takes);
@@ -152,11 +152,11 @@ template <typename L, typename T>
     return count;
 }
 
-// Whole blocks in a chunk from sample i of n.
+// Whole blocks in a stretch from sample i of n.
 template <typename L>
-[[gnu::always_inline]] inline int32_t chunkBlocks(int32_t i, int32_t n) {
+[[gnu::always_inline]] inline int32_t stretchBlocks(int32_t i, int32_t n) {
     const int32_t left = (n - i) / L::kLanes;
-    return left < kChunkBlocks ? left : kChunkBlocks;
+    return left < kStretchBlocks ? left : kStretchBlocks;
 }
 
 // More than one correction per two blocks: three passes beat block by block. Not with two lanes:
@@ -164,36 +164,36 @@ template <typename L>
 // 40% wraps, 30.5 instructions per sample against 23.4 block by block), while the chain of
 // additions is the same length either way.
 template <typename L>
-[[gnu::always_inline]] inline bool denseChunk(int32_t count, int32_t blocks) {
+[[gnu::always_inline]] inline bool denseStretch(int32_t count, int32_t blocks) {
     return L::kLanes > 2 && 2 * count > blocks;
 }
 
-// The first two passes over the chunk from sample `at` of n: packs it and adds its corrections
+// The first two passes over the stretch from sample `at` of n: packs it and adds its corrections
 // to s. False when no whole block is left.
 template <typename L, typename T>
 [[gnu::always_inline]] inline bool packAndAdd(const T* in, int32_t at, int32_t n,
                                               RawBlock<L, T>& before, const StepConstants<L, T>& k,
-                                              Chunk<L>& chunk, double& s) {
-    chunk.blocks = chunkBlocks<L>(at, n);
-    if (chunk.blocks <= 0) {
+                                              Stretch<L>& stretch, double& s) {
+    stretch.blocks = stretchBlocks<L>(at, n);
+    if (stretch.blocks <= 0) {
         return false;
     }
-    const RawBlock<L, T> chunkBefore = before;
-    if (!packChunk<L, T, false>(in + at, before, k, chunk)) {
-        before = chunkBefore;
-        packChunk<L, T, true>(in + at, before, k, chunk);
+    const RawBlock<L, T> stretchBefore = before;
+    if (!packStretch<L, T, false>(in + at, before, k, stretch)) {
+        before = stretchBefore;
+        packStretch<L, T, true>(in + at, before, k, stretch);
     }
-    s = addChunk<L>(chunk, s);
+    s = addStretch<L>(stretch, s);
     return true;
 }
 
 // One channel of n samples at in[0..n-1], out[0..n-1], after the raw sample v and with the
 // correction s accumulated before it; returns the correction after the channel. It goes in
-// chunks, block by block while corrections are rare and in three passes while they are not.
-// There the passes of consecutive chunks interleave (pack the next, store this one, add the
-// next), so that the stores of a chunk's sums have left for the cache before its last pass loads
-// them as blocks. A chunk's raw samples are all read before its outputs are stored, and the
-// sample before a chunk is held in a register: so `in` may equal `out`.
+// stretches, block by block while corrections are rare and in three passes while they are not.
+// There the passes of consecutive stretches interleave (pack the next, store this one, add the
+// next), so that the stores of a stretch's sums have left for the cache before its last pass loads
+// them as blocks. A stretch's raw samples are all read before its outputs are stored, and the
+// sample before a stretch is held in a register: so `in` may equal `out`.
 template <typename L, typename T>
 double unwrapAlong(const T* in, T* out, int32_t n, T v, double s, double cutoff) {
     using Vec = typename L::Vec;
@@ -201,28 +201,28 @@ double unwrapAlong(const T* in, T* out, int32_t n, T v, double s, double cutoff)
     const StepConstants<L, T> k(cutoff);
     RawBlock<L, T> before = L::broadcastRaw(v);
     int32_t i = 0;
-    for (int32_t blocks = chunkBlocks<L>(0, n); blocks > 0; blocks = chunkBlocks<L>(i, n)) {
+    for (int32_t blocks = stretchBlocks<L>(0, n); blocks > 0; blocks = stretchBlocks<L>(i, n)) {
         Vec S = L::broadcast(s);
         const int32_t count = blockByBlock<L, T>(in + i, out + i, blocks, before, S, k);
         s = L::firstLane(S);
         i += blocks * W;
-        if (!denseChunk<L>(count, blocks) || chunkBlocks<L>(i, n) <= 0) {
+        if (!denseStretch<L>(count, blocks) || stretchBlocks<L>(i, n) <= 0) {
             continue;
         }
-        Chunk<L> chunks[2];
-        for (Chunk<L>& chunk : chunks) {
-            for (double& sum : chunk.sums) {
+        Stretch<L> stretches[2];
+        for (Stretch<L>& stretch : stretches) {
+            for (double& sum : stretch.sums) {
                 sum = 0.0;
             }
         }
         int32_t current = 0;
-        packAndAdd<L, T>(in, i, n, before, k, chunks[0], s);
+        packAndAdd<L, T>(in, i, n, before, k, stretches[0], s);
         for (;;) {
-            const Chunk<L>& chunk = chunks[current];
-            const int32_t next = i + chunk.blocks * W;
-            const bool more = denseChunk<L>(chunk.count, chunk.blocks) &&
-                              packAndAdd<L, T>(in, next, n, before, k, chunks[1 - current], s);
-            storeChunk<L, T>(in + i, out + i, chunk);
+            const Stretch<L>& stretch = stretches[current];
+            const int32_t next = i + stretch.blocks * W;
+            const bool more = denseStretch<L>(stretch.count, stretch.blocks) &&
+                              packAndAdd<L, T>(in, next, n, before, k, stretches[1 - current], s);
+            storeStretch<L, T>(in + i, out + i, stretch);
             i = next;
             if (!more) {
                 break;
@@ -237,7 +237,7 @@ double unwrapAlong(const T* in, T* out, int32_t n, T v, double s, double cutoff)
         const Vec x = L::widen(raw);
         Vec S = L::broadcast(s);
         Vec c = S;
-        const unsigned lastTakes = takenCorrections<L, T>(
+        const unsigned lastTakes = takingLanes<L, T>(
             L::sub(x, L::widen(L::shiftInRaw(before, raw))), k, (1u << count) - 1u, c);
         const Vec perLane = lastTakes != 0 ? applyTakes<L>(S, c, lastTakes) : S;
         L::storeFirst(out + i, L::add(perLane, x), count);

@@ -4,10 +4,10 @@
 // unwrap_running.cpp.
 //
 // Two strategies keep the additions of a channel in order without a branch per block: one
-// channel at a time in chunks (unwrapAlong, unwrap_simd_along.h), and as many channels as there
-// are lanes side by side (unwrapSideBySide, unwrap_simd_side_by_side.h); the step they share is
-// in unwrap_simd_step.h, which says why the bits agree. The kernels below choose between them.
-// Calls whose channels are shorter than a block, and fewer channels than lanes, go to the
+// channel at a time in stretches of blocks (unwrapAlong, unwrap_simd_along.h), and as many channels
+// as there are lanes side by side (unwrapSideBySide, unwrap_simd_side_by_side.h); the step they
+// share is in unwrap_simd_step.h, which says why the bits agree. The kernels below choose between
+// them. Calls whose channels are shorter than a block, and fewer channels than lanes, go to the
 // scalar kernels.
 #ifndef KQ_KERNELS_SIMD_UNWRAP_SIMD_BODY_H
 #define KQ_KERNELS_SIMD_UNWRAP_SIMD_BODY_H
@@ -153,10 +153,9 @@ void unwrapRunningSample(const T* in, T* out, T* prev, T* cumsum, T cutoff, int3
         const Vec x = L::widen(raw);
         const Vec S = L::load(cumsum + i);
         Vec c = S;  // set where a correction is taken
-        const unsigned takes =
-            L::calmBits(raw, rawPrev, k.calmRawBelow) == kAll
-                ? 0
-                : takenCorrections<L, T>(L::sub(x, L::widen(rawPrev)), k, kAll, c);
+        const unsigned takes = L::calmBits(raw, rawPrev, k.calmRawBelow) == kAll
+                                   ? 0
+                                   : takingLanes<L, T>(L::sub(x, L::widen(rawPrev)), k, kAll, c);
         if (takes == 0) {
             // No correction: Cumsum stays as it is stored.
             L::store(out + i, L::add(S, x));
@@ -173,8 +172,8 @@ void unwrapRunningSample(const T* in, T* out, T* prev, T* cumsum, T cutoff, int3
         const Vec x = L::widen(raw);
         const Vec S = L::loadFirst(cumsum + i, count);
         Vec c = S;
-        const unsigned takes = takenCorrections<L, T>(L::sub(x, L::loadFirst(prev + i, count)), k,
-                                                      (1u << count) - 1u, c);
+        const unsigned takes =
+            takingLanes<L, T>(L::sub(x, L::loadFirst(prev + i, count)), k, (1u << count) - 1u, c);
         const Vec after = L::select(L::fromBits(takes), L::add(S, c), S);
         L::storeFirst(out + i, L::add(after, x), count);
         L::storeRawFirst(prev + i, raw, count);

@@ -5,7 +5,7 @@
 // Why the bits are those of the running per-channel kernel: a row holds one sample of each of
 // its channels, so a block of W side-by-side channels is a block of W independent lanes, as in
 // the running per-element kernel, and every lane runs the step's operations in the step's order
-// (oneTurnCorrection and fullCorrection of unwrap_simd_step.h, chosen as takenCorrections
+// (oneTurnCorrection and fullCorrection of unwrap_simd_step.h, chosen as takingLanes
 // chooses them, see rowStep). Each lane adds its correction only where its own step takes one,
 // and keeps it in binary64 from row to row, as the per-channel kernel keeps S during a call.
 //
@@ -31,7 +31,7 @@ namespace {
 
 // The correction of one block's lanes after a step from the raw samples before to x, whose
 // difference is d; S is the correction before it. Which corrections are taken is what the kernels'
-// takenCorrections gives, without its early exit for blocks that are calm throughout: in typical
+// takingLanes gives, without its early exit for blocks that are calm throughout: in typical
 // phase data the channels of a row wrap at unrelated times, so that exit is hard to predict, and
 // taking the one-turn arithmetic in every easy block costs less than the missed predictions. Calm
 // lanes never pass the one-turn mask, and calm lanes take no correction in the kernels either.

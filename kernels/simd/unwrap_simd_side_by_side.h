@@ -124,16 +124,16 @@ void unwrapSideBySide(const T* in, T* out, std::ptrdiff_t stride, int32_t n, typ
 
 // A group of W channels, lane l channel l: n samples at in[l * stride + 0..n-1] and
 // out[l * stride + 0..n-1], after the raw samples before[0..W-1] and with the corrections in S,
-// which must not be NaN; stores the corrections after them in sums[0..W-1]. The first chunk goes
+// which must not be NaN; stores the corrections after them in sums[0..W-1]. The first stretch goes
 // side by side, and so does the rest where it took corrections often; elsewhere each channel goes
 // on by unwrapAlong. `in` may equal `out`.
 template <typename L, typename T>
 void unwrapGroup(const T* in, T* out, std::ptrdiff_t stride, int32_t n, const T* before,
                  typename L::Vec S, const StepConstants<L, T>& k, T cutoff, double* sums) {
     constexpr int32_t W = L::kLanes;
-    constexpr int32_t kFirst = kChunkBlocks * W;
+    constexpr int32_t kFirst = kStretchBlocks * W;
     const int32_t first = n < kFirst ? n : kFirst;
-    // Read before the first chunk is unwrapped: in place, their positions are overwritten.
+    // Read before the first stretch is unwrapped: in place, their positions are overwritten.
     T firstLast[W];
     if (first < n) {
         for (int32_t l = 0; l < W; ++l) {

@@ -109,9 +109,8 @@ template <typename L, typename T>
 // calm or one turn in every lane, which skips the floor and the tie-break; anything else (NaN,
 // infinities, steps near pi or beyond 3pi) runs the full step.
 template <typename L, typename T>
-[[gnu::always_inline]] inline unsigned takenCorrections(typename L::Vec d,
-                                                        const StepConstants<L, T>& k, unsigned live,
-                                                        typename L::Vec& c) {
+[[gnu::always_inline]] inline unsigned takingLanes(typename L::Vec d, const StepConstants<L, T>& k,
+                                                   unsigned live, typename L::Vec& c) {
     constexpr unsigned kAll = (1u << L::kLanes) - 1u;
     const typename L::Vec a = L::abs(d);
     const unsigned calm = L::bits(L::less(a, k.calmBelow)) | (kAll & ~live);

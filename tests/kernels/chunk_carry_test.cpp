@@ -17,7 +17,15 @@ namespace {
 using kq::test::HardSignalSource;
 using kq::test::sameBits;
 
-// Around the vector widths, the 32-block chunks of the one-channel walk, and past them.
+// The scalar passes of data type T.
+template <typename T>
+constexpr KernelFn<KernelForm::TakenCorrections, T>* kScalarTaken =
+    ScalarKernel<KernelForm::TakenCorrections, T>::fn;
+template <typename T>
+constexpr KernelFn<KernelForm::Carried, T>* kScalarCarried =
+    ScalarKernel<KernelForm::Carried, T>::fn;
+
+// Around the vector widths, the 32-block stretches of the one-channel walk, and past them.
 constexpr int64_t kChunkLengths[] = {0, 1, 2, 3, 4, 5, 8, 9, 16, 17, 33, 129, 257, 1025, 4099};
 
 class ChunkCarryLevels : public ::testing::TestWithParam<VectorLevel> {
@@ -44,8 +52,7 @@ void checkLevelAgainstScalar(VectorLevel level, uint64_t seed) {
             const T cutoff = source.cutoff();
             std::vector<double> takenScalar(static_cast<size_t>(n) + 1);
             std::vector<double> takenLevel(static_cast<size_t>(n) + 1);
-            const int64_t count =
-                takenCorrections<T>(in.data(), n, prev, cutoff, takenScalar.data());
+            const int64_t count = kScalarTaken<T>(in.data(), n, prev, cutoff, takenScalar.data());
             ASSERT_EQ(taken(in.data(), n, prev, cutoff, takenLevel.data()), count);
             takenScalar.resize(static_cast<size_t>(count));
             takenLevel.resize(static_cast<size_t>(count));
@@ -58,7 +65,7 @@ void checkLevelAgainstScalar(VectorLevel level, uint64_t seed) {
             T prevLevel = prev;
             double sumScalar = sum;
             double sumLevel = sum;
-            unwrapCarried<T>(in.data(), outScalar.data(), n, &prevScalar, &sumScalar, cutoff);
+            kScalarCarried<T>(in.data(), outScalar.data(), n, &prevScalar, &sumScalar, cutoff);
             carried(in.data(), outLevel.data(), n, &prevLevel, &sumLevel, cutoff);
             EXPECT_TRUE(sameBits(outLevel, outScalar));
             EXPECT_TRUE(sameBits(prevLevel, prevScalar));
@@ -114,12 +121,12 @@ void checkChunksGiveOneCall(uint64_t seed) {
         std::vector<double> taken(static_cast<size_t>(n));
         double sum =
             addTaken(0.0, taken.data(),
-                     takenCorrections<T>(in.data() + 1, start - 1, in[0], cutoff, taken.data()));
+                     kScalarTaken<T>(in.data() + 1, start - 1, in[0], cutoff, taken.data()));
         T prev = in[static_cast<size_t>(start - 1)];
         while (start < n) {
             const int64_t length = std::min<int64_t>(source.intIn(1, 300), n - start);
-            unwrapCarried<T>(in.data() + start, chunked.data() + start, length, &prev, &sum,
-                             cutoff);
+            kScalarCarried<T>(in.data() + start, chunked.data() + start, length, &prev, &sum,
+                              cutoff);
             start += length;
         }
         EXPECT_TRUE(sameBits(chunked, whole)) << "seed " << seed << ", trial " << trial;

@@ -181,8 +181,8 @@ class KernelLevels : public ::testing::TestWithParam<VectorLevel> {
     }
 };
 
-// Around the vector widths and the chunks of 32 blocks (of the single-channel path, and the
-// first chunk of a group of channels side by side) at both widths.
+// Around the vector widths and the stretches of 32 blocks (of the single-channel path, and the
+// first stretch of a group of channels side by side) at both widths.
 constexpr int32_t kLengths[] = {0,  1,  2,  3,  7,   8,   9,   15,   16,    17,
                                 31, 32, 33, 65, 127, 129, 257, 1023, 131071};
 
@@ -604,14 +604,9 @@ INSTANTIATE_TEST_SUITE_P(VectorLevels, KernelLevels, ::testing::ValuesIn(vectorL
 
 TEST(KernelSets, ScalarSetIsTheReferenceKernels) {
     const KernelSet& s = kernelsFor(VectorLevel::Scalar);
-#define KQ_EXPECT_SCALAR_KERNEL(Name, member, Form, T) EXPECT_EQ(s.member, &unwrap##Name);
-    KQ_UNWRAP_KERNELS(KQ_EXPECT_SCALAR_KERNEL)
-    KQ_ROW_KERNELS(KQ_EXPECT_SCALAR_KERNEL)
+#define KQ_EXPECT_SCALAR_KERNEL(Function, member, Form, T) EXPECT_EQ(s.member, &Function);
+    KQ_LEVEL_KERNELS(KQ_EXPECT_SCALAR_KERNEL)
 #undef KQ_EXPECT_SCALAR_KERNEL
-    EXPECT_EQ(s.takenCorrectionsDbl, &takenCorrections<double>);
-    EXPECT_EQ(s.takenCorrectionsSgl, &takenCorrections<float>);
-    EXPECT_EQ(s.carriedDbl, &unwrapCarried<double>);
-    EXPECT_EQ(s.carriedSgl, &unwrapCarried<float>);
 }
 
 // The entries of a set as addresses, in list order.

@@ -214,10 +214,10 @@ const std::array<KernelInfo<T>, kNumKernelForms>& kernelCatalogue(
         for (VectorLevel at : kAllVectorLevels) {
             Catalogue& c = all[static_cast<size_t>(at)];
             size_t n = 0;
-#define KQ_CATALOGUE_ENTRY(Name, member, Form, TT)                                            \
-    if constexpr (std::is_same_v<T, TT>) {                                                    \
-        c[n++] = {"unwrap" #Name, shapeOf(KernelForm::Form), isInPlace(KernelForm::Form), at, \
-                  KernelForm::Form};                                                          \
+#define KQ_CATALOGUE_ENTRY(Function, member, Form, TT)                                   \
+    if constexpr (std::is_same_v<T, TT>) {                                               \
+        c[n++] = {#Function, shapeOf(KernelForm::Form), isInPlace(KernelForm::Form), at, \
+                  KernelForm::Form};                                                     \
     }
             KQ_UNWRAP_KERNELS(KQ_CATALOGUE_ENTRY)
 #undef KQ_CATALOGUE_ENTRY

@@ -1,11 +1,12 @@
 // The kernels of each vector level: LevelKernel<Level, Form, T>::run has the signature of the
 // scalar kernel of that form and data type (kernels/kernel_list.h), whose contract it keeps bit
 // for bit. A level's kernels are defined, and those of KQ_LEVEL_KERNELS instantiated, in that
-// level's own translation unit, which a build has only for the levels of
-// its architecture; they run only on a processor that has the level (vectorLevelAvailable in
-// kernels/vector_level.h).
-#ifndef KQ_KERNELS_SIMD_UNWRAP_KERNELS_SIMD_H
-#define KQ_KERNELS_SIMD_UNWRAP_KERNELS_SIMD_H
+// level's own translation unit in kernels/simd/ (private to kernels/), which a build has only for
+// the levels of its architecture; they run only on a processor that has the level
+// (vectorLevelAvailable in kernels/vector_level.h). The block's table names them at compile time
+// through levelKernel().
+#ifndef KQ_KERNELS_LEVEL_KERNELS_H
+#define KQ_KERNELS_LEVEL_KERNELS_H
 
 #include "kernels/kernel_list.h"
 #include "kernels/vector_level.h"
