@@ -170,8 +170,12 @@ def test_a_worker_killed_in_the_middle_of_a_run(start_cluster, tmp_path):
     written_before = len(_chunk_files(target))
     run.result(timeout=PATIENCE)
     assert written_before < source.nchunks, "the run ended before the worker was killed"
-    # The nanny started the killed worker again, and the run went on without its results.
-    _until(lambda: len(cluster.client.scheduler_info()["workers"]) == 2, "two workers again")
+    # The nanny started the killed worker again (at a new address), and the run went on without
+    # the results the killed one held.
+    def listed():
+        return set(cluster.client.scheduler_info()["workers"])
+
+    _until(lambda: len(listed()) == 2 and listed() != set(workers), "the worker started again")
     restarted = cluster.workers()
     assert killed not in restarted.values() and len(set(restarted) & set(workers)) == 1
     _assert_unwrapped(target, source)
@@ -187,7 +191,7 @@ def test_workers_that_spill_to_disk(start_cluster, tmp_path):
     result = kqdask.unwrap(da.from_zarr(str(tmp_path / "phase.zarr"))).persist()
     distributed.wait(result, timeout=PATIENCE)
     spilled = cluster.client.run(lambda dask_worker: len(dask_worker.data.slow))
-    assert all(count > 0 for count in spilled.values()), spilled
+    assert sum(spilled.values()) > 0, spilled
     for lane in range(shape[0]):
         assert_identical(result[lane].compute(), kqphasefix2.unwrap(source[lane], math.pi))
     assert cluster.workers() == workers
