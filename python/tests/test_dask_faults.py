@@ -64,9 +64,12 @@ class CommandLineCluster:
 
     def start(self):
         scheduler_file = str(self.folder / "scheduler.json")
-        # Port 0: the system gives the scheduler a free port, which it writes to the file.
+        # Port 0: the system gives the scheduler a free port, which it writes to the file. Should
+        # this process die without close(), the scheduler ends after ten idle minutes, and the
+        # workers a minute after it.
         self._start("scheduler", [DASK, "scheduler", "--host", "127.0.0.1", "--port", "0",
-                                  "--no-dashboard", "--scheduler-file", scheduler_file])
+                                  "--no-dashboard", "--scheduler-file", scheduler_file,
+                                  "--idle-timeout", "600"])
         _until(lambda: os.path.exists(scheduler_file), "the scheduler's address")
         for n in range(2):
             self._start(f"worker{n}", [
