@@ -1,6 +1,7 @@
 """Signals and chunkings that hurt a chunked unwrap, shared by the dask tests: chunk edges next
 to wraps and to special values, chunks of one and two samples, uneven and empty chunks."""
 import math
+import time
 
 import numpy as np
 
@@ -59,3 +60,10 @@ def channels(count, special, dtype):
         return np.array(rows).astype(dtype)
 
 
+
+
+def slowly(block):
+    """The block itself, a little later: stretches a run on a cluster so that a worker can be
+    stopped during it. Here so that the workers import it by name."""
+    time.sleep(0.05)
+    return block

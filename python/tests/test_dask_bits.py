@@ -1,5 +1,6 @@
 """kqphasefix2.dask.unwrap on the threaded scheduler: the bits of kqphasefix2.unwrap for any
 chunking, a lazy result laid out like its input, and the errors at graph build and in a chunk."""
+import functools
 import math
 
 import numpy as np
@@ -9,6 +10,8 @@ da = pytest.importorskip(
     "dask.array", reason="dask is not installed (Debian: apt-get install python3-dask)")
 
 import kqphasefix2  # noqa: E402
+from dask.blockwise import Blockwise  # noqa: E402
+from dask.core import flatten  # noqa: E402
 import kqphasefix2.dask as kqdask  # noqa: E402
 from dask_cases import (CUTOFFS, CHANNEL_CHUNKS, SPECIALS, assert_identical,  # noqa: E402
                         channels)
@@ -92,6 +95,31 @@ def test_graph_is_lazy_and_named_by_its_inputs():
     assert_identical(compute(both)[1], kqphasefix2.unwrap(x.compute(), 5.0))
 
 
+@pytest.mark.parametrize("chunking", CHANNEL_CHUNKS)
+def test_tasks_per_chunk(chunking):
+    # Two blockwise layers (taken corrections, result) and the hand-written chain between them.
+    # Per block of channels, after culling: the result and the chain's state for every chunk along
+    # the axis, the taken corrections of every chunk with samples but the last; a single chunk
+    # with samples is the stateless call alone. So 3N - 1 for N chunks with samples (4N - 3
+    # before the blockwise layers), and two for an empty chunk.
+    x = da.from_array(channels(5, "plain", np.float64), chunks=((2, 3), CHANNEL_CHUNKS[chunking]))
+    result = kqdask.unwrap(x)
+    graph = result.__dask_graph__()
+    ours = {name: layer for name, layer in graph.layers.items() if name.startswith("kqphasefix2")}
+    blockwise = sorted(name for name, layer in ours.items() if isinstance(layer, Blockwise))
+    chunks, filled = x.numblocks[-1], sum(size > 0 for size in x.chunks[-1])
+    if filled > 1:
+        assert len(ours) == 3 and len(blockwise) == 2 and result.name in blockwise
+        expected = 2 * chunks + filled - 1
+    else:
+        assert list(ours) == blockwise == [result.name]
+        expected = chunks
+    culled = graph.cull(set(flatten(result.__dask_keys__())))
+    tasks = [key for key in dict(culled) if key[0].startswith("kqphasefix2")]
+    assert len(tasks) == expected * x.numblocks[0]
+    assert_identical(compute(result), kqphasefix2.unwrap(x.compute()))
+
+
 @pytest.mark.parametrize("values, axis, error", [
     (np.zeros(8, np.complex128), -1, TypeError),
     (np.zeros(8, np.float16), -1, TypeError),
@@ -119,19 +147,20 @@ def test_unknown_chunk_sizes_along_the_axis_are_refused():
     assert_identical(compute(kqdask.unwrap(unknown)), kqphasefix2.unwrap(np.arange(3.0, 10.0)))
 
 
-def _spoil(block, block_info=None):
-    """The block of the last chunk along the channels becomes complex, against its dtype."""
+def _spoil(block, column, block_info=None):
+    """The block of channel block 1 in the given column becomes complex, against its dtype."""
     location = block_info[0]["chunk-location"]
-    last = block_info[0]["num-chunks"][-1] - 1
-    return block.astype(np.complex128) if location[-1] == last and location[0] == 1 else block
+    return block.astype(np.complex128) if location == (1, column) else block
 
 
-@pytest.mark.parametrize("chunks", [(2, 10), (2, 40)], ids=["carried chunk", "first chunk"])
-def test_failing_chunk_is_named(chunks):
+# The chunk that fails: the last (its result fails), one in the middle (its taken corrections
+# fail first, or its result), the only one (the stateless call).
+@pytest.mark.parametrize("chunks, column", [((2, 10), 3), ((2, 10), 1), ((2, 40), 0)],
+                         ids=["carried chunk", "middle chunk", "first chunk"])
+def test_failing_chunk_is_named(chunks, column):
     x = da.from_array(channels(4, "plain", np.float64), chunks=chunks)
-    spoilt = x.map_blocks(_spoil, dtype=np.float64)
-    last = x.numblocks[1] - 1
-    with pytest.raises(kqdask.UnwrapChunkError, match=r"chunk \(1, %d\) failed: TypeError" % last) \
-            as caught:
+    spoilt = x.map_blocks(functools.partial(_spoil, column=column), dtype=np.float64)
+    with pytest.raises(kqdask.UnwrapChunkError,
+                       match=r"chunk \(1, %d\) failed: TypeError" % column) as caught:
         compute(kqdask.unwrap(spoilt))
     assert isinstance(caught.value.__cause__, TypeError)
