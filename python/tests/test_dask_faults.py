@@ -159,7 +159,7 @@ def _store_bytes(path):
 
 def test_a_worker_killed_in_the_middle_of_a_run(start_cluster, tmp_path):
     cluster = start_cluster(1_000_000_000)
-    shape, chunks = (4, 1 << 20), (1, 1 << 16)  # 64 chunks, 16 along each lane
+    shape, chunks = (4, 1 << 20), (1, 1 << 16)  # 64 chunks, 16 along each channel
     source = _write_phase(str(tmp_path / "phase.zarr"), shape, chunks)
     target = str(tmp_path / "unwrapped.zarr")
     # Every input chunk is held back a little, so that the run lasts a few seconds.
@@ -196,7 +196,7 @@ def test_workers_that_spill_to_disk(start_cluster, tmp_path):
     spilled = cluster.client.run(lambda dask_worker: len(dask_worker.data.slow))
     assert sum(spilled.values()) > 0, spilled
     for channel in range(shape[0]):
-        assert_identical(result[lane].compute(), kqphasefix2.unwrap(source[lane], math.pi))
+        assert_identical(result[channel].compute(), kqphasefix2.unwrap(source[channel], math.pi))
     assert cluster.workers() == workers
 
 
