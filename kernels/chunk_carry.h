@@ -15,7 +15,8 @@
 
 // The corrections (binary64, as added to the sum) taken over the steps prev -> in[0], in[0] ->
 // in[1], ..., in[n-2] -> in[n-1], written to taken (room for n values) in the order they are
-// taken. Returns how many. The step is the kernels' own; T is double or float.
+// taken, zero ones left out (only a negative cutoff takes them, and they change no sum but -0).
+// Returns how many. The step is the kernels' own; T is double or float.
 template <typename T>
 int64_t takenCorrections(const T* in, int64_t n, T prev, T cutoff, double* taken);
 
