@@ -674,6 +674,104 @@ TEST(KernelSets, AdvancedSimdIsTheLevelOf64BitArm) {
 #endif
 }
 
+// Processors the check must tell apart, by what cpuid and xgetbv report. The bits are written
+// from the processor manuals, apart from the code: cpuid leaf 1 ecx, leaf 7 ebx, and XCR0.
+namespace cpuid {
+constexpr uint32_t kSse3 = 1u << 0;
+constexpr uint32_t kSsse3 = 1u << 9;
+constexpr uint32_t kFma = 1u << 12;
+constexpr uint32_t kSse41 = 1u << 19;
+constexpr uint32_t kSse42 = 1u << 20;
+constexpr uint32_t kPopcnt = 1u << 23;
+constexpr uint32_t kXsave = 1u << 26;
+constexpr uint32_t kOsXsave = 1u << 27;
+constexpr uint32_t kAvx = 1u << 28;
+constexpr uint32_t kF16c = 1u << 29;
+constexpr uint32_t kAvx2 = 1u << 5;
+constexpr uint32_t kAvx512F = 1u << 16;
+constexpr uint32_t kAvx512VL = 1u << 31;
+constexpr uint64_t kX87State = 1u << 0;
+constexpr uint64_t kSseState = 1u << 1;
+constexpr uint64_t kYmmState = 1u << 2;
+constexpr uint64_t kOpmaskState = 1u << 5;
+constexpr uint64_t kZmmUpperState = 1u << 6;
+constexpr uint64_t kZmm16To31State = 1u << 7;
+
+// Leaf 1 of an SSE4.2 processor, and of one with AVX, FMA and F16C whose system turned on XSAVE.
+constexpr uint32_t kSse42Leaf1 = kSse3 | kSsse3 | kSse41 | kSse42 | kPopcnt;
+constexpr uint32_t kAvxLeaf1 = kSse42Leaf1 | kFma | kXsave | kOsXsave | kAvx | kF16c;
+constexpr uint32_t kAvx512Leaf7 = kAvx2 | kAvx512F | kAvx512VL;
+constexpr uint64_t kAvxState = kX87State | kSseState | kYmmState;
+constexpr uint64_t kAvx512State = kAvxState | kOpmaskState | kZmmUpperState | kZmm16To31State;
+}  // namespace cpuid
+
+struct ProcessorCase {
+    const char* name;
+    ProcessorReport report;
+    bool runsAvx2;    // the AVX2 level's extensions, with their state saved
+    bool runsAvx512;  // the AVX-512 level's
+};
+
+constexpr ProcessorCase kProcessors[] = {
+    {"nothing reported", {}, false, false},
+    {"SSE4.2 only", {cpuid::kSse42Leaf1, 0, 0}, false, false},
+    {"AVX2 only", {cpuid::kAvxLeaf1, cpuid::kAvx2, cpuid::kAvxState}, true, false},
+    {"AVX2 without POPCNT",
+     {cpuid::kAvxLeaf1 & ~cpuid::kPopcnt, cpuid::kAvx2, cpuid::kAvxState},
+     false,
+     false},
+    {"AVX2, ymm state not saved",
+     {cpuid::kAvxLeaf1, cpuid::kAvx2, cpuid::kX87State | cpuid::kSseState},
+     false,
+     false},
+    {"AVX2, XSAVE not turned on",
+     {cpuid::kAvxLeaf1 & ~cpuid::kOsXsave, cpuid::kAvx2, cpuid::kAvxState},
+     false,
+     false},
+    {"AVX-512F without VL",
+     {cpuid::kAvxLeaf1, cpuid::kAvx2 | cpuid::kAvx512F, cpuid::kAvx512State},
+     true,
+     false},
+    {"AVX-512 without FMA",
+     {cpuid::kAvxLeaf1 & ~cpuid::kFma, cpuid::kAvx512Leaf7, cpuid::kAvx512State},
+     true,
+     false},
+    {"AVX-512, no zmm or mask state saved",
+     {cpuid::kAvxLeaf1, cpuid::kAvx512Leaf7, cpuid::kAvxState},
+     true,
+     false},
+    {"AVX-512, mask state alone saved",
+     {cpuid::kAvxLeaf1, cpuid::kAvx512Leaf7, cpuid::kAvxState | cpuid::kOpmaskState},
+     true,
+     false},
+    {"AVX-512 in full", {cpuid::kAvxLeaf1, cpuid::kAvx512Leaf7, cpuid::kAvx512State}, true, true},
+};
+
+// The decision from what a processor reports: which extension sets it runs (on every architecture,
+// the check being plain bit arithmetic), which levels of this build it runs, and the level the
+// block takes there.
+TEST(KernelSets, LevelsFollowWhatTheProcessorReports) {
+    for (const ProcessorCase& p : kProcessors) {
+        SCOPED_TRACE(p.name);
+        EXPECT_TRUE(processorRuns(p.report, X86Extensions{0}));
+        EXPECT_EQ(processorRuns(p.report, vectorLevelExtensions(VectorLevel::Avx2)), p.runsAvx2);
+        EXPECT_EQ(processorRuns(p.report, vectorLevelExtensions(VectorLevel::Avx512)),
+                  p.runsAvx512);
+        VectorLevel expectedBest = VectorLevel::Scalar;
+        for (VectorLevel level : kAllVectorLevels) {
+            const bool runs = vectorLevelExtensions(level) == 0 ||
+                              (level == VectorLevel::Avx2 && p.runsAvx2) ||
+                              (level == VectorLevel::Avx512 && p.runsAvx512);
+            const bool expected = vectorLevelBuilt(level) && runs;
+            EXPECT_EQ(vectorLevelRunsOn(level, p.report), expected) << vectorLevelName(level);
+            if (expected) {
+                expectedBest = level;
+            }
+        }
+        EXPECT_EQ(bestVectorLevelOn(p.report), expectedBest);
+    }
+}
+
 // What each x86-64 extension is called where the compiler defines it when a flag enables it, and
 // in the flags of /proc/cpuinfo.
 struct ExtensionNames {
@@ -744,8 +842,7 @@ TEST(KernelSets, VectorLevelFlagsAskForTheirExtensions) {
         }
         // A level that asks for extensions is compiled with flags that define some: else the
         // build found none and this test compared nothing.
-        if (vectorLevelExtensions(level) != 0 &&
-            &kernelsFor(level) != &kernelsFor(VectorLevel::Scalar)) {
+        if (vectorLevelExtensions(level) != 0 && vectorLevelBuilt(level)) {
             EXPECT_GT(macros, 0) << "no macros found for the level's flags";
         }
     }
