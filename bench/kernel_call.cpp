@@ -2,10 +2,10 @@
 // the instructions it executes (bench/count_instructions.sh runs it under qemu-aarch64).
 //
 //   kernel_call LEVEL KERNEL STEP N
-// LEVEL: scalar or a level name (neon, avx2, avx512); KERNEL: stateless-dbl, stateless-sgl,
-// frame-dbl, element-dbl, element-sgl; STEP: rad per sample of the ramp (0.3 typical, 0.05 rare
-// wraps, 2.5 dense wraps); N: samples (or elements). The per-element kernels run two calls of N
-// elements: the first seeds the state.
+// LEVEL: a level name of KQ_VECTOR_LEVELS (kernels/vector_level.h); KERNEL: stateless-dbl,
+// stateless-sgl, frame-dbl, element-dbl, element-sgl; STEP: rad per sample of the ramp (0.3
+// typical, 0.05 rare wraps, 2.5 dense wraps); N: samples (or elements). The per-element kernels run
+// two calls of N elements: the first seeds the state.
 #include <cmath>
 #include <cstdint>
 #include <cstdio>

@@ -20,7 +20,8 @@ int64_t takenCorrections(const T* in, int64_t n, T prev, T cutoff, double* taken
         const double x = in[i];
         if (!calmStep(v, x, cut)) {
             // From a zero sum, the sum after the step is the correction itself: 0 + c is c, and a
-            // taken correction is never zero, since |c| > cutoff >= 0.
+            // nonzero one was taken. A zero correction (taken only when the cutoff is negative) is
+            // left out: it changes no sum but -0.
             double sum = 0.0;
             wrapCorrection<T>(v, x, sum, cut);
             if (sum != 0.0) {

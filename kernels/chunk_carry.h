@@ -15,7 +15,8 @@
 
 // The corrections (binary64, as added to the sum) taken over the steps prev -> in[0], in[0] ->
 // in[1], ..., in[n-2] -> in[n-1], written to taken (room for n values) in the order they are
-// taken. Returns how many. The step is the kernels' own.
+// taken, zero ones left out (only a negative cutoff takes them, and they change no sum but -0).
+// Returns how many. The step is the kernels' own.
 int64_t takenCorrectionsDbl(const double* in, int64_t n, double prev, double cutoff, double* taken);
 int64_t takenCorrectionsSgl(const float* in, int64_t n, float prev, float cutoff, double* taken);
 

@@ -16,6 +16,7 @@ const char* x86ExtensionName(X86Extension e) {
 
 #if defined(__x86_64__)
 #include <cpuid.h>
+#endif
 
 namespace {
 
@@ -58,11 +59,32 @@ constexpr CpuidBit cpuidBitOf(X86Extension e) {
 }
 
 // Leaf 1 ecx: the system has turned on xgetbv and XCR0.
-constexpr unsigned kOsXsave = 1u << 27;
+constexpr uint32_t kOsXsave = 1u << 27;
 // Bits of XCR0: the register state the system saves.
 constexpr uint64_t kSseAndYmmState = (1u << 1) | (1u << 2);
 constexpr uint64_t kZmmAndOpmaskState = (1u << 5) | (1u << 6) | (1u << 7);
 
+bool allSet(uint64_t value, uint64_t bits) {
+    return (value & bits) == bits;
+}
+
+// The extensions a report names.
+X86Extensions reportedExtensions(const ProcessorReport& report) {
+    X86Extensions extensions = 0;
+#define KQ_REPORTED_EXTENSION(Name)                                                               \
+    {                                                                                             \
+        const CpuidBit at = cpuidBitOf(X86Extension::Name);                                       \
+        const uint32_t word = at.word == CpuidWord::Leaf1Ecx ? report.leaf1Ecx : report.leaf7Ebx; \
+        if (((word >> at.bit) & 1u) != 0) {                                                       \
+            extensions |= extensionBit(X86Extension::Name);                                       \
+        }                                                                                         \
+    }
+    KQ_X86_EXTENSIONS(KQ_REPORTED_EXTENSION)
+#undef KQ_REPORTED_EXTENSION
+    return extensions;
+}
+
+#if defined(__x86_64__)
 // XCR0, read with the instruction itself: the intrinsic would need the whole unit compiled for
 // XSAVE. Call it only once cpuid reported OSXSAVE.
 uint64_t extendedControlRegister0() {
@@ -71,73 +93,48 @@ uint64_t extendedControlRegister0() {
     __asm__ volatile("xgetbv" : "=a"(low), "=d"(high) : "c"(0));
     return (static_cast<uint64_t>(high) << 32) | low;
 }
-
-bool allSet(uint64_t value, uint64_t bits) {
-    return (value & bits) == bits;
-}
-
-// The extensions cpuid reports, and the register state the system saves (0 without OSXSAVE).
-struct Reported {
-    X86Extensions extensions = 0;
-    uint64_t savedState = 0;
-};
-
-Reported reported() {
-    Reported r;
-    unsigned eax = 0;
-    unsigned ebx = 0;
-    unsigned leaf1Ecx = 0;
-    unsigned edx = 0;
-    if (__get_cpuid_count(1, 0, &eax, &ebx, &leaf1Ecx, &edx) == 0) {
-        return r;
-    }
-    unsigned leaf7Ebx = 0;
-    unsigned ecx = 0;
-    // Returns 0 when the processor has no leaf 7: then no extension of that leaf is reported.
-    if (__get_cpuid_count(7, 0, &eax, &leaf7Ebx, &ecx, &edx) == 0) {
-        leaf7Ebx = 0;
-    }
-#define KQ_REPORTED_EXTENSION(Name)                                                 \
-    {                                                                               \
-        const CpuidBit at = cpuidBitOf(X86Extension::Name);                         \
-        const unsigned word = at.word == CpuidWord::Leaf1Ecx ? leaf1Ecx : leaf7Ebx; \
-        if (((word >> at.bit) & 1u) != 0) {                                         \
-            r.extensions |= extensionBit(X86Extension::Name);                       \
-        }                                                                           \
-    }
-    KQ_X86_EXTENSIONS(KQ_REPORTED_EXTENSION)
-#undef KQ_REPORTED_EXTENSION
-    if (allSet(leaf1Ecx, kOsXsave)) {
-        r.savedState = extendedControlRegister0();
-    }
-    return r;
-}
+#endif
 
 }  // namespace
 
-bool processorRuns(X86Extensions required) {
+ProcessorReport thisProcessor() {
+    ProcessorReport report;
+#if defined(__x86_64__)
+    unsigned eax = 0;
+    unsigned ebx = 0;
+    unsigned ecx = 0;
+    unsigned edx = 0;
+    if (__get_cpuid_count(1, 0, &eax, &ebx, &ecx, &edx) == 0) {
+        return report;
+    }
+    report.leaf1Ecx = ecx;
+    // Returns 0 when the processor has no leaf 7: then no extension of that leaf is reported.
+    if (__get_cpuid_count(7, 0, &eax, &ebx, &ecx, &edx) != 0) {
+        report.leaf7Ebx = ebx;
+    }
+    if (allSet(report.leaf1Ecx, kOsXsave)) {
+        report.xcr0 = extendedControlRegister0();
+    }
+#endif
+    return report;
+}
+
+bool processorRuns(const ProcessorReport& report, X86Extensions required) {
     if (required == 0) {
         return true;
     }
-    const Reported r = reported();
-    if (!allSet(r.extensions, required)) {
+    if (!allSet(reportedExtensions(report), required)) {
         return false;
     }
+    // Without OSXSAVE, XCR0 says nothing: no register state counts as saved.
+    const uint64_t savedState = allSet(report.leaf1Ecx, kOsXsave) ? report.xcr0 : 0;
     // Any of the 256-bit extensions uses the ymm registers (and AVX-512 the zmm and mask ones).
     const X86Extensions ymm =
         extensionSet(X86Extension::Avx, X86Extension::F16c, X86Extension::Fma, X86Extension::Avx2,
                      X86Extension::Avx512F, X86Extension::Avx512VL);
     const X86Extensions zmm = extensionSet(X86Extension::Avx512F, X86Extension::Avx512VL);
-    if ((required & ymm) != 0 && !allSet(r.savedState, kSseAndYmmState)) {
+    if ((required & ymm) != 0 && !allSet(savedState, kSseAndYmmState)) {
         return false;
     }
-    return (required & zmm) == 0 || allSet(r.savedState, kZmmAndOpmaskState);
+    return (required & zmm) == 0 || allSet(savedState, kZmmAndOpmaskState);
 }
-
-#else
-
-bool processorRuns(X86Extensions required) {
-    return required == 0;
-}
-
-#endif

@@ -1,7 +1,8 @@
 // What the processor and the operating system let the vector kernels use, asked of the processor
 // at every call: nothing is cached, so the library keeps no writable state and runs no code at
 // load. x86-64 asks cpuid and xgetbv (the same code on every operating system); other
-// architectures have no optional extension here.
+// architectures have no optional extension here. The decision is a function of what those report
+// (ProcessorReport), so that it can be checked for any processor; only thisProcessor() asks.
 //
 // A vector level's instructions may come from every extension its compiler flags enable, not only
 // from the one it is named after (-mavx2 also lets the compiler use POPCNT, SSE4.2 and others), so
@@ -50,9 +51,19 @@ constexpr X86Extensions extensionSet(E... e) {
 // The enumerator's name ("Sse3", "Avx512VL", ...), for messages.
 const char* x86ExtensionName(X86Extension e);
 
-// True when the processor implements every extension of `required` and the operating system saves
-// the registers they use (the 256-bit state for AVX, the 512-bit and mask state for AVX-512F).
-// The empty set is always run; on other architectures only the empty set is.
-bool processorRuns(X86Extensions required);
+// The words of cpuid and xgetbv that the check reads.
+struct ProcessorReport {
+    uint32_t leaf1Ecx = 0;  // cpuid leaf 1, ecx
+    uint32_t leaf7Ebx = 0;  // cpuid leaf 7 subleaf 0, ebx; 0 without leaf 7
+    uint64_t xcr0 = 0;      // XCR0, the register state the system saves; read only under OSXSAVE
+};
+
+// What this processor reports; all zero off x86-64.
+ProcessorReport thisProcessor();
+
+// True when a processor reporting `report` implements every extension of `required` and its
+// operating system has turned on XSAVE (OSXSAVE) and saves the registers they use (the 256-bit
+// state for AVX, the 512-bit and mask state for AVX-512F). The empty set is always run.
+bool processorRuns(const ProcessorReport& report, X86Extensions required);
 
 #endif

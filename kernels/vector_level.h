@@ -1,10 +1,11 @@
 // Vector levels of the unwrap kernels: the scalar reference and the fast paths that give the same
-// bits as the reference on every input: AVX2 and AVX-512 on x86-64, Advanced SIMD on 64-bit ARM.
+// bits as the reference on every input, one list of them (KQ_VECTOR_LEVELS below).
 //
 // The level is chosen once per run: the block asks bestVectorLevel() at start and keeps the table
 // entry of that level in its run-time record, so nothing is cached here and an output call makes
 // no choice. Tests and benchmarks force a level through kernelsFor(); a level the processor lacks
-// must not be run (vectorLevelAvailable() says which ones it has).
+// must not be run (vectorLevelAvailable() says which ones it has). Which levels a processor runs is
+// a function of what it reports (vectorLevelRunsOn), so it can be checked for any processor.
 //
 // Example: kernelsFor(bestVectorLevel()).statelessCopyDbl(in, out, cutoff, numChans, frameLen)
 // writes the same bits as unwrapStatelessCopyDbl(in, out, cutoff, numChans, frameLen).
@@ -13,21 +14,39 @@
 
 #include <array>
 #include <cstdint>
+#include <string_view>
 
 #include "kernels/kernel_list.h"
 #include "kernels/processor_features.h"
 
-// The architectures a level can be built for.
-#if defined(__x86_64__)
-inline constexpr bool kBuildsForX86_64 = true;
-#else
-inline constexpr bool kBuildsForX86_64 = false;
+// KQ_BUILT_VECTOR_LEVELS: the names of the levels whose translation units this build compiles,
+// separated by commas. kernels/CMakeLists.txt defines it, for every target that links the
+// kernels, from the list that picks those units (KQ_VECTOR_LEVELS of KqCompilerFlags.cmake).
+#ifndef KQ_BUILT_VECTOR_LEVELS
+#error "KQ_BUILT_VECTOR_LEVELS comes with the kq_kernels target: link it"
 #endif
-#if defined(__aarch64__)
-inline constexpr bool kBuildsForAarch64 = true;
-#else
-inline constexpr bool kBuildsForAarch64 = false;
-#endif
+#define KQ_LEVEL_LIST_LITERAL(...) #__VA_ARGS__
+#define KQ_LEVEL_LIST_TEXT(...) KQ_LEVEL_LIST_LITERAL(__VA_ARGS__)
+constexpr std::string_view builtVectorLevelNames() {
+    return KQ_LEVEL_LIST_TEXT(KQ_BUILT_VECTOR_LEVELS);
+}
+
+// True when `name` is one of the comma-separated names of `list`.
+constexpr bool listedName(std::string_view name, std::string_view list) {
+    while (!list.empty()) {
+        const size_t comma = list.find(',');
+        if (list.substr(0, comma) == name) {
+            return true;
+        }
+        list.remove_prefix(comma == std::string_view::npos ? list.size() : comma + 1);
+    }
+    return false;
+}
+
+// Whether this build compiles the level called `name`: the scalar one always.
+constexpr bool builtLevelName(std::string_view name) {
+    return name == "scalar" || listedName(name, builtVectorLevelNames());
+}
 
 // The x86-64 extensions each level's compiler flags enable (cmake/KqCompilerFlags.cmake), which
 // the processor must have before the level runs: -mavx2 brings SSE3 to SSE4.2, POPCNT and XSAVE
@@ -42,14 +61,17 @@ inline constexpr X86Extensions kAvx512LevelExtensions =
 
 // X(Level, name, lanes, built, extensions): every vector level, in order of preference (the block
 // runs the last available one).
-// lanes is the number of binary64 lanes of one vector, built whether this build has the level's
-// kernels, extensions what the processor must implement to run them. A new level is a row here,
-// its lane set and translation unit in kernels/simd/, and its flags in KqCompilerFlags.cmake.
-#define KQ_VECTOR_LEVELS(X)                                          \
-    X(Scalar, "scalar", 1, true, X86Extensions{0})                   \
-    X(Avx2, "avx2", 4, kBuildsForX86_64, kAvx2LevelExtensions)       \
-    X(Avx512, "avx512", 8, kBuildsForX86_64, kAvx512LevelExtensions) \
-    X(Neon, "neon", 2, kBuildsForAarch64, X86Extensions{0})
+// lanes is the number of binary64 lanes of one vector (each lane set's kLanes is checked against
+// it), built whether this build has the level's kernels (from its name, see above), extensions
+// what the processor must implement to run them. A new level is a row here, its lane set and
+// translation unit in kernels/simd/, and its flags in KqCompilerFlags.cmake.
+#define KQ_VECTOR_LEVELS(X)                                         \
+    KQ_VECTOR_LEVEL(X, Scalar, "scalar", 1, X86Extensions{0})       \
+    KQ_VECTOR_LEVEL(X, Avx2, "avx2", 4, kAvx2LevelExtensions)       \
+    KQ_VECTOR_LEVEL(X, Avx512, "avx512", 8, kAvx512LevelExtensions) \
+    KQ_VECTOR_LEVEL(X, Neon, "neon", 2, X86Extensions{0})
+#define KQ_VECTOR_LEVEL(X, Level, name, lanes, extensions) \
+    X(Level, name, lanes, builtLevelName(name), extensions)
 
 enum class VectorLevel {
 #define KQ_VECTOR_LEVEL_ENUM(Level, name, lanes, built, extensions) Level,
@@ -63,20 +85,48 @@ inline constexpr std::array kAllVectorLevels = {
 #undef KQ_VECTOR_LEVEL_VALUE
 };
 
-// "scalar", "avx2", "avx512" or "neon".
+// The level's name in the list.
 const char* vectorLevelName(VectorLevel level);
 
 // The binary64 lanes of one vector of the level: 1 for the scalar level.
-int32_t vectorLevelLanes(VectorLevel level);
+constexpr int32_t vectorLevelLanes(VectorLevel level) {
+    switch (level) {
+#define KQ_VECTOR_LEVEL_LANES(Level, name, lanes, built, extensions) \
+    case VectorLevel::Level:                                         \
+        return lanes;
+        KQ_VECTOR_LEVELS(KQ_VECTOR_LEVEL_LANES)
+#undef KQ_VECTOR_LEVEL_LANES
+    }
+    return 1;
+}
+
+// Whether this build has the level's kernels.
+constexpr bool vectorLevelBuilt(VectorLevel level) {
+    switch (level) {
+#define KQ_VECTOR_LEVEL_BUILT(Level, name, lanes, built, extensions) \
+    case VectorLevel::Level:                                         \
+        return built;
+        KQ_VECTOR_LEVELS(KQ_VECTOR_LEVEL_BUILT)
+#undef KQ_VECTOR_LEVEL_BUILT
+    }
+    return false;
+}
 
 // The x86-64 extensions the level's instructions come from (none off x86-64).
 X86Extensions vectorLevelExtensions(VectorLevel level);
 
-// True when this build has the level's kernels and the processor and operating system run them.
-// The scalar level is always available.
+// True when this build has the level's kernels and a processor reporting `report` runs them. The
+// scalar level runs everywhere.
+bool vectorLevelRunsOn(VectorLevel level, const ProcessorReport& report);
+
+// The last level of the list that runs on a processor reporting `report`.
+VectorLevel bestVectorLevelOn(const ProcessorReport& report);
+
+// vectorLevelRunsOn(level, thisProcessor()): whether this processor may run the level.
 bool vectorLevelAvailable(VectorLevel level);
 
-// The level the block runs: the fastest available one, asked of the processor at every call.
+// The level the block runs, bestVectorLevelOn(thisProcessor()), asked of the processor at every
+// call.
 VectorLevel bestVectorLevel();
 
 // The kernels of one level, with the signatures of kernels/unwrap_kernels.h, kernels/unwrap_rows.h

@@ -3,7 +3,8 @@
 // block of L::kLanes steps that is calm throughout costs a load, a subtraction and a comparison;
 // the others run the kernels' lane step, whose corrections and takes are the scalar step's bit for
 // bit, and pack the taken corrections in lane order, so they come out in the order of the steps.
-// It only reads, so it asks for its samples ahead of the loop.
+// Zero corrections, which only a negative cutoff takes, are left out, as the scalar pass leaves
+// them out. It only reads, so it asks for its samples ahead of the loop.
 #ifndef KQ_KERNELS_SIMD_CHUNK_CARRY_SIMD_BODY_H
 #define KQ_KERNELS_SIMD_CHUNK_CARRY_SIMD_BODY_H
 
@@ -48,7 +49,8 @@ int64_t takenCorrectionsInLanes(const T* in, int64_t n, T prev, T cutoff, double
         }
         typename L::Vec c;
         const unsigned takes =
-            takingLanes<L, T>(L::sub(L::widen(raw), L::widen(rawBefore)), k, kAll, c);
+            takingLanes<L, T>(L::sub(L::widen(raw), L::widen(rawBefore)), k, kAll, c) &
+            ~L::bits(L::equal(c, k.zero));
         if (takes != 0) {
             // Writes W values from taken[count]; count is at most i, the steps so far, so they
             // stay within the room for n.

@@ -4,6 +4,9 @@
 #include "kernels/simd/lanes_avx2.h"
 #include "kernels/simd/unwrap_simd_forms.h"
 
+static_assert(Avx2Lanes::kLanes == vectorLevelLanes(VectorLevel::Avx2),
+              "the lane set and the level list disagree");
+
 template <KernelForm F, typename T, class R, class... Args>
 R LevelKernel<VectorLevel::Avx2, F, T, R(Args...)>::run(Args... args) {
     return kq::simd::runInForm<Avx2Lanes, F, T>(args...);

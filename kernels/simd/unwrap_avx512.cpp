@@ -4,6 +4,9 @@
 #include "kernels/simd/lanes_avx512.h"
 #include "kernels/simd/unwrap_simd_forms.h"
 
+static_assert(Avx512Lanes::kLanes == vectorLevelLanes(VectorLevel::Avx512),
+              "the lane set and the level list disagree");
+
 template <KernelForm F, typename T, class R, class... Args>
 R LevelKernel<VectorLevel::Avx512, F, T, R(Args...)>::run(Args... args) {
     return kq::simd::runInForm<Avx512Lanes, F, T>(args...);

@@ -3,6 +3,9 @@
 #include "kernels/simd/lanes_neon.h"
 #include "kernels/simd/unwrap_simd_forms.h"
 
+static_assert(NeonLanes::kLanes == vectorLevelLanes(VectorLevel::Neon),
+              "the lane set and the level list disagree");
+
 template <KernelForm F, typename T, class R, class... Args>
 R LevelKernel<VectorLevel::Neon, F, T, R(Args...)>::run(Args... args) {
     return kq::simd::runInForm<NeonLanes, F, T>(args...);

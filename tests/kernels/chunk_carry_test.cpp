@@ -1,5 +1,6 @@
 // The chunk passes of kernels/chunk_carry.h: at every vector level the bits of the scalar forms,
-// and chunk by chunk the bits of the stateless kernel over the whole channel.
+// copying and in place, on buffers that end at a guard page; and chunk by chunk the bits of the
+// stateless kernel over the whole channel.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -14,7 +15,9 @@
 
 namespace {
 
+using kq::test::GuardedBuffer;
 using kq::test::HardSignalSource;
+using kq::test::Placement;
 using kq::test::sameBits;
 
 // The scalar passes of data type T.
@@ -37,46 +40,55 @@ class ChunkCarryLevels : public ::testing::TestWithParam<VectorLevel> {
     }
 };
 
+// The scalar level too: its in-place call must give what its copying call gives. The samples, the
+// corrections taken (room for exactly n), the last raw sample and the sum each end at a guard
+// page, so a read or write past any of them faults.
 template <typename T>
 void checkLevelAgainstScalar(VectorLevel level, uint64_t seed) {
     const KernelSet& set = kernelsFor(level);
     const auto taken = kernelOf<KernelForm::TakenCorrections, T>(set);
     const auto carried = kernelOf<KernelForm::Carried, T>(set);
+    const Placement atPage = Placement::pageEnd();
     HardSignalSource<T> source(seed);
     for (int64_t n : kChunkLengths) {
         for (int trial = 0; trial < 12; ++trial) {
-            SCOPED_TRACE(::testing::Message()
-                         << "seed " << seed << ", n " << n << ", trial " << trial);
             const std::vector<T> in = source.signal(static_cast<size_t>(n));
             const T prev = source.signal(1)[0];
             const T cutoff = source.cutoff();
-            std::vector<double> takenScalar(static_cast<size_t>(n) + 1);
-            std::vector<double> takenLevel(static_cast<size_t>(n) + 1);
-            const int64_t count = kScalarTaken<T>(in.data(), n, prev, cutoff, takenScalar.data());
-            ASSERT_EQ(taken(in.data(), n, prev, cutoff, takenLevel.data()), count);
+            SCOPED_TRACE(::testing::Message() << "seed " << seed << ", n " << n << ", trial "
+                                              << trial << ", cutoff " << cutoff);
+            std::vector<double> takenScalar(static_cast<size_t>(n));
+            const int64_t count =
+                kScalarTaken<T>(in.data(), n, prev, cutoff, takenScalar.data());
+            GuardedBuffer<T> inBuf(in, atPage);
+            GuardedBuffer<double> takenLevel(static_cast<size_t>(n), 0.0, atPage);
+            ASSERT_EQ(taken(inBuf.data(), n, prev, cutoff, takenLevel.data()), count);
             takenScalar.resize(static_cast<size_t>(count));
-            takenLevel.resize(static_cast<size_t>(count));
-            EXPECT_TRUE(sameBits(takenLevel, takenScalar));
+            std::vector<double> takenValues = takenLevel.values();
+            takenValues.resize(static_cast<size_t>(count));
+            EXPECT_TRUE(sameBits(takenValues, takenScalar));
 
             const double sum = trial % 3 == 0 ? 0.0 : source.uniform(-1e6, 1e6);
             std::vector<T> outScalar(in.size());
-            std::vector<T> outLevel(in.size());
             T prevScalar = prev;
-            T prevLevel = prev;
             double sumScalar = sum;
-            double sumLevel = sum;
             kScalarCarried<T>(in.data(), outScalar.data(), n, &prevScalar, &sumScalar, cutoff);
-            carried(in.data(), outLevel.data(), n, &prevLevel, &sumLevel, cutoff);
-            EXPECT_TRUE(sameBits(outLevel, outScalar));
-            EXPECT_TRUE(sameBits(prevLevel, prevScalar));
-            EXPECT_TRUE(sameBits(sumLevel, sumScalar));
-            // In place.
-            std::vector<T> buffer = in;
-            prevLevel = prev;
-            sumLevel = sum;
-            carried(buffer.data(), buffer.data(), n, &prevLevel, &sumLevel, cutoff);
-            EXPECT_TRUE(sameBits(buffer, outScalar));
-            EXPECT_TRUE(sameBits(prevLevel, prevScalar));
+            for (const bool inPlace : {false, true}) {
+                SCOPED_TRACE(inPlace ? "in place" : "copying");
+                GuardedBuffer<T> outBuf =
+                    inPlace ? GuardedBuffer<T>(in, atPage)
+                            : GuardedBuffer<T>(in.size(), kq::test::unwrittenValue<T>(), atPage);
+                GuardedBuffer<T> prevLevel(std::vector<T>{prev}, atPage);
+                GuardedBuffer<double> sumLevel(std::vector<double>{sum}, atPage);
+                carried(inPlace ? outBuf.data() : inBuf.data(), outBuf.data(), n, prevLevel.data(),
+                        sumLevel.data(), cutoff);
+                EXPECT_TRUE(outBuf.guardsIntact() && prevLevel.guardsIntact() &&
+                            sumLevel.guardsIntact());
+                EXPECT_TRUE(sameBits(outBuf.values(), outScalar));
+                EXPECT_TRUE(sameBits(prevLevel.values()[0], prevScalar));
+                EXPECT_TRUE(sameBits(sumLevel.values()[0], sumScalar));
+            }
+            EXPECT_TRUE(sameBits(inBuf.values(), in)) << "changed its input";
         }
     }
 }
@@ -89,12 +101,8 @@ TEST_P(ChunkCarryLevels, SinglePassesMatchTheScalarForms) {
     checkLevelAgainstScalar<float>(GetParam(), 0xc4a2'0000'0002ull);
 }
 
-INSTANTIATE_TEST_SUITE_P(VectorLevels, ChunkCarryLevels,
-                         ::testing::Values(VectorLevel::Avx2, VectorLevel::Avx512,
-                                           VectorLevel::Neon),
-                         [](const auto& testCase) {
-                             return std::string(vectorLevelName(testCase.param));
-                         });
+INSTANTIATE_TEST_SUITE_P(VectorLevels, ChunkCarryLevels, ::testing::ValuesIn(kAllVectorLevels),
+                         kq::test::levelTestName);
 
 void stateless(const double* in, double* out, double cutoff, int32_t n) {
     unwrapStatelessCopyDbl(in, out, cutoff, 1, n);

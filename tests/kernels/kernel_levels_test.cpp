@@ -23,11 +23,6 @@
 #include "kernels/vector_level.h"
 #include "level_flag_macros.h"
 
-// Test names and messages show a level by its name.
-void PrintTo(VectorLevel level, std::ostream* os) {
-    *os << vectorLevelName(level);
-}
-
 namespace {
 
 using kq::test::fromBits;
@@ -36,6 +31,7 @@ using kq::test::HardSignalSource;
 using kq::test::HardValues;
 using kq::test::KernelInfo;
 using kq::test::KernelRunner;
+using kq::test::Placement;
 using kq::test::sameBits;
 using kq::test::Shape;
 using kq::test::unwrittenValue;
@@ -86,13 +82,25 @@ std::vector<std::vector<T>> hardPieces() {
 }
 
 // The cutoffs of the trials: the usual one, the boundaries of a turn, ones that no correction
-// passes and ones that every correction passes, rounding residues included.
+// passes and ones that every correction passes, rounding residues included, and ones just below
+// and above the bound from which calm steps take no correction (kCalmCutoff).
 template <typename T>
 std::vector<T> trialCutoffs() {
     using L = std::numeric_limits<T>;
     using H = HardValues<T>;
-    return {H::pi, T{0},          static_cast<T>(1e-15), H::twoPi, std::nextafter(H::twoPi, T{0}),
-            T{1},  L::infinity(), L::quiet_NaN(),        T{-1},    -T{0}};
+    return {H::pi,
+            T{0},
+            static_cast<T>(1e-15),
+            H::twoPi,
+            std::nextafter(H::twoPi, T{0}),
+            T{1},
+            L::infinity(),
+            L::quiet_NaN(),
+            T{-1},
+            -T{0},
+            static_cast<T>(1e-16),
+            static_cast<T>(2e-15),
+            T{-7}};
 }
 
 // Wrapped phase: a ramp of `step` rad per sample with Gaussian noise, through atan2.
@@ -186,43 +194,48 @@ class KernelLevels : public ::testing::TestWithParam<VectorLevel> {
 constexpr int32_t kLengths[] = {0,  1,  2,  3,  7,   8,   9,   15,   16,    17,
                                 31, 32, 33, 65, 127, 129, 257, 1023, 131071};
 
-// Every kernel, length, alignment and channel count, with hard values in every position over
-// the trials; running kernels make three calls (the first seeds the state).
+// Every kernel, length and channel count, with hard values in every position over the trials,
+// which take the placements in turn; running kernels make three calls (the first seeds the
+// state). Placed at a page end, the input, the output and the state each end where a read past
+// them faults.
 template <typename T>
 void checkLengthsAlignmentsAndHardValues(VectorLevel level, uint64_t seed) {
     HardSignalSource<T> source(seed);
     const std::vector<T> cutoffs = trialCutoffs<T>();
     const size_t pieceCount = hardPieces<T>().size();
+    const std::vector<Placement> placements = kq::test::everyPlacement();
     for (size_t k = 0; k < 6; ++k) {
         const KernelInfo<T>& scalarKernel = kq::test::kernelCatalogue<T>()[k];
         const KernelInfo<T>& fastKernel = kq::test::kernelCatalogue<T>(level)[k];
-        for (size_t misalign : {0, 1}) {
-            for (int32_t length : kLengths) {
-                const bool longOne = length > 100000;
-                // 9 channels: groups side by side at every level, and one channel left over.
-                for (int32_t numChans : {1, 3, 9}) {
-                    if (numChans > 1 && (longOne || scalarKernel.shape == Shape::RunningSample)) {
-                        continue;  // per-element kernels see length elements, whatever numChans
-                    }
-                    const int trials = longOne ? 5 : static_cast<int>(pieceCount);
-                    for (int trial = 0; trial < trials; ++trial) {
-                        SCOPED_TRACE(::testing::Message()
-                                     << scalarKernel.name << " at " << vectorLevelName(level)
-                                     << ", " << numChans << " x " << length << ", misalign "
-                                     << misalign << ", seed " << seed << ", trial " << trial);
-                        const size_t stateLen =
-                            kq::test::stateLength(scalarKernel.shape, numChans, length);
-                        KernelRunner<T> scalar(scalarKernel, stateLen, misalign);
-                        KernelRunner<T> fast(fastKernel, stateLen, misalign);
-                        const int calls = scalarKernel.shape == Shape::Stateless ? 1 : 3;
-                        for (int call = 0; call < calls; ++call) {
-                            SCOPED_TRACE(::testing::Message() << "call " << call);
-                            const T cutoff =
-                                cutoffs[static_cast<size_t>(trial + call) % cutoffs.size()];
-                            const std::vector<T> in = trialSignal(
-                                source, static_cast<size_t>(numChans) * length, trial + call);
-                            ASSERT_TRUE(sameCall(scalar, fast, in, cutoff, numChans, length));
-                        }
+        for (int32_t length : kLengths) {
+            const bool longOne = length > 100000;
+            // 8 channels: groups side by side at every level, the last one ending the buffer;
+            // 9: those and one channel left over.
+            for (int32_t numChans : {1, 3, 8, 9}) {
+                if (numChans > 1 && (longOne || scalarKernel.shape == Shape::RunningSample)) {
+                    continue;  // per-element kernels see length elements, whatever numChans
+                }
+                // Every hard piece first in two placements.
+                const int trials = longOne ? 5 : 2 * static_cast<int>(pieceCount);
+                for (int trial = 0; trial < trials; ++trial) {
+                    const Placement place =
+                        placements[static_cast<size_t>(trial) % placements.size()];
+                    SCOPED_TRACE(::testing::Message()
+                                 << scalarKernel.name << " at " << vectorLevelName(level) << ", "
+                                 << numChans << " x " << length << ", " << kq::test::describe(place)
+                                 << ", seed " << seed << ", trial " << trial);
+                    const size_t stateLen =
+                        kq::test::stateLength(scalarKernel.shape, numChans, length);
+                    KernelRunner<T> scalar(scalarKernel, stateLen, place);
+                    KernelRunner<T> fast(fastKernel, stateLen, place);
+                    const int calls = scalarKernel.shape == Shape::Stateless ? 1 : 3;
+                    for (int call = 0; call < calls; ++call) {
+                        SCOPED_TRACE(::testing::Message() << "call " << call);
+                        const T cutoff =
+                            cutoffs[static_cast<size_t>(trial + call) % cutoffs.size()];
+                        const std::vector<T> in = trialSignal(
+                            source, static_cast<size_t>(numChans) * length, trial + call);
+                        ASSERT_TRUE(sameCall(scalar, fast, in, cutoff, numChans, length));
                     }
                 }
             }
@@ -254,9 +267,11 @@ void checkRandomSplits(VectorLevel level, uint64_t seed) {
                          << seed << ", trial " << trial);
             const bool perChannel = scalarKernel.shape == Shape::RunningFrame;
             const int32_t numChans = perChannel ? source.intIn(1, 19) : source.intIn(1, 80);
-            const size_t misalign = static_cast<size_t>(source.intIn(0, 7));
-            KernelRunner<T> scalar(scalarKernel, static_cast<size_t>(numChans), misalign);
-            KernelRunner<T> fast(fastKernel, static_cast<size_t>(numChans), misalign);
+            // Every fourth trial ends its buffers at a guard page.
+            const auto misalign = static_cast<size_t>(source.intIn(0, 7));
+            const Placement place = trial % 4 == 3 ? Placement::pageEnd() : Placement(misalign);
+            KernelRunner<T> scalar(scalarKernel, static_cast<size_t>(numChans), place);
+            KernelRunner<T> fast(fastKernel, static_cast<size_t>(numChans), place);
             const T cutoff = cutoffs[static_cast<size_t>(trial) % cutoffs.size()];
             bool seeded = false;
             for (int call = 0; call < 25; ++call) {
@@ -442,7 +457,9 @@ void checkCopyOntoItself(VectorLevel level, uint64_t seed) {
                              << length << ", seed " << seed << ", trial " << trial);
                 const int32_t numChans = fastCopy.shape == Shape::RunningSample ? 1 : 2;
                 const size_t stateLen = kq::test::stateLength(fastCopy.shape, numChans, length);
-                KernelRunner<T> scalar(scalarInPlace, stateLen, 1);
+                // One element off a 64-byte boundary, or ending at a guard page.
+                const Placement place = trial % 2 == 0 ? Placement(1) : Placement::pageEnd();
+                KernelRunner<T> scalar(scalarInPlace, stateLen, place);
                 for (int call = 0; call < 2; ++call) {
                     const std::vector<T> in =
                         trialSignal(source, static_cast<size_t>(numChans) * length, trial + call);
@@ -452,9 +469,9 @@ void checkCopyOntoItself(VectorLevel level, uint64_t seed) {
                     const uint8_t firstBefore = call == 0 ? 1 : 0;
                     const std::vector<T> expected = scalar.call(in, cutoff, numChans, length);
 
-                    GuardedBuffer<T> buffer(in, 1);
-                    GuardedBuffer<T> prev(stateBefore, 1);
-                    GuardedBuffer<T> cumsum(cumsumBefore, 1);
+                    GuardedBuffer<T> buffer(in, place);
+                    GuardedBuffer<T> prev(stateBefore, place);
+                    GuardedBuffer<T> cumsum(cumsumBefore, place);
                     uint8_t firstStep = firstBefore;
                     fastCopy.call(buffer.data(), buffer.data(), prev.data(), cumsum.data(), cutoff,
                                   numChans, length, &firstStep);
@@ -507,12 +524,15 @@ void checkRows(VectorLevel level, uint64_t seed) {
         for (Layout layout : {Layout::Padded, Layout::Reversed, Layout::InPlace}) {
             for (int64_t rows : {0, 1, 2, 9, 70}) {
                 ++trial;
+                const Placement place = kq::test::everyPlacement()[static_cast<size_t>(trial) % 3];
                 SCOPED_TRACE(::testing::Message()
                              << "rows at " << vectorLevelName(level) << ", " << rows << " x "
                              << numChans << ", layout " << static_cast<int>(layout) << ", seed "
                              << seed << ", trial " << trial);
                 const int64_t rowStep = numChans + source.intIn(0, 3);
-                const size_t size = static_cast<size_t>(rows * rowStep);
+                // The buffer ends with the last row's last channel.
+                const size_t size =
+                    rows == 0 ? 0 : static_cast<size_t>((rows - 1) * rowStep + numChans);
                 std::vector<T> in(size, unwrittenValue<T>());
                 for (int64_t j = 0; j < numChans; ++j) {
                     const std::vector<T> channel =
@@ -528,7 +548,7 @@ void checkRows(VectorLevel level, uint64_t seed) {
                     sum[j] = source.intIn(0, 3) == 0 ? sums[source.intIn(0, 6)] : 0.0;
                 }
                 const T cutoff = cutoffs[static_cast<size_t>(trial) % cutoffs.size()];
-                const size_t misalign = static_cast<size_t>(trial % 2);
+                SCOPED_TRACE(kq::test::describe(place));
 
                 // One walk over guarded buffers in `calls` calls; the output buffer, Prev, Sum.
                 struct Walked {
@@ -537,13 +557,13 @@ void checkRows(VectorLevel level, uint64_t seed) {
                     std::vector<double> sum;
                 };
                 const auto walk = [&](KernelFn<KernelForm::Rows, T>* kernel, int64_t split) {
-                    GuardedBuffer<T> inBuf(in, misalign);
+                    GuardedBuffer<T> inBuf(in, place);
                     GuardedBuffer<T> outBuf =
                         layout == Layout::InPlace
-                            ? GuardedBuffer<T>(in, misalign)
-                            : GuardedBuffer<T>(size, unwrittenValue<T>(), misalign);
-                    GuardedBuffer<T> prevBuf(prev, misalign);
-                    GuardedBuffer<double> sumBuf(sum, misalign);
+                            ? GuardedBuffer<T>(in, place)
+                            : GuardedBuffer<T>(size, unwrittenValue<T>(), place);
+                    GuardedBuffer<T> prevBuf(prev, place);
+                    GuardedBuffer<double> sumBuf(sum, place);
                     const T* from = layout == Layout::InPlace ? outBuf.data() : inBuf.data();
                     T* to = outBuf.data();
                     int64_t step = rowStep;
@@ -583,21 +603,9 @@ TEST_P(KernelLevels, SingleRowKernelsMatch) {
     checkRows<float>(GetParam(), 0x1e7e'0000'000Aull);
 }
 
-// Every level but the scalar one, which the others are compared with.
-std::vector<VectorLevel> vectorLevels() {
-    std::vector<VectorLevel> levels;
-    for (VectorLevel level : kAllVectorLevels) {
-        if (level != VectorLevel::Scalar) {
-            levels.push_back(level);
-        }
-    }
-    return levels;
-}
-
-INSTANTIATE_TEST_SUITE_P(VectorLevels, KernelLevels, ::testing::ValuesIn(vectorLevels()),
-                         [](const auto& testCase) {
-                             return std::string(vectorLevelName(testCase.param));
-                         });
+INSTANTIATE_TEST_SUITE_P(VectorLevels, KernelLevels,
+                         ::testing::ValuesIn(kq::test::levelsBeyondScalar()),
+                         kq::test::levelTestName);
 
 // ---------------------------------------------------------------------------------------------
 // The sets and the choice of a level
@@ -659,6 +667,104 @@ TEST(KernelSets, AdvancedSimdIsTheLevelOf64BitArm) {
     EXPECT_FALSE(vectorLevelAvailable(VectorLevel::Neon));
     EXPECT_NE(bestVectorLevel(), VectorLevel::Neon);
 #endif
+}
+
+// Processors the check must tell apart, by what cpuid and xgetbv report. The bits are written
+// from the processor manuals, apart from the code: cpuid leaf 1 ecx, leaf 7 ebx, and XCR0.
+namespace cpuid {
+constexpr uint32_t kSse3 = 1u << 0;
+constexpr uint32_t kSsse3 = 1u << 9;
+constexpr uint32_t kFma = 1u << 12;
+constexpr uint32_t kSse41 = 1u << 19;
+constexpr uint32_t kSse42 = 1u << 20;
+constexpr uint32_t kPopcnt = 1u << 23;
+constexpr uint32_t kXsave = 1u << 26;
+constexpr uint32_t kOsXsave = 1u << 27;
+constexpr uint32_t kAvx = 1u << 28;
+constexpr uint32_t kF16c = 1u << 29;
+constexpr uint32_t kAvx2 = 1u << 5;
+constexpr uint32_t kAvx512F = 1u << 16;
+constexpr uint32_t kAvx512VL = 1u << 31;
+constexpr uint64_t kX87State = 1u << 0;
+constexpr uint64_t kSseState = 1u << 1;
+constexpr uint64_t kYmmState = 1u << 2;
+constexpr uint64_t kOpmaskState = 1u << 5;
+constexpr uint64_t kZmmUpperState = 1u << 6;
+constexpr uint64_t kZmm16To31State = 1u << 7;
+
+// Leaf 1 of an SSE4.2 processor, and of one with AVX, FMA and F16C whose system turned on XSAVE.
+constexpr uint32_t kSse42Leaf1 = kSse3 | kSsse3 | kSse41 | kSse42 | kPopcnt;
+constexpr uint32_t kAvxLeaf1 = kSse42Leaf1 | kFma | kXsave | kOsXsave | kAvx | kF16c;
+constexpr uint32_t kAvx512Leaf7 = kAvx2 | kAvx512F | kAvx512VL;
+constexpr uint64_t kAvxState = kX87State | kSseState | kYmmState;
+constexpr uint64_t kAvx512State = kAvxState | kOpmaskState | kZmmUpperState | kZmm16To31State;
+}  // namespace cpuid
+
+struct ProcessorCase {
+    const char* name;
+    ProcessorReport report;
+    bool runsAvx2;    // the AVX2 level's extensions, with their state saved
+    bool runsAvx512;  // the AVX-512 level's
+};
+
+constexpr ProcessorCase kProcessors[] = {
+    {"nothing reported", {}, false, false},
+    {"SSE4.2 only", {cpuid::kSse42Leaf1, 0, 0}, false, false},
+    {"AVX2 only", {cpuid::kAvxLeaf1, cpuid::kAvx2, cpuid::kAvxState}, true, false},
+    {"AVX2 without POPCNT",
+     {cpuid::kAvxLeaf1 & ~cpuid::kPopcnt, cpuid::kAvx2, cpuid::kAvxState},
+     false,
+     false},
+    {"AVX2, ymm state not saved",
+     {cpuid::kAvxLeaf1, cpuid::kAvx2, cpuid::kX87State | cpuid::kSseState},
+     false,
+     false},
+    {"AVX2, XSAVE not turned on",
+     {cpuid::kAvxLeaf1 & ~cpuid::kOsXsave, cpuid::kAvx2, cpuid::kAvxState},
+     false,
+     false},
+    {"AVX-512F without VL",
+     {cpuid::kAvxLeaf1, cpuid::kAvx2 | cpuid::kAvx512F, cpuid::kAvx512State},
+     true,
+     false},
+    {"AVX-512 without FMA",
+     {cpuid::kAvxLeaf1 & ~cpuid::kFma, cpuid::kAvx512Leaf7, cpuid::kAvx512State},
+     true,
+     false},
+    {"AVX-512, no zmm or mask state saved",
+     {cpuid::kAvxLeaf1, cpuid::kAvx512Leaf7, cpuid::kAvxState},
+     true,
+     false},
+    {"AVX-512, mask state alone saved",
+     {cpuid::kAvxLeaf1, cpuid::kAvx512Leaf7, cpuid::kAvxState | cpuid::kOpmaskState},
+     true,
+     false},
+    {"AVX-512 in full", {cpuid::kAvxLeaf1, cpuid::kAvx512Leaf7, cpuid::kAvx512State}, true, true},
+};
+
+// The decision from what a processor reports: which extension sets it runs (on every architecture,
+// the check being plain bit arithmetic), which levels of this build it runs, and the level the
+// block takes there.
+TEST(KernelSets, LevelsFollowWhatTheProcessorReports) {
+    for (const ProcessorCase& p : kProcessors) {
+        SCOPED_TRACE(p.name);
+        EXPECT_TRUE(processorRuns(p.report, X86Extensions{0}));
+        EXPECT_EQ(processorRuns(p.report, vectorLevelExtensions(VectorLevel::Avx2)), p.runsAvx2);
+        EXPECT_EQ(processorRuns(p.report, vectorLevelExtensions(VectorLevel::Avx512)),
+                  p.runsAvx512);
+        VectorLevel expectedBest = VectorLevel::Scalar;
+        for (VectorLevel level : kAllVectorLevels) {
+            const bool runs = vectorLevelExtensions(level) == 0 ||
+                              (level == VectorLevel::Avx2 && p.runsAvx2) ||
+                              (level == VectorLevel::Avx512 && p.runsAvx512);
+            const bool expected = vectorLevelBuilt(level) && runs;
+            EXPECT_EQ(vectorLevelRunsOn(level, p.report), expected) << vectorLevelName(level);
+            if (expected) {
+                expectedBest = level;
+            }
+        }
+        EXPECT_EQ(bestVectorLevelOn(p.report), expectedBest);
+    }
 }
 
 // What each x86-64 extension is called where the compiler defines it when a flag enables it, and
@@ -731,8 +837,7 @@ TEST(KernelSets, VectorLevelFlagsAskForTheirExtensions) {
         }
         // A level that asks for extensions is compiled with flags that define some: else the
         // build found none and this test compared nothing.
-        if (vectorLevelExtensions(level) != 0 &&
-            &kernelsFor(level) != &kernelsFor(VectorLevel::Scalar)) {
+        if (vectorLevelExtensions(level) != 0 && vectorLevelBuilt(level)) {
             EXPECT_GT(macros, 0) << "no macros found for the level's flags";
         }
     }
@@ -758,7 +863,12 @@ TEST(KernelSets, AvailabilityFollowsTheProcessorFlags) {
     if (flags.empty()) {
         GTEST_SKIP() << "no flags line in /proc/cpuinfo";
     }
-    for (VectorLevel level : {VectorLevel::Avx2, VectorLevel::Avx512}) {
+    int compared = 0;
+    for (VectorLevel level : kAllVectorLevels) {
+        if (vectorLevelExtensions(level) == 0) {
+            continue;
+        }
+        ++compared;
         bool reported = true;
         for (const ExtensionNames& e : kExtensionNames) {
             if ((vectorLevelExtensions(level) & extensionBit(e.extension)) != 0) {
@@ -767,8 +877,8 @@ TEST(KernelSets, AvailabilityFollowsTheProcessorFlags) {
         }
         EXPECT_EQ(vectorLevelAvailable(level), reported) << vectorLevelName(level);
     }
-    // The level lists are not empty, so the comparison above depends on the flags.
-    EXPECT_NE(vectorLevelExtensions(VectorLevel::Avx2), 0u);
+    // Some level asks for extensions, so the comparison above depends on the flags.
+    EXPECT_GT(compared, 0);
 }
 #endif
 

@@ -16,10 +16,27 @@
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <new>
+#include <optional>
+#include <ostream>
 #include <random>
 #include <string>
 #include <type_traits>
+#include <utility>
 #include <vector>
+
+#if defined(_WIN32)
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+#else
+#include <sys/mman.h>
+#include <unistd.h>
+#endif
 
 #include "kernels/kernel_call.h"
 #include "kernels/reference/value_bits.h"
@@ -36,7 +53,31 @@
 #include <sanitizer/asan_interface.h>
 #endif
 
+// Test names and messages show a level by its name.
+inline void PrintTo(VectorLevel level, std::ostream* os) {
+    *os << vectorLevelName(level);
+}
+
 namespace kq::test {
+
+// ---------------------------------------------------------------------------------------------
+// Vector levels as test parameters, from the one list
+
+// Every level but the scalar one, which the others are compared with.
+inline std::vector<VectorLevel> levelsBeyondScalar() {
+    std::vector<VectorLevel> levels;
+    for (VectorLevel level : kAllVectorLevels) {
+        if (level != VectorLevel::Scalar) {
+            levels.push_back(level);
+        }
+    }
+    return levels;
+}
+
+// The name of a test instantiated for a level: the level's name.
+inline std::string levelTestName(const ::testing::TestParamInfo<VectorLevel>& info) {
+    return vectorLevelName(info.param);
+}
 
 // ---------------------------------------------------------------------------------------------
 // Bits
@@ -104,36 +145,137 @@ inline uint8_t guardValue<uint8_t>() {
     return 0xA5;
 }
 
-// size values with kGuard guard values before and after. In an AddressSanitizer build the guards
-// are poisoned while a kernel runs, so even a read of them stops the test. The values start
-// `misalign` elements past a 64-byte boundary, so vector code meets both aligned and unaligned
-// buffers.
+// Read-write memory followed directly by a page that can be neither read nor written: an access
+// one byte past it faults at once (SIGSEGV; an access violation on Windows), in every build,
+// sanitizers or not. Move-only; the mapping is released with it.
+class PageEndMemory {
+  public:
+    // At least `bytes` bytes of memory before the inaccessible page.
+    explicit PageEndMemory(size_t bytes) {
+        const size_t page = pageSize();
+        const size_t usable = (bytes + page - 1) / page * page;
+        length_ = usable + page;
+#if defined(_WIN32)
+        mapping_ = VirtualAlloc(nullptr, length_, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
+        DWORD was = 0;
+        if (mapping_ == nullptr || VirtualProtect(static_cast<std::byte*>(mapping_) + usable, page,
+                                                  PAGE_NOACCESS, &was) == 0) {
+            throw std::bad_alloc();
+        }
+#else
+        mapping_ =
+            mmap(nullptr, length_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (mapping_ == MAP_FAILED ||
+            mprotect(static_cast<std::byte*>(mapping_) + usable, page, PROT_NONE) != 0) {
+            mapping_ = nullptr;
+            throw std::bad_alloc();
+        }
+#endif
+        end_ = static_cast<std::byte*>(mapping_) + usable;
+    }
+    PageEndMemory(PageEndMemory&& other) noexcept
+        : mapping_(std::exchange(other.mapping_, nullptr)),
+          length_(other.length_),
+          end_(other.end_) {}
+    PageEndMemory(const PageEndMemory&) = delete;
+    PageEndMemory& operator=(const PageEndMemory&) = delete;
+    PageEndMemory& operator=(PageEndMemory&&) = delete;
+    ~PageEndMemory() {
+        if (mapping_ != nullptr) {
+#if defined(_WIN32)
+            VirtualFree(mapping_, 0, MEM_RELEASE);
+#else
+            munmap(mapping_, length_);
+#endif
+        }
+    }
+
+    // The first byte of the inaccessible page.
+    std::byte* end() const {
+        return end_;
+    }
+
+  private:
+    static size_t pageSize() {
+#if defined(_WIN32)
+        SYSTEM_INFO info;
+        GetSystemInfo(&info);
+        return info.dwPageSize;
+#else
+        return static_cast<size_t>(sysconf(_SC_PAGESIZE));
+#endif
+    }
+
+    void* mapping_ = nullptr;
+    size_t length_ = 0;
+    std::byte* end_ = nullptr;
+};
+
+// Where a guarded buffer lays its values: `misalign` elements past a 64-byte boundary, with guard
+// values after them; or, for pageEnd(), ending where an inaccessible page begins, so that a read
+// past the last value faults as well as a write (the misalignment then follows from the size).
+struct Placement {
+    Placement(size_t misalignment = 0) : misalign(misalignment) {}  // NOLINT: a bare count is one
+    static Placement pageEnd() {
+        Placement p;
+        p.atPageEnd = true;
+        return p;
+    }
+
+    size_t misalign = 0;
+    bool atPageEnd = false;
+};
+
+// The placements the kernel tables walk: on a 64-byte boundary, one element off it, and ending at
+// an inaccessible page.
+inline std::vector<Placement> everyPlacement() {
+    return {Placement(0), Placement(1), Placement::pageEnd()};
+}
+
+inline std::string describe(Placement p) {
+    return p.atPageEnd ? std::string("ending at a guard page")
+                       : "misalign " + std::to_string(p.misalign);
+}
+
+// size values with kGuard guard values before them, and kGuard after them unless they end at an
+// inaccessible page (see Placement). In an AddressSanitizer build the guard values are poisoned
+// while a kernel runs, so even a read of them stops the test.
 template <typename T>
 class GuardedBuffer {
   public:
     static constexpr size_t kGuard = 16;
     static constexpr size_t kAlign = 64;
 
-    GuardedBuffer(size_t size, T fill, size_t misalign = 0)
-        : storage_(size + 2 * kGuard + 2 * kAlign / sizeof(T)), size_(size) {
-        const auto address = reinterpret_cast<uintptr_t>(storage_.data() + kGuard);
-        const size_t toBoundary = (kAlign - address % kAlign) % kAlign / sizeof(T);
-        start_ = toBoundary + misalign % (kAlign / sizeof(T));
-        for (size_t i = 0; i < 2 * kGuard + size; ++i) {
+    GuardedBuffer(size_t size, T fill, Placement place = {})
+        : size_(size), backGuards_(place.atPageEnd ? 0 : kGuard) {
+        if (place.atPageEnd) {
+            page_.emplace((kGuard + size) * sizeof(T));
+            front_ = reinterpret_cast<T*>(page_->end()) - (kGuard + size);
+        } else {
+            heap_.resize(size + 2 * kGuard + 2 * kAlign / sizeof(T));
+            const auto address = reinterpret_cast<uintptr_t>(heap_.data() + kGuard);
+            const size_t toBoundary = (kAlign - address % kAlign) % kAlign / sizeof(T);
+            front_ = heap_.data() + toBoundary + place.misalign % (kAlign / sizeof(T));
+        }
+        for (size_t i = 0; i < kGuard + size + backGuards_; ++i) {
             setBits(i, (i < kGuard || i >= kGuard + size) ? guardValue<T>() : fill);
         }
     }
-    explicit GuardedBuffer(const std::vector<T>& values, size_t misalign = 0)
-        : GuardedBuffer(values.size(), T{}, misalign) {
+    explicit GuardedBuffer(const std::vector<T>& values, Placement place = {})
+        : GuardedBuffer(values.size(), T{}, place) {
         copyIn(values);
     }
+    GuardedBuffer(GuardedBuffer&&) noexcept = default;
+    GuardedBuffer(const GuardedBuffer&) = delete;
+    GuardedBuffer& operator=(const GuardedBuffer&) = delete;
+    GuardedBuffer& operator=(GuardedBuffer&&) = delete;
+    ~GuardedBuffer() = default;
 
-    T* data() { return storage_.data() + start_ + kGuard; }
+    T* data() { return front_ + kGuard; }
     size_t size() const { return size_; }
 
     std::vector<T> values() const {
-        const auto first = storage_.begin() + static_cast<std::ptrdiff_t>(start_ + kGuard);
-        return std::vector<T>(first, first + static_cast<std::ptrdiff_t>(size_));
+        return std::vector<T>(front_ + kGuard, front_ + kGuard + size_);
     }
     void assign(const std::vector<T>& values) {
         ASSERT_EQ(values.size(), size_);
@@ -142,9 +284,9 @@ class GuardedBuffer {
 
     bool guardsIntact() const {
         const T guard = guardValue<T>();
-        for (size_t i = 0; i < kGuard; ++i) {
-            if (std::memcmp(&storage_[start_ + i], &guard, sizeof(T)) != 0 ||
-                std::memcmp(&storage_[start_ + kGuard + size_ + i], &guard, sizeof(T)) != 0) {
+        for (size_t i = 0; i < kGuard + backGuards_; ++i) {
+            const size_t at = i < kGuard ? i : i + size_;
+            if (std::memcmp(front_ + at, &guard, sizeof(T)) != 0) {
                 return false;
             }
         }
@@ -153,20 +295,20 @@ class GuardedBuffer {
 
     void poisonGuards() {
 #if defined(KQ_TEST_ASAN)
-        ASAN_POISON_MEMORY_REGION(storage_.data() + start_, kGuard * sizeof(T));
-        ASAN_POISON_MEMORY_REGION(storage_.data() + start_ + kGuard + size_, kGuard * sizeof(T));
+        ASAN_POISON_MEMORY_REGION(front_, kGuard * sizeof(T));
+        ASAN_POISON_MEMORY_REGION(front_ + kGuard + size_, backGuards_ * sizeof(T));
 #endif
     }
     void unpoisonGuards() {
 #if defined(KQ_TEST_ASAN)
-        ASAN_UNPOISON_MEMORY_REGION(storage_.data(), storage_.size() * sizeof(T));
+        ASAN_UNPOISON_MEMORY_REGION(front_, (kGuard + size_ + backGuards_) * sizeof(T));
 #endif
     }
 
   private:
     // i counts from the first guard value.
     void setBits(size_t i, T value) {
-        std::memcpy(&storage_[start_ + i], &value, sizeof(T));
+        std::memcpy(front_ + i, &value, sizeof(T));
     }
     void copyIn(const std::vector<T>& values) {
         for (size_t i = 0; i < values.size(); ++i) {
@@ -174,9 +316,11 @@ class GuardedBuffer {
         }
     }
 
-    std::vector<T> storage_;
+    std::vector<T> heap_;
+    std::optional<PageEndMemory> page_;
+    T* front_ = nullptr;  // the first guard value
     size_t size_;
-    size_t start_ = 0;  // index of the first guard value in storage_
+    size_t backGuards_;
 };
 
 // ---------------------------------------------------------------------------------------------
@@ -242,13 +386,13 @@ template <typename T>
 class KernelRunner {
   public:
     // Before the first call Prev and Cumsum hold a marker, not zeros: a first call must set both.
-    // Every buffer starts `misalign` elements past a 64-byte boundary.
-    KernelRunner(const KernelInfo<T>& kernel, size_t stateLen, size_t misalign = 0)
+    // Every buffer, the state's and each call's input and output, is laid out by `place`.
+    KernelRunner(const KernelInfo<T>& kernel, size_t stateLen, Placement place = {})
         : kernel_(kernel),
-          misalign_(misalign),
-          prev_(stateLen, unwrittenValue<T>(), misalign),
-          cumsum_(stateLen, unwrittenValue<T>(), misalign),
-          firstStep_(1, uint8_t{1}) {}
+          place_(place),
+          prev_(stateLen, unwrittenValue<T>(), place),
+          cumsum_(stateLen, unwrittenValue<T>(), place),
+          firstStep_(1, uint8_t{1}, place) {}
 
     const KernelInfo<T>& kernel() const { return kernel_; }
 
@@ -267,10 +411,10 @@ class KernelRunner {
     }
 
     std::vector<T> call(const std::vector<T>& in, T cutoff, int32_t numChans, int32_t frameLen) {
-        GuardedBuffer<T> inBuf(in, misalign_);
+        GuardedBuffer<T> inBuf(in, place_);
         GuardedBuffer<T> outBuf = kernel_.inPlace
-                                      ? GuardedBuffer<T>(in, misalign_)
-                                      : GuardedBuffer<T>(in.size(), unwrittenValue<T>(), misalign_);
+                                      ? GuardedBuffer<T>(in, place_)
+                                      : GuardedBuffer<T>(in.size(), unwrittenValue<T>(), place_);
         const T* inPtr = kernel_.inPlace ? outBuf.data() : inBuf.data();
 
         poisonAll(inBuf, outBuf);
@@ -317,7 +461,7 @@ class KernelRunner {
     }
 
     const KernelInfo<T>& kernel_;
-    size_t misalign_;
+    Placement place_;
     GuardedBuffer<T> prev_;
     GuardedBuffer<T> cumsum_;
     GuardedBuffer<uint8_t> firstStep_;
@@ -433,13 +577,18 @@ class HardSignalSource {
         return out;
     }
 
-    // A cutoff: the usual ones, the boundaries of a turn, and ones no correction passes.
+    // A cutoff: the usual ones, the boundaries of a turn, ones no correction passes, ones around
+    // the bound from which calm steps take no correction (kCalmCutoff), and a negative one, which
+    // every correction passes.
     T cutoff() {
         using L = std::numeric_limits<T>;
         using H = HardValues<T>;
         const T cutoffs[] = {T{0},
                              H::pi,
                              static_cast<T>(1e-15),
+                             static_cast<T>(1e-16),
+                             static_cast<T>(2e-15),
+                             T{-7},
                              H::twoPi,
                              std::nextafter(H::twoPi, T{0}),
                              T{1},

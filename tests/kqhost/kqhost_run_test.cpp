@@ -44,7 +44,22 @@ struct RunCase {
     Layout layout;
     size_t frameLen;  // for Layout::Frame
     bool inPlace;
+    // A raw input tells kqhost how many steps to expect, which a raw output sets room aside for.
+    SignalFormat inputFormat = SignalFormat::Csv;
 };
+
+// The input file of a case: its name says its format.
+std::string inputName(SignalFormat format) {
+    switch (format) {
+        case SignalFormat::F64:
+            return "in.f64";
+        case SignalFormat::F32:
+            return "in.f32";
+        case SignalFormat::Csv:
+            break;
+    }
+    return "in.csv";
+}
 
 // Wrapped phase with hard values mixed in: steps of exactly pi, zeros of both signs, NaN, inf.
 std::vector<double> makeSignal(size_t steps, size_t channels, Precision precision, uint64_t seed) {
@@ -176,11 +191,15 @@ TEST_P(KqhostRun, OutputEqualsTheKernelsDrivenAsTheBlockDrivesThem) {
     constexpr size_t kSteps = 203;  // not a multiple of the frame lengths used
     ScratchDir dir;
     const std::vector<double> input = makeSignal(kSteps, kChannels, c.precision, 7);
-    writeSignal(dir / "in.csv", SignalFormat::Csv, input, kChannels, c.precision);
+    const std::string inName = inputName(c.inputFormat);
+    writeSignal(dir / inName, c.inputFormat, input, kChannels, c.precision);
     std::vector<std::string> args = {"run"};
     const std::vector<std::string> options = layoutArgs(c);
     args.insert(args.end(), options.begin(), options.end());
-    args.insert(args.end(), {(dir / "in.csv").string(), (dir / "out.csv").string()});
+    if (c.inputFormat != SignalFormat::Csv) {
+        args.insert(args.end(), {"--channels", std::to_string(kChannels)});
+    }
+    args.insert(args.end(), {(dir / inName).string(), (dir / "out.csv").string()});
     const kq::test::ProcessResult result = runProgram(KQHOST_PATH, args, dir.path());
     ASSERT_EQ(result.exitCode, 0) << result.err;
     EXPECT_EQ(result.err, "");
@@ -207,7 +226,11 @@ INSTANTIATE_TEST_SUITE_P(
         RunCase{"Frame7RunningSingleInPlace", Precision::Single, true, Layout::Frame, 7, true},
         RunCase{"Frame10StatelessDouble", Precision::Double, false, Layout::Frame, 10, true},
         RunCase{"Frame1StatelessSingle", Precision::Single, false, Layout::Frame, 1, false},
-        RunCase{"Frame500RunningDouble", Precision::Double, true, Layout::Frame, 500, false}),
+        RunCase{"Frame500RunningDouble", Precision::Double, true, Layout::Frame, 500, false},
+        RunCase{"RawInputRowRunningDouble", Precision::Double, true, Layout::Row, 0, false,
+                SignalFormat::F64},
+        RunCase{"RawInputFrame7StatelessSingle", Precision::Single, false, Layout::Frame, 7, false,
+                SignalFormat::F32}),
     [](const auto& testCase) { return testCase.param.name; });
 
 TEST(KqhostRun, ShippedExampleMatchesItsExpectedOutputExactly) {
