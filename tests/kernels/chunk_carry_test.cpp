@@ -58,8 +58,7 @@ void checkLevelAgainstScalar(VectorLevel level, uint64_t seed) {
             SCOPED_TRACE(::testing::Message() << "seed " << seed << ", n " << n << ", trial "
                                               << trial << ", cutoff " << cutoff);
             std::vector<double> takenScalar(static_cast<size_t>(n));
-            const int64_t count =
-                kScalarTaken<T>(in.data(), n, prev, cutoff, takenScalar.data());
+            const int64_t count = kScalarTaken<T>(in.data(), n, prev, cutoff, takenScalar.data());
             GuardedBuffer<T> inBuf(in, atPage);
             GuardedBuffer<double> takenLevel(static_cast<size_t>(n), 0.0, atPage);
             ASSERT_EQ(taken(inBuf.data(), n, prev, cutoff, takenLevel.data()), count);
