@@ -117,7 +117,8 @@ KQ_STEP_INLINE double kq_double_of(uint64_t bits) {
 
 /* Truncation toward zero, exact for every binary64 value, without libm: the fraction bits below
  * the binary point are cleared. |t| < 1 gives a zero of t's sign; |t| >= 2^52 is already whole,
- * and an infinity or a NaN (signalling ones too) comes back as it is, as from the C library. */
+ * and an infinity or a NaN comes back as it is (C libraries differ on whether a signalling NaN
+ * comes out quiet; the step never uses the bits of a NaN turn count). */
 KQ_STEP_INLINE double kq_trunc(double t) {
     const uint64_t bits = kq_bits_of(t);
     const int32_t exponent = (int32_t)((bits >> 52) & 0x7ff) - 1023;

@@ -289,10 +289,23 @@ std::vector<double> truncationValues() {
     return values;
 }
 
+// A signalling NaN is the one input where C libraries differ (glibc's trunc as GCC calls it keeps
+// it, as clang calls it quiets it); the step never uses the bits of a NaN turn count, so there the
+// payload and sign must agree and the quiet bit may differ.
+bool sameTruncation(double actual, double expected) {
+    constexpr uint64_t kQuietBit = 0x0008'0000'0000'0000ull;
+    if (std::isnan(expected)) {
+        return std::isnan(actual) && (bitsOf(actual) | kQuietBit) == (bitsOf(expected) | kQuietBit);
+    }
+    return bitsOf(actual) == bitsOf(expected);
+}
+
 TEST(RuntimeArithmetic, TruncationAndMagnitudeHaveTheLibraryBits) {
     for (double value : truncationValues()) {
-        ASSERT_TRUE(sameBits(kq_trunc(value), std::trunc(value)))
-            << "trunc of " << kq::test::describe(value);
+        ASSERT_TRUE(sameTruncation(kq_trunc(value), std::trunc(value)))
+            << "trunc of " << kq::test::describe(value) << ": got "
+            << kq::test::describe(kq_trunc(value)) << ", expected "
+            << kq::test::describe(std::trunc(value));
         ASSERT_TRUE(sameBits(kq_fabs(value), std::fabs(value)))
             << "fabs of " << kq::test::describe(value);
     }
