@@ -1,9 +1,10 @@
 // The vector levels against the scalar kernels, bit for bit: every one of the twelve kernels at
 // every level this processor has, on guarded buffers (see KernelRunner) that start on and one
-// element off a 64-byte boundary, over the lengths around each vector width, with the hard values
-// and hard steps placed first, in the middle and last, on phase ramps with rare, typical and dense
-// wraps, over several calls split at random points. Outputs, Prev, Cumsum and FirstStep must all
-// have the same bits as the scalar kernel's. Seeds and trials of a failure are printed.
+// element off a 64-byte boundary or end at an inaccessible page (so that reading past one faults),
+// over the lengths around each vector width, with the hard values and hard steps placed first, in
+// the middle and last, on phase ramps with rare, typical and dense wraps, over several calls split
+// at random points. Outputs, Prev, Cumsum and FirstStep must all have the same bits as the scalar
+// kernel's. Seeds and trials of a failure are printed.
 #include <gtest/gtest.h>
 
 #include <algorithm>
