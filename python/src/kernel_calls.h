@@ -3,8 +3,8 @@
 //
 // The kernels are those of the processor's best vector level, chosen once, at the first call, the
 // way the block chooses them at start; every level gives the bits of the scalar kernels. The
-// environment variable KQPHASEFIX2_VECTOR_LEVEL (scalar, avx2, avx512) picks another level the
-// processor has, for tests; a level it lacks or an unknown name fails the first call.
+// environment variable KQPHASEFIX2_VECTOR_LEVEL (one of vectorLevelNames()) picks another level
+// the processor has, for tests; a level it lacks or an unknown name fails the first call.
 //
 // Buffers of the kernels: numChans channels of frameLen samples, channel after channel. `in` may
 // equal `out` (the in-place kernel then runs); any other overlap is not allowed.
@@ -47,7 +47,7 @@ void unwrapCarried(const T* in, T* out, int64_t n, T* prev, double* sum, T cutof
 // The sum after adding taken[0..n) to it one at a time, in order: the chain between the chunks.
 double addTakenCorrections(double sum, const double* taken, int64_t n);
 
-// The name of the vector level the module runs ("scalar", "avx2", "avx512" or "neon").
+// The name of the vector level the module runs, one of vectorLevelNames().
 const char* chosenVectorLevelName();
 
 // The name of every vector level of the kernels' one list, built or not, in order of preference
