@@ -292,7 +292,7 @@ class OneElementBlock {
     explicit OneElementBlock(const std::string& blockPath)
         : library_(blockPath),
           caller_(library_.kvxFunction()),
-          simulation_(caller_, setup(), {.blockName = kBlockName}) {
+          simulation_(caller_, setup(), {.blockName = kq::kBlockName}) {
         simulation_.initialize();
         block_ = simulation_.host().block();
         flag_ = vzCreateDoubleScalar(kFlagOutputs);
