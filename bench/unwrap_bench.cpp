@@ -46,6 +46,8 @@
 #include "sim/engine/simulation.h"
 #include "sim/libvz/vz_host.h"
 
+using namespace kq;
+
 namespace {
 
 constexpr uint64_t kSeed = 0x0b5e'55ed'2024ull;
@@ -292,7 +294,7 @@ class OneElementBlock {
     explicit OneElementBlock(const std::string& blockPath)
         : library_(blockPath),
           caller_(library_.kvxFunction()),
-          simulation_(caller_, setup(), {.blockName = kq::kBlockName}) {
+          simulation_(caller_, setup(), {.blockName = kBlockName}) {
         simulation_.initialize();
         block_ = simulation_.host().block();
         flag_ = vzCreateDoubleScalar(kFlagOutputs);
