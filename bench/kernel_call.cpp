@@ -16,6 +16,8 @@
 
 #include "kernels/vector_level.h"
 
+using namespace kq;
+
 namespace {
 
 // Wrapped phase: a ramp of `step` rad per sample plus Gaussian noise of 0.05 rad, through atan2.

@@ -46,6 +46,8 @@
 #include "sim/engine/simulation.h"
 #include "sim/libvz/vz_host.h"
 
+using namespace kq;
+
 namespace {
 
 constexpr uint64_t kSeed = 0x0b5e'55ed'2024ull;

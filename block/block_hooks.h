@@ -8,6 +8,8 @@
 
 #include "host/block_instance.h"
 
+namespace kq {
+
 // Interface setup: parameters, ports, sample time, data types and work vectors.
 void hookInitializeSizes(BlockInstance* instance);
 void hookInitializeSampleTimes(BlockInstance* instance);
@@ -32,5 +34,7 @@ void hookGXW(BlockInstance* instance);
 // Fills the instance's hook slots with the hooks above at load time. Slots the block does not use
 // keep what the host put there.
 void registerBlockHooks(BlockInstance* instance);
+
+}  // namespace kq
 
 #endif

@@ -1,5 +1,7 @@
 #include "block/dialog_params.h"
 
+namespace kq {
+
 const vzArray* dialogParam(const BlockInstance* instance, int32_t index) {
     if (instance->dialogParams == nullptr || index < 0 || index >= instance->numDialogParams) {
         return nullptr;
@@ -17,3 +19,5 @@ bool isRunning(const BlockInstance* instance) {
     // char parameter is no number and never runs.
     return vzIsNumeric(param) && vzGetScalar(param) == 0.0;
 }
+
+}  // namespace kq

@@ -6,6 +6,8 @@
 
 #include "host/block_instance.h"
 
+namespace kq {
+
 enum DialogParamIndex : int32_t {
     kParamTolerance = 0,  // its magnitude is the cutoff
     kParamRunning = 1,    // 0: the unwrap runs on across output calls; anything else: stateless
@@ -19,5 +21,7 @@ const vzArray* dialogParam(const BlockInstance* instance, int32_t index);
 // int32) and read as a double, equals 0.0. A missing, empty, logical or char parameter counts as
 // not running, and so does a NaN.
 bool isRunning(const BlockInstance* instance);
+
+}  // namespace kq
 
 #endif

@@ -8,6 +8,8 @@
 #include "host/data_types.h"
 #include "host/sig_blk_common.h"
 
+namespace kq {
+
 namespace {
 // The record needs the cutoff as the run holds it; before the work vectors are allocated in the
 // input's type (code generation asked for before start, say) there is none to describe.
@@ -42,3 +44,5 @@ void hookGXW(BlockInstance* instance) {
                             valueTypedScalar, "Running", static_cast<const void*>(&running),
                             int32_t{kTypeIdBoolean});
 }
+
+}  // namespace kq

@@ -2,6 +2,8 @@
 
 #include <array>
 
+namespace kq {
+
 namespace {
 
 // Messages are stored by reference in the root's errorStatus, so they must be constants.
@@ -214,3 +216,5 @@ int32_t biWriteGXWParamSettings(BlockInstance* instance, int32_t count, ...) {
     }
     return writeText(instance, kSettingsClosing);
 }
+
+}  // namespace kq

@@ -9,6 +9,8 @@
 #include "host/block_instance.h"
 #include "host/record_pair.h"
 
+namespace kq {
+
 // Checks the shape of one pair and forwards it to the host's writeRecordPair, returning that
 // service's result unchanged. A failed check stores its message with setErrorStatus and returns 0;
 // so does a missing hostInfo or writeRecordPair (without a message). Arguments a kind does not use
@@ -26,5 +28,7 @@ int32_t biWriteGXWNameValuePairV(BlockInstance* instance, int32_t kind, const ch
 // failed check, with its message stored); returns the closing text's result when all succeeded.
 // A count of 0 or less writes nothing and returns 0.
 int32_t biWriteGXWParamSettings(BlockInstance* instance, int32_t count, ...);
+
+}  // namespace kq
 
 #endif

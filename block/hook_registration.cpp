@@ -2,6 +2,8 @@
 #include "block/block_hooks.h"
 #include "block/unsupported_hooks.h"
 
+namespace kq {
+
 void registerBlockHooks(BlockInstance* instance) {
     HookSlots& slots = instance->hookSlots;
     slots.hookInitializeSizes = hookInitializeSizes;
@@ -19,3 +21,5 @@ void registerBlockHooks(BlockInstance* instance) {
     slots.hookZeroCrossings = unsupportedZeroCrossingsHook;
     slots.hookTerminate = hookTerminate;
 }
+
+}  // namespace kq

@@ -2,6 +2,8 @@
 
 #include "host/sig_blk_common.h"
 
+namespace kq {
+
 bool hasPortZero(const BlockInstance* instance) {
     return instance->inputPorts != nullptr && instance->outputPorts != nullptr &&
            instance->sizes[kSizesNumInputPorts] >= 1 && instance->sizes[kSizesNumOutputPorts] >= 1;
@@ -32,3 +34,5 @@ int32_t stateWidth(const BlockInstance* instance) {
     const int32_t perChannel = isInputFrameDataOn(instance, 0) ? 1 : inputRowCount(instance);
     return static_cast<int32_t>(int64_t{inputChannelCount(instance)} * perChannel);
 }
+
+}  // namespace kq

@@ -6,6 +6,8 @@
 
 #include "host/block_instance.h"
 
+namespace kq {
+
 // True when the host holds input port 0 and output port 0: every hook that reads a port checks
 // this first, so a host that calls hooks out of order (after a failed size hook, say) gets no
 // effect rather than a crash.
@@ -24,5 +26,7 @@ int32_t inputRowCount(const BlockInstance* instance);
 // Elements of state ("Prev", "Cumsum") the current input needs: one per channel when frame based,
 // one per input element when sample based.
 int32_t stateWidth(const BlockInstance* instance);
+
+}  // namespace kq
 
 #endif

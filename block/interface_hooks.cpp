@@ -8,6 +8,8 @@
 #include "host/data_types.h"
 #include "host/sig_blk_common.h"
 
+namespace kq {
+
 namespace {
 
 // Leaves a port's width and dimensions to propagation. One constant record for both ports; the host
@@ -158,3 +160,5 @@ void hookSetPortDataType(BlockInstance* instance, int32_t /*port*/, int32_t type
     // than double or single; its result needs no action here.
     checkAndSetAllPortsToDblOrSngl(instance, typeId);
 }
+
+}  // namespace kq

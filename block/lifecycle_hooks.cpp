@@ -13,6 +13,8 @@
 #include "host/data_types.h"
 #include "host/sig_blk_common.h"
 
+namespace kq {
+
 namespace {
 
 constexpr const char* kNeedsDiscreteSampleTime = "Input to block must have a discrete sample time";
@@ -160,3 +162,5 @@ void hookTerminate(BlockInstance* instance) {
     tqFree(instance->userData);
     instance->userData = nullptr;
 }
+
+}  // namespace kq

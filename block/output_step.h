@@ -6,6 +6,8 @@
 #include "block/unwrap_args.h"
 #include "host/block_instance.h"
 
+namespace kq {
+
 // Runs the kernel entry chosen at start on the block's record. Without a successful start there
 // is no record and nothing to run.
 inline void runOutputStep(BlockInstance* instance) {
@@ -14,5 +16,7 @@ inline void runOutputStep(BlockInstance* instance) {
         args->kernel(args);
     }
 }
+
+}  // namespace kq
 
 #endif

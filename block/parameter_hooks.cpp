@@ -5,6 +5,8 @@
 #include "host/data_types.h"
 #include "host/sig_blk_common.h"
 
+namespace kq {
+
 namespace {
 constexpr const char* kToleranceNotRealScalar = "Tolerance must be a real scalar.";
 }  // namespace
@@ -50,3 +52,5 @@ void hookProcessParameters(BlockInstance* instance) {
         *static_cast<double*>(cutoff) = magnitude;
     }
 }
+
+}  // namespace kq

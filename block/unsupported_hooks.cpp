@@ -1,5 +1,7 @@
 #include "block/unsupported_hooks.h"
 
+namespace kq {
+
 void unsupportedZeroCrossingsHook(BlockInstance* instance) {
     setErrorStatus(instance, kNoZeroCrossingsMessage);
 }
@@ -7,3 +9,5 @@ void unsupportedZeroCrossingsHook(BlockInstance* instance) {
 void unsupportedNextVarHitHook(BlockInstance* instance) {
     setErrorStatus(instance, kNoVarHitMessage);
 }
+
+}  // namespace kq

@@ -5,6 +5,8 @@
 
 #include "host/block_instance.h"
 
+namespace kq {
+
 inline constexpr const char* kNoZeroCrossingsMessage =
     "To have nonsampled zero crossings, you must define HOOK_ZERO_CROSSINGS and have a "
     "hookZeroCrossings routine";
@@ -14,5 +16,7 @@ inline constexpr const char* kNoVarHitMessage =
 
 void unsupportedZeroCrossingsHook(BlockInstance* instance);
 void unsupportedNextVarHitHook(BlockInstance* instance);
+
+}  // namespace kq
 
 #endif

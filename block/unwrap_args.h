@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+namespace kq {
+
 struct UnwrapArgs;
 
 // One entry of the kernel table: runs its kernel on the buffers and state named by the record.
@@ -23,5 +25,7 @@ struct UnwrapArgs {
     uint8_t* firstStep;  // "FirstStep" byte, or null
     UnwrapKernelEntry kernel;  // the table entry chosen at start
 };
+
+}  // namespace kq
 
 #endif

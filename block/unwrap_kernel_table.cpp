@@ -6,6 +6,8 @@
 #include "kernels/level_kernels.h"
 #include "kernels/one_element.h"
 
+namespace kq {
+
 namespace {
 
 // The list of kernels is the table's order.
@@ -119,3 +121,5 @@ const std::array<UnwrapKernelEntry, kNumUnwrapKernels>& unwrapKernelTableFor(Vec
         kVectorLevelTables[static_cast<int>(level)];
     return table != nullptr ? *table : UnwrapKernelTable;
 }
+
+}  // namespace kq

@@ -8,6 +8,8 @@
 #include "block/unwrap_args.h"
 #include "kernels/vector_level.h"
 
+namespace kq {
+
 inline constexpr int kNumUnwrapKernels = 12;
 
 // Entry i runs kernel i of KQ_UNWRAP_KERNELS (kernels/kernel_list.h), in this order: stateless
@@ -32,5 +34,7 @@ UnwrapKernelEntry unwrapOneElementEntry(bool inPlace, bool single, bool running)
 constexpr int unwrapKernelIndex(bool inPlace, bool single, bool running, bool perChannel) {
     return int{inPlace} + 6 * int{single} + 2 * int{running} * (1 + int{perChannel});
 }
+
+}  // namespace kq
 
 #endif

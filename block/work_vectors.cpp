@@ -2,6 +2,8 @@
 
 #include "host/data_types.h"
 
+namespace kq {
+
 namespace {
 // The host keeps the declared count in the sizes entries; a vector beyond it does not exist.
 const WorkVectorRecord* workVectorRecord(const BlockInstance* instance, int32_t index) {
@@ -22,3 +24,5 @@ int32_t workVectorType(const BlockInstance* instance, int32_t index) {
     const WorkVectorRecord* record = workVectorRecord(instance, index);
     return record != nullptr ? record->typeId : kTypeIdUnset;
 }
+
+}  // namespace kq

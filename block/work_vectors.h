@@ -6,6 +6,8 @@
 
 #include "host/block_instance.h"
 
+namespace kq {
+
 enum WorkVectorIndex : int32_t {
     kWorkCutoff = 0,     // one element in the input's precision: |Tolerance|
     kWorkPrev = 1,       // last raw input sample per channel or element
@@ -24,5 +26,7 @@ void* workVectorData(const BlockInstance* instance, int32_t index);
 
 // Declared typeId of work vector `index`, or kTypeIdUnset when it does not exist.
 int32_t workVectorType(const BlockInstance* instance, int32_t index);
+
+}  // namespace kq
 
 #endif

@@ -6,6 +6,8 @@
 
 #include <cstddef>
 
+namespace kq {
+
 #define KQ_BLOCK_NAME "kqphasefix2"
 
 // Half a turn: every step of more than pi counts as a wrap.
@@ -29,5 +31,7 @@ inline constexpr char kBlockLabel[] = "KVX level2 R-block \"" KQ_BLOCK_NAME "\""
 
 // The Tolerance dialog parameter of a new instance.
 inline constexpr double kDefaultTolerance = KQ_DEFAULT_TOLERANCE;
+
+}  // namespace kq
 
 #endif

@@ -9,6 +9,8 @@
 #include "entry/query_instance.h"
 #include "host/kvx_error.h"
 
+namespace kq {
+
 namespace {
 
 // Messages are formatted into a buffer of this size; longer texts are cut, never overflowed.
@@ -139,3 +141,5 @@ void commandLineCall(int32_t numLeft, vzArray* leftArgs[], int32_t numRight,
         instance->sizes[kSizesBlockOptions] |= kBlockOptionCommandLineCall;
     }
 }
+
+}  // namespace kq

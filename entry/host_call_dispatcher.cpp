@@ -9,6 +9,8 @@
 #include "block/unsupported_hooks.h"
 #include "host/kvx_function.h"
 
+namespace kq {
+
 namespace {
 
 // A row's routine runs the hook and returns true, or returns false when the slot is empty or the
@@ -184,3 +186,5 @@ void dispatchHostCall(BlockInstance* instance, double flagCode) {
         setErrorStatus(instance, row->messageOtherwise);
     }
 }
+
+}  // namespace kq

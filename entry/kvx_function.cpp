@@ -18,7 +18,7 @@ static_assert(std::is_same_v<decltype(&kvxFunction), KvxFunctionFn>);
 void kvxFunction(int32_t numLeft, vzArray* leftArgs[], int32_t numRight,
                  const vzArray* rightArgs[]) {
     if (numLeft >= 0) {
-        commandLineCall(numLeft, leftArgs, numRight, rightArgs);
+        kq::commandLineCall(numLeft, leftArgs, numRight, rightArgs);
         return;
     }
     // A host call: the instance travels in the second result slot, the flag code in the fourth
@@ -34,8 +34,8 @@ void kvxFunction(int32_t numLeft, vzArray* leftArgs[], int32_t numRight,
     // The output step, made at every step of a run, goes straight to its routine, as the
     // dispatcher's row for it would: that row looks at no slot and stores no message.
     if (code == static_cast<double>(kFlagOutputs)) {
-        runOutputStep(instance);
+        kq::runOutputStep(instance);
         return;
     }
-    dispatchHostCall(instance, code);
+    kq::dispatchHostCall(instance, code);
 }

@@ -2,6 +2,8 @@
 
 #include "entry/block_identity.h"
 
+namespace kq {
+
 namespace {
 
 constexpr int32_t kFirstDialogArg = 4;
@@ -63,3 +65,5 @@ int32_t queryInstanceSetNumOutputPorts(void* context, int32_t count) {
     auto* instance = static_cast<BlockInstance*>(context);
     return setPortCount(instance, count, kSizesNumOutputPorts, instance->outputPorts);
 }
+
+}  // namespace kq

@@ -6,6 +6,8 @@
 
 #include "host/block_instance.h"
 
+namespace kq {
+
 // A zeroed instance from vzCalloc, its own root, in host mode 1, named after the block, holding
 // rightArgs[4...] as its dialog parameters (the same arrays, not copies), with the two port-count
 // services below and nothing else. Host memory: the block never releases it.
@@ -16,5 +18,7 @@ BlockInstance* createQueryInstance(int32_t numRight, const vzArray* rightArgs[])
 // a positive count gets that many zeroed port records, and the result is 1.
 int32_t queryInstanceSetNumInputPorts(void* context, int32_t count);
 int32_t queryInstanceSetNumOutputPorts(void* context, int32_t count);
+
+}  // namespace kq
 
 #endif

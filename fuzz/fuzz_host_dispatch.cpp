@@ -54,6 +54,8 @@
 #include "sim/libkvx/host_error.h"
 #include "sim/libvz/vz_host.h"
 
+using namespace kq;
+
 const char* const kq::fuzz::kTargetName = "fuzz_host_dispatch";
 
 namespace {

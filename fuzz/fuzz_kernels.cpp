@@ -36,6 +36,8 @@
 #include "kernels/reference/value_bits.h"
 #include "kernels/vector_level.h"
 
+using namespace kq;
+
 const char* const kq::fuzz::kTargetName = "fuzz_kernels";
 
 namespace {

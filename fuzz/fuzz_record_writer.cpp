@@ -35,6 +35,8 @@
 #include "host/record_pair.h"
 #include "sim/engine/record_text_writer.h"
 
+using namespace kq;
+
 const char* const kq::fuzz::kTargetName = "fuzz_record_writer";
 
 namespace {

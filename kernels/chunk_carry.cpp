@@ -4,6 +4,8 @@
 
 #include "kernels/wrap_correction.h"
 
+namespace kq {
+
 namespace {
 
 // A calm step takes no correction with such a cutoff (see kCalmStep), so it may be skipped.
@@ -82,3 +84,5 @@ void unwrapCarriedSgl(const float* in, float* out, int64_t n, float* prev, doubl
                       float cutoff) {
     unwrapCarried<float>(in, out, n, prev, sum, cutoff);
 }
+
+}  // namespace kq

@@ -13,6 +13,8 @@
 
 #include <cstdint>
 
+namespace kq {
+
 // The corrections (binary64, as added to the sum) taken over the steps prev -> in[0], in[0] ->
 // in[1], ..., in[n-2] -> in[n-1], written to taken (room for n values) in the order they are
 // taken, zero ones left out (only a negative cutoff takes them, and they change no sum but -0).
@@ -34,4 +36,7 @@ void unwrapCarriedSgl(const float* in, float* out, int64_t n, float* prev, doubl
 
 // Both passes run at every vector level too, with the same results: the members
 // takenCorrectionsDbl ... carriedSgl of kernelsFor(level) (kernels/vector_level.h).
+
+}  // namespace kq
+
 #endif

@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 
+namespace kq {
+
 // Local to each including translation unit, like the vector bodies: every level compiles its own
 // copy with its own instruction set, so the scalar path never runs a vector-compiled one.
 namespace {
@@ -30,5 +32,7 @@ inline void seedFirstStep(const T* in, T* prev, T* cumsum, int32_t numChans, int
 }
 
 }  // namespace
+
+}  // namespace kq
 
 #endif

@@ -10,6 +10,8 @@
 #include "kernels/kernel_list.h"
 #include "kernels/vector_level.h"
 
+namespace kq {
+
 // The arguments of any kernel. A kernel takes those of its form: an in-place kernel's one buffer
 // is `out`, the per-element kernels count numElems values, the others numChans x frameLen.
 template <typename T>
@@ -71,5 +73,7 @@ void runKernel(const KernelSet& set, KernelForm form, const KernelArgs<T>& args)
     KQ_UNWRAP_KERNELS(KQ_RUN_IF_FORM)
 #undef KQ_RUN_IF_FORM
 }
+
+}  // namespace kq
 
 #endif

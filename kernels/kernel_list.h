@@ -17,6 +17,8 @@
 #include "kernels/unwrap_kernels.h"
 #include "kernels/unwrap_rows.h"
 
+namespace kq {
+
 // X(Function, member, Form, T): the kernel Function of kernels/unwrap_kernels.h, the KernelSet
 // member that holds it at every vector level, its KernelForm and its data type. Every kernel has
 // one function per data type, named with the suffix Dbl or Sgl.
@@ -169,5 +171,7 @@ constexpr bool kernelListInTableOrder() {
     return inOrder && position == 2 * kNumKernelForms;
 }
 static_assert(kernelListInTableOrder());
+
+}  // namespace kq
 
 #endif

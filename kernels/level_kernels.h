@@ -11,6 +11,8 @@
 #include "kernels/kernel_list.h"
 #include "kernels/vector_level.h"
 
+namespace kq {
+
 template <VectorLevel Level, KernelForm F, typename T, class Signature = KernelFn<F, T>>
 struct LevelKernel;
 
@@ -33,5 +35,7 @@ constexpr KernelFn<F, T>* levelKernel() {
         return &LevelKernel<Level, F, T>::run;
     }
 }
+
+}  // namespace kq
 
 #endif

@@ -12,6 +12,8 @@
 #include "kernels/first_step.h"
 #include "kernels/wrap_correction.h"
 
+namespace kq {
+
 // A calm step (see kCalmStep) takes no correction, so it is only the output's addition.
 template <typename T>
 inline void unwrapRunningOneElement(const T* in, T* out, T* prev, T* cumsum, T cutoff,
@@ -30,5 +32,7 @@ inline void unwrapRunningOneElement(const T* in, T* out, T* prev, T* cumsum, T c
     *prev = x;
     *cumsum = static_cast<T>(S);
 }
+
+}  // namespace kq
 
 #endif

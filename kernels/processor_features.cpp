@@ -3,6 +3,12 @@
 // registers the system does not save would lose them at the first switch.
 #include "kernels/processor_features.h"
 
+#if defined(__x86_64__)
+#include <cpuid.h>
+#endif
+
+namespace kq {
+
 const char* x86ExtensionName(X86Extension e) {
     switch (e) {
 #define KQ_X86_EXTENSION_NAME(Name) \
@@ -13,10 +19,6 @@ const char* x86ExtensionName(X86Extension e) {
     }
     return "?";
 }
-
-#if defined(__x86_64__)
-#include <cpuid.h>
-#endif
 
 namespace {
 
@@ -138,3 +140,5 @@ bool processorRuns(const ProcessorReport& report, X86Extensions required) {
     }
     return (required & zmm) == 0 || allSet(savedState, kZmmAndOpmaskState);
 }
+
+}  // namespace kq

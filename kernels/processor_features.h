@@ -13,6 +13,8 @@
 
 #include <cstdint>
 
+namespace kq {
+
 // X(Name): the x86-64 extensions beyond the architecture's own (SSE2) that a level's compiler
 // flags may enable, each a bit of X86Extensions. processor_features.cpp says where cpuid reports
 // each one.
@@ -65,5 +67,7 @@ ProcessorReport thisProcessor();
 // operating system has turned on XSAVE (OSXSAVE) and saves the registers they use (the 256-bit
 // state for AVX, the 512-bit and mask state for AVX-512F). The empty set is always run.
 bool processorRuns(const ProcessorReport& report, X86Extensions required);
+
+}  // namespace kq
 
 #endif

@@ -16,6 +16,8 @@
 
 #include <cstdint>
 
+namespace kq {
+
 // Stateless: every channel of every call starts from a zero correction; sample 0 passes through.
 void unwrapStatelessCopyDbl(const double* in, double* out, double cutoff, int32_t numChans,
                             int32_t frameLen);
@@ -50,5 +52,7 @@ void unwrapRunningFrameCopySgl(const float* in, float* out, float* prev, float* 
                                uint8_t* firstStep);
 void unwrapRunningFrameInPlaceSgl(float* buf, float* prev, float* cumsum, float cutoff,
                                   int32_t numChans, int32_t frameLen, uint8_t* firstStep);
+
+}  // namespace kq
 
 #endif

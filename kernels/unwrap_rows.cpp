@@ -4,6 +4,8 @@
 
 #include "kernels/wrap_correction.h"
 
+namespace kq {
+
 namespace {
 
 // Reads every raw sample of a row before the same position is written, so `in` may equal `out`.
@@ -33,3 +35,5 @@ void unwrapRowsSgl(const float* in, int64_t inRowStep, float* out, int64_t outRo
                    int64_t numChans, float* prev, double* sum, float cutoff) {
     unwrapRows<float>(in, inRowStep, out, outRowStep, rows, numChans, prev, sum, cutoff);
 }
+
+}  // namespace kq

@@ -18,9 +18,13 @@
 
 #include <cstdint>
 
+namespace kq {
+
 void unwrapRowsDbl(const double* in, int64_t inRowStep, double* out, int64_t outRowStep,
                    int64_t rows, int64_t numChans, double* prev, double* sum, double cutoff);
 void unwrapRowsSgl(const float* in, int64_t inRowStep, float* out, int64_t outRowStep, int64_t rows,
                    int64_t numChans, float* prev, double* sum, float cutoff);
+
+}  // namespace kq
 
 #endif

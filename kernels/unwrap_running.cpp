@@ -12,6 +12,8 @@
 #include "kernels/unwrap_kernels.h"
 #include "kernels/wrap_correction.h"
 
+namespace kq {
+
 namespace {
 
 // numChans channels of frameLen samples. Reads every raw sample before the same position is
@@ -102,3 +104,5 @@ void unwrapRunningFrameInPlaceSgl(float* buf, float* prev, float* cumsum, float 
                                   int32_t numChans, int32_t frameLen, uint8_t* firstStep) {
     unwrapRunningFrame<float>(buf, buf, prev, cumsum, cutoff, numChans, frameLen, firstStep);
 }
+
+}  // namespace kq

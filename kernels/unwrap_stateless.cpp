@@ -9,6 +9,8 @@
 #include "kernels/unwrap_kernels.h"
 #include "kernels/wrap_correction.h"
 
+namespace kq {
+
 namespace {
 
 // Reads every raw sample before the same position is written, so `in` may equal `out`.
@@ -53,3 +55,5 @@ void unwrapStatelessCopySgl(const float* in, float* out, float cutoff, int32_t n
 void unwrapStatelessInPlaceSgl(float* buf, float cutoff, int32_t numChans, int32_t frameLen) {
     unwrapStateless<float>(buf, buf, cutoff, numChans, frameLen);
 }
+
+}  // namespace kq

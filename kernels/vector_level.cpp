@@ -8,6 +8,8 @@
 
 #include "kernels/level_kernels.h"
 
+namespace kq {
+
 namespace {
 
 template <VectorLevel Level>
@@ -107,3 +109,5 @@ const KernelSet& kernelsFor(VectorLevel level) {
     const KernelSet* kernels = factsOf(level).kernels;
     return kernels != nullptr ? *kernels : kLevelKernels<VectorLevel::Scalar>;
 }
+
+}  // namespace kq

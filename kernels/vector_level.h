@@ -19,6 +19,8 @@
 #include "kernels/kernel_list.h"
 #include "kernels/processor_features.h"
 
+namespace kq {
+
 // KQ_BUILT_VECTOR_LEVELS: the names of the levels whose translation units this build compiles,
 // separated by commas. kernels/CMakeLists.txt defines it, for every target that links the
 // kernels, from the list that picks those units (KQ_VECTOR_LEVELS of KqCompilerFlags.cmake).
@@ -142,5 +144,7 @@ struct KernelSet {
 // The kernels of `level`; the scalar set (the functions of kernels/unwrap_kernels.h) for a level
 // this build does not have. Calling a set whose level is not available is undefined.
 const KernelSet& kernelsFor(VectorLevel level);
+
+}  // namespace kq
 
 #endif

@@ -22,6 +22,8 @@
 
 #include "runtime/kq_wrap_step.h"
 
+namespace kq {
+
 // The constants of one precision variant, as binary64 values (runtime/kq_wrap_step.h). 2*pi is
 // exactly twice the rounded pi of the same variant. The floor bias b makes truncation of a
 // non-positive t round downward.
@@ -80,5 +82,7 @@ inline double wrapCorrection(double v, double x, double& S, double cutoff) {
         return kq_wrap_step_sgl(v, x, &S, cutoff);
     }
 }
+
+}  // namespace kq
 
 #endif

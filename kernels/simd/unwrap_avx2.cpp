@@ -4,6 +4,8 @@
 #include "kernels/simd/lanes_avx2.h"
 #include "kernels/simd/unwrap_simd_forms.h"
 
+namespace kq {
+
 static_assert(Avx2Lanes::kLanes == vectorLevelLanes(VectorLevel::Avx2),
               "the lane set and the level list disagree");
 
@@ -16,3 +18,5 @@ R LevelKernel<VectorLevel::Avx2, F, T, R(Args...)>::run(Args... args) {
     template struct LevelKernel<VectorLevel::Avx2, KernelForm::Form, T>;
 KQ_LEVEL_KERNELS(KQ_AVX2_KERNEL)
 #undef KQ_AVX2_KERNEL
+
+}  // namespace kq

@@ -4,6 +4,8 @@
 #include "kernels/simd/lanes_avx512.h"
 #include "kernels/simd/unwrap_simd_forms.h"
 
+namespace kq {
+
 static_assert(Avx512Lanes::kLanes == vectorLevelLanes(VectorLevel::Avx512),
               "the lane set and the level list disagree");
 
@@ -16,3 +18,5 @@ R LevelKernel<VectorLevel::Avx512, F, T, R(Args...)>::run(Args... args) {
     template struct LevelKernel<VectorLevel::Avx512, KernelForm::Form, T>;
 KQ_LEVEL_KERNELS(KQ_AVX512_KERNEL)
 #undef KQ_AVX512_KERNEL
+
+}  // namespace kq

@@ -3,6 +3,8 @@
 #include "kernels/simd/lanes_neon.h"
 #include "kernels/simd/unwrap_simd_forms.h"
 
+namespace kq {
+
 static_assert(NeonLanes::kLanes == vectorLevelLanes(VectorLevel::Neon),
               "the lane set and the level list disagree");
 
@@ -15,3 +17,5 @@ R LevelKernel<VectorLevel::Neon, F, T, R(Args...)>::run(Args... args) {
     template struct LevelKernel<VectorLevel::Neon, KernelForm::Form, T>;
 KQ_LEVEL_KERNELS(KQ_NEON_KERNEL)
 #undef KQ_NEON_KERNEL
+
+}  // namespace kq

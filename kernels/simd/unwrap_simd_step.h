@@ -51,8 +51,8 @@ struct StepConstants {
 
     // A calm difference (kernels/wrap_correction.h) takes no correction; with a cutoff below
     // kCalmCutoff (or NaN) no difference counts as calm.
-    static constexpr double kCalmStep = ::kCalmStep;
-    static constexpr double kCalmCutoff = ::kCalmCutoff;
+    static constexpr double kCalmStep = kq::kCalmStep;
+    static constexpr double kCalmCutoff = kq::kCalmCutoff;
     // The same test made on the samples as stored, before they are widened: a binary32 difference
     // below 2.9 in magnitude is within 2.9 * (1 + 2^-24) of the exact one, so the binary64
     // difference is below 3 as well. (In double this is the test above.)

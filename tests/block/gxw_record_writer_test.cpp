@@ -11,6 +11,8 @@
 
 #include "sim/engine/record_text_writer.h"
 
+using namespace kq;
+
 namespace {
 
 // Copies of the messages, so that a changed text in the writer fails here.

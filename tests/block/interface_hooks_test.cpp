@@ -11,6 +11,8 @@
 #include "block_test_support.h"
 #include "host/data_types.h"
 
+using namespace kq;
+
 namespace {
 
 using HostInstance = kq::test::BlockHost;

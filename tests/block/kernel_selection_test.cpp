@@ -23,6 +23,8 @@
 #include "kernels/reference/unwrap_reference.h"
 #include "kernels/reference/value_bits.h"
 
+using namespace kq;
+
 namespace {
 
 using HostInstance = kq::test::BlockHost;

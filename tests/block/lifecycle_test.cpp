@@ -16,6 +16,8 @@
 #include "host/data_types.h"
 #include "sim/sig_blk_common/sig_blk_host.h"
 
+using namespace kq;
+
 namespace {
 
 using HostInstance = kq::test::BlockHost;

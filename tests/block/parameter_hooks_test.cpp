@@ -7,6 +7,8 @@
 #include "block/block_hooks.h"
 #include "block_test_support.h"
 
+using namespace kq;
+
 namespace {
 
 using HostInstance = kq::test::BlockHost;

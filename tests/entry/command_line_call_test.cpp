@@ -10,6 +10,8 @@
 #include "entry/block_identity.h"
 #include "entry/query_instance.h"
 
+using namespace kq;
+
 namespace {
 
 using HostInstance = kq::test::BlockHost;

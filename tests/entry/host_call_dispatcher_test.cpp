@@ -11,6 +11,8 @@
 #include "entry/host_call_dispatcher.h"
 #include "host/data_types.h"
 
+using namespace kq;
+
 namespace {
 
 using HostInstance = kq::test::BlockHost;

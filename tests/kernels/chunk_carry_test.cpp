@@ -13,6 +13,8 @@
 #include "kernels/kernel_call.h"
 #include "kernels/unwrap_kernels.h"
 
+using namespace kq;
+
 namespace {
 
 using kq::test::GuardedBuffer;

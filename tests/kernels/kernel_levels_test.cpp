@@ -24,6 +24,8 @@
 #include "kernels/vector_level.h"
 #include "level_flag_macros.h"
 
+using namespace kq;
+
 namespace {
 
 using kq::test::fromBits;

@@ -53,10 +53,12 @@
 #include <sanitizer/asan_interface.h>
 #endif
 
-// Test names and messages show a level by its name.
+// Test names and messages show a level by its name. Next to VectorLevel, where gtest looks.
+namespace kq {
 inline void PrintTo(VectorLevel level, std::ostream* os) {
     *os << vectorLevelName(level);
 }
+}  // namespace kq
 
 namespace kq::test {
 

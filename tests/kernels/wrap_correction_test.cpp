@@ -15,6 +15,8 @@
 #include "kernel_test_support.h"
 #include "kernels/reference/unwrap_reference.h"
 
+using namespace kq;
+
 namespace {
 
 using kq::test::sameBits;

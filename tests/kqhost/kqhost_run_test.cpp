@@ -29,9 +29,9 @@ using kq::test::ScratchDir;
 // kqhost keeps its own defaults (the engine knows no block): they name this block and start its
 // dialog where the block's own does.
 TEST(KqhostDefaults, AreTheBlocksOwn) {
-    EXPECT_STREQ(kq::kqhost::kDefaultBlockName, kBlockName);
+    EXPECT_STREQ(kq::kqhost::kDefaultBlockName, kq::kBlockName);
     EXPECT_EQ(std::bit_cast<uint64_t>(kq::kqhost::kDefaultTolerance),
-              std::bit_cast<uint64_t>(kDefaultTolerance));
+              std::bit_cast<uint64_t>(kq::kDefaultTolerance));
     EXPECT_STREQ(KQHOST_DEFAULT_TOLERANCE_TEXT, KQ_DEFAULT_TOLERANCE_TEXT);
 }
 

@@ -24,6 +24,8 @@
 #include "sim/kqhost/validate/validate_random_setup.h"
 #include "sim/kqhost/validate/validate_reference.h"
 
+using namespace kq;
+
 namespace {
 
 using kq::test::bitsOf;
@@ -188,13 +190,13 @@ TEST(RuntimeKernels, MatchTheBlockOnHardSignalsSingle) {
 KernelForm formOf(const kq::kqhost::KernelWalk& walk, bool inPlace) {
     switch (walk.kind) {
         case kq::kqhost::KernelWalk::Kind::Stateless:
-            return ::formOf(KernelShape::Stateless, inPlace);
+            return kq::formOf(KernelShape::Stateless, inPlace);
         case kq::kqhost::KernelWalk::Kind::RunningChannels:
-            return ::formOf(KernelShape::RunningFrame, inPlace);
+            return kq::formOf(KernelShape::RunningFrame, inPlace);
         case kq::kqhost::KernelWalk::Kind::RunningElements:
             break;
     }
-    return ::formOf(KernelShape::RunningSample, inPlace);
+    return kq::formOf(KernelShape::RunningSample, inPlace);
 }
 
 // One validate simulation through both kernels, the copying and the in-place form of its walk,

@@ -36,7 +36,7 @@ kq::sim::SimulationSetup setupFor(int instance) {
 std::vector<uint64_t> runInstance(KvxFunctionFn kvxFunction, int instance) {
     kq::sim::HostCaller caller(kvxFunction);
     const kq::sim::SimulationSetup setup = setupFor(instance);
-    kq::sim::Simulation simulation(caller, setup, {.blockName = kBlockName});
+    kq::sim::Simulation simulation(caller, setup, {.blockName = kq::kBlockName});
     simulation.initialize();
     std::mt19937_64 rng(static_cast<uint64_t>(instance) + 1);
     std::uniform_real_distribution<double> phase(-3.2, 3.2);

@@ -15,8 +15,8 @@ namespace kqphasefix2 {
 namespace {
 
 // Asked of the processor once per process; every level gives the same bits.
-const KernelSet& fastest_kernels() {
-    static const KernelSet& kernels = kernelsFor(bestVectorLevel());
+const kq::KernelSet& fastest_kernels() {
+    static const kq::KernelSet& kernels = kq::kernelsFor(kq::bestVectorLevel());
     return kernels;
 }
 
