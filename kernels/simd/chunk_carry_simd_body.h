@@ -47,7 +47,8 @@ int64_t takenCorrectionsInLanes(const T* in, int64_t n, T prev, T cutoff, double
         if (L::calmBits(raw, rawBefore, k.calmRawBelow) == kAll) {
             continue;
         }
-        typename L::Vec c;
+        // takingLanes leaves c unset when every lane is calm; the zero test below reads it anyway.
+        typename L::Vec c = k.zero;
         const unsigned takes =
             takingLanes<L, T>(L::sub(L::widen(raw), L::widen(rawBefore)), k, kAll, c) &
             ~L::bits(L::equal(c, k.zero));
