@@ -325,9 +325,9 @@ std::vector<T> calmEdgeValues() {
                         T{6}, L::max(),        L::infinity()};
     std::vector<T> values = {L::quiet_NaN()};
     for (T bound : bounds) {
-        for (T near : {std::nextafter(bound, T{0}), bound, std::nextafter(bound, L::infinity())}) {
-            values.push_back(near);
-            values.push_back(-near);
+        for (T edge : {std::nextafter(bound, T{0}), bound, std::nextafter(bound, L::infinity())}) {
+            values.push_back(edge);
+            values.push_back(-edge);
         }
     }
     std::mt19937_64 rng(0xca1);
