@@ -65,13 +65,28 @@ ALLOWANCE_CASES = [
 ]
 
 
+# (a mode line, whether it passes).
+MODE_CASES = [
+    ('mode upward forms 24 differing 0 refused 0 lost 0', True),
+    ('mode upward forms 24 differing 1 refused 0 lost 0', False),
+    ('mode flush-to-zero forms 24 differing 0 refused 24 lost 0', False),
+    ('mode default-nan forms 24 differing 0 refused 0 lost 3', False),
+    ('mode default-nan not held', False),
+    ('mode upward forms 24 differing 0', False),
+]
+
+
 def self_test():
-    """The allowances against ALLOWANCE_CASES: a too generous one would hide real differences."""
+    """The allowances against ALLOWANCE_CASES: a too generous one would hide real differences;
+    and the mode lines against MODE_CASES."""
     wrong = [case for case in ALLOWANCE_CASES if allowed_kind(*case[:4]) != case[4]]
     for want, got, width, allowed, expected in wrong:
         print(f'compare_outputs: {want:x} -> {got:x} ({width} bytes, {allowed}) is covered by '
               f'{allowed_kind(want, got, width, allowed)}, expected {expected}')
-    sys.exit(1 if wrong else 0)
+    wrong_modes = [line for line, passes in MODE_CASES if (mode_problem(line) is None) != passes]
+    for line in wrong_modes:
+        print(f'compare_outputs: the mode line "{line}" is judged wrongly')
+    sys.exit(1 if wrong or wrong_modes else 0)
 
 
 def read_target(path):
