@@ -2,9 +2,9 @@
  * nearest, no flush-to-zero, no denormals-are-zero, default NaN off. Programs leave other modes
  * behind (a library built with -ffast-math sets flush-to-zero for the whole process, a DSP
  * routine or an interrupt handler may run in its own mode), and each of these bits changes
- * results. So each entry point of generated code reads the mode word once,
- * writes the mode it needs only when the word differs, computes, and writes the caller's mode
- * back: in the default mode the cost is one read and a comparison.
+ * results. So each entry point of generated code reads the mode word once, writes the mode it
+ * needs only when the word differs, computes, and writes the caller's mode back: in the default
+ * mode the cost is one read and a comparison.
  *
  * The caller's exception flags stay raised and the flags the work raises are added, as arithmetic
  * in the caller's own mode would add them: where flags share the word with the mode (x86 MXCSR,
@@ -114,7 +114,8 @@ static inline void kq_fp_word_write(kq_fp_word word) {
 #define KQ_FP_DEFAULT_NAN_BITS 0U
 #define KQ_FP_ALTERNATE_HANDLING_BITS 0U
 #define KQ_FP_FLAG_BITS 0x00F80000U
-#elif (defined(__arm__) && !defined(__ARM_FP)) || (defined(__riscv) && !defined(__riscv_flen))
+#elif (defined(__arm__) && (defined(__SOFTFP__) || !defined(__ARM_FP))) || \
+    (defined(__riscv) && !defined(__riscv_flen))
 #define KQ_FP_MODE_NONE 1 /* software floating point: always to nearest, no mode */
 #elif !defined(KQ_FP_MODE_UNMANAGED)
 #error \
@@ -185,7 +186,7 @@ static inline void kq_fp_mode_leave(kq_fp_word caller) {
 #endif
 }
 
-/* A value computed with after kq_fp_mode_enter: passed through memory, so that the compiler
+/* A value to compute with after kq_fp_mode_enter, passed through memory, so that the compiler
  * cannot compute with it before the mode is set (a parameter in a register could otherwise be
  * converted or compared early). Loads from memory already follow the mode's write. */
 static inline double kq_fp_mode_value(double value) {

@@ -20,7 +20,8 @@
 # (-ffp-contract=fast, the runtime's pragma against it removed) must differ; i686 with x87
 # arithmetic (-mfpmath=387) must stop at the runtime's FLT_EVAL_METHOD guard; x86-64, aarch64 and
 # the Cortex-M7 built with the mode left to the caller (KQ_FP_MODE_UNMANAGED) must differ under
-# every mode of the table, and NAME_initialize must refuse each.
+# every mode of the table, and NAME_initialize must refuse each; a processor the runtime does not
+# know must stop at the mode guard unless KQ_FP_MODE_UNMANAGED is defined.
 # Needs build/release/bin/kqhost (or KQHOST=path). Exits 1 on any difference or probe that passes.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -229,6 +230,24 @@ else
   echo "  x87 on i686 (-mfpmath=387): stopped at the guard: $(grep -m1 'error: #error .*FLT_EVAL_METHOD' "${x87}/build.txt" | sed 's/.*#error //')"
 fi
 
+# A processor whose mode the runtime cannot reach (x86-64 with its name taken away) must stop at
+# the mode guard, and build once the program leaves the mode to itself (KQ_FP_MODE_UNMANAGED).
+unknown="${work}/probe-unknown-processor"
+mkdir -p "${unknown}"
+unknown_model="${gen}/$(head -1 "${work}/forms.txt" | cut -d'|' -f1).c"
+if gcc -std=c99 -ffreestanding -U__x86_64__ -fsyntax-only -I"${gen}" "${unknown_model}" \
+     2>"${unknown}/build.txt"; then
+  probe_failed "a processor the runtime does not know built without KQ_FP_MODE_UNMANAGED"
+elif ! grep -q 'error: #error' "${unknown}/build.txt" ||
+     grep -v 'KQ_FP_MODE_UNMANAGED' "${unknown}/build.txt" | grep -q 'error:'; then
+  probe_failed "a processor the runtime does not know failed without the mode guard: $(head -3 "${unknown}/build.txt")"
+elif ! gcc -std=c99 -ffreestanding -U__x86_64__ -DKQ_FP_MODE_UNMANAGED -fsyntax-only -I"${gen}" \
+       "${unknown_model}" 2>>"${unknown}/build.txt"; then
+  probe_failed "KQ_FP_MODE_UNMANAGED did not let an unknown processor build: $(tail -3 "${unknown}/build.txt")"
+else
+  echo "  an unknown processor: stopped at the mode guard, built with KQ_FP_MODE_UNMANAGED"
+fi
+
 # The mode left to the caller: every mode of the driver's table must move the bits, and
 # NAME_initialize must see it (on the Cortex-M7 this holds its FPSCR check to the FZ and DN bits).
 mode_probes=(x86-64 aarch64 cortex-m7)
@@ -258,4 +277,4 @@ if [ "${status}" -ne 0 ]; then
   echo "test-generated: FAILED (files in ${work})" >&2
   exit 1
 fi
-echo "test-generated: ${#targets[@]} targets identical to kqhost run in every mode, $((2 + ${#mode_probes[@]})) probes failed as they must, $((SECONDS - started)) s"
+echo "test-generated: ${#targets[@]} targets identical to kqhost run in every mode, $((3 + ${#mode_probes[@]})) probes failed as they must, $((SECONDS - started)) s"

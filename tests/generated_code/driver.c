@@ -87,9 +87,7 @@ static const struct kq_mode kq_modes[] = {
     {"toward-zero", 1U}, {"upward", 2U}, {"downward", 3U}, {"prepare-shorter", 7U}};
 #define KQ_CALLER_FLAG 0x00400000U /* divide by zero */
 #else
-static const struct kq_mode kq_modes[] = {{"none", 0U}}; /* no mode: none of it runs */
-#define KQ_NO_MODES 1
-#define KQ_CALLER_FLAG 0U
+#define KQ_NO_MODES 1 /* software floating point: no mode to run under */
 #endif
 
 /* The mode of the run in progress (NULL: the default) and its forms' refusals. */
