@@ -6,7 +6,9 @@
  *   form NAME SAMPLES TICKS STATE-BYTES
  * over semihosting. Built with
  *   KQB_NAME, KQB_HEADER ("NAME.h"), KQB_ROWS (samples per call, one channel): the form timed;
- *   KQB_NONE instead: the calibration only, the image whose size the form's image is compared with.
+ *   KQB_NONE instead: the calibration only, the image whose size the form's image is compared with;
+ *   KQB_FPSCR (optional): FPSCR as the caller leaves it before NAME_initialize, to time the step
+ *   that sets the default mode around each call and puts this one back.
  * kqb_inputs.h holds KQB_SAMPLES samples of the typical signal in both precisions as bits. */
 #include <stdint.h>
 #include <stdio.h>
@@ -83,6 +85,9 @@ int main(void) {
                 memcpy(&kqb_in[i], &kqb_input32[i], sizeof kqb_in[i]);
             }
         }
+#if defined(KQB_FPSCR)
+        __asm volatile("vmsr fpscr, %0" : : "r"((uint32_t)(KQB_FPSCR)));
+#endif
         if (KQB(_initialize)(&kqb_state) != 0) {
             printf("error NAME_initialize refused the floating-point environment\n");
             return 1;

@@ -6,6 +6,9 @@
 # struct; the generated code and the runtime have no static data, which this checks).
 #
 #   bench/cortex_m_bench.sh [SAMPLES]     (default 4096)
+#   FPSCR=0x01000000 bench/cortex_m_bench.sh
+#                                         the same with the caller's FPSCR set so (here
+#                                         flush-to-zero): the cost of the mode set and put back
 #
 # Data: the benchmark's typical signal (bench/unwrap_bench.cpp): wrapped phase, atan2(sin, cos) of
 # a ramp of 0.3 rad per sample plus Gaussian noise of 0.05 rad, from a fixed seed, one channel.
@@ -70,7 +73,7 @@ image() {
   sources="${root}/bench/cortex_m_bench.c"
   local defines="-DKQB_NONE" split=""
   if [ -n "${name}" ]; then
-    defines="-DKQB_NAME=${name} -DKQB_HEADER=\"${name}.h\" -DKQB_ROWS=${rows}"
+    defines="-DKQB_NAME=${name} -DKQB_HEADER=\"${name}.h\" -DKQB_ROWS=${rows} ${FPSCR:+-DKQB_FPSCR=${FPSCR}}"
     sources="${sources} ${work}/gen/${name}.c"
   fi
   [ "${SPLIT:-0}" = 1 ] && split="-ffunction-sections -fdata-sections"

@@ -343,19 +343,5 @@ KQ_RUNTIME_API void kq_unwrap_running_frame_in_place_sgl(float* buf, float* prev
 /* ---- floating-point environment ---- */
 
 KQ_RUNTIME_API int kq_check_fp_environment(void) {
-#if defined(__GNUC__) && defined(__ARM_FP) && defined(__ARM_ARCH_PROFILE) && \
-    __ARM_ARCH_PROFILE == 'M'
-    uint32_t fpscr;
-    int problems = 0;
-    __asm__ volatile("vmrs %0, fpscr" : "=r"(fpscr));
-    if ((fpscr & (UINT32_C(1) << 24)) != 0) {
-        problems |= KQ_FP_FLUSH_TO_ZERO;
-    }
-    if ((fpscr & (UINT32_C(1) << 25)) != 0) {
-        problems |= KQ_FP_DEFAULT_NAN;
-    }
-    return problems;
-#else
-    return 0;
-#endif
+    return kq_fp_mode_unmet();
 }

@@ -15,6 +15,8 @@
 
 #include <stdint.h>
 
+#include "kq_fp_mode.h"
+
 /* Generated code compiles the runtime into its own file, with KQ_RUNTIME_ONE_KERNEL set to the
  * index of the one kernel it calls (0 to 11, in the order below, the order of the block's kernel
  * table): only that kernel is compiled, with internal linkage, so a model's image carries no
@@ -96,14 +98,12 @@ KQ_RUNTIME_API void kq_unwrap_running_frame_in_place_sgl(float* buf, float* prev
                                                          int32_t frame_len, uint8_t* first_step);
 #endif
 
-/* The floating-point environment the bits need, checked rather than set. On a Cortex-M with an
- * FPU, FPSCR's flush-to-zero (bit 24) and default-NaN (bit 25) change results; the return value
- * has KQ_FP_FLUSH_TO_ZERO and KQ_FP_DEFAULT_NAN for the bits that are set, 0 when all is well (and
- * always 0 elsewhere). The runtime does not clear them itself: the mode belongs to the whole
- * program, whose other code may rely on it, and changing it behind the caller's back would move
- * that code's results instead. */
-#define KQ_FP_FLUSH_TO_ZERO 1
-#define KQ_FP_DEFAULT_NAN 2
+/* Whether the floating-point mode lets the kernels give their bits (kq_fp_mode.h). The generated
+ * code's entry points set the mode they need around their work and put the caller's back, so this
+ * is 0 wherever the runtime can set the mode (or there is none). Under KQ_FP_MODE_UNMANAGED the
+ * mode is the caller's: then it returns the KQ_FP_* bits of the present mode that would move
+ * results, 0 when it is the default (or cannot be read). The twelve kernels called directly
+ * compute in the caller's mode: wrap them in kq_fp_mode_enter and kq_fp_mode_leave. */
 KQ_RUNTIME_API int kq_check_fp_environment(void);
 
 #ifdef __cplusplus

@@ -12,10 +12,16 @@
 #   scripts/test-generated.sh --readme-table
 #                                           print the README's table of targets from this one
 #
-# Then three probes that must fail, or the comparison proves nothing: aarch64 built with
-# contraction on (-ffp-contract=fast, the runtime's pragma against it removed) must differ; i686
-# with x87 arithmetic (-mfpmath=387) must stop at the runtime's FLT_EVAL_METHOD guard; the
-# Cortex-M7 run with FPSCR's default-NaN bit set must differ (and NAME_initialize must refuse it).
+# Each program then runs every form again under each floating-point mode of its processor's table
+# (tests/generated_code/driver.c: flush-to-zero, denormals-are-zero, default NaN, each directed
+# rounding, a combination), set before NAME_initialize: the bits must be the default mode's.
+#
+# Then probes that must fail, or the comparison proves nothing: aarch64 built with contraction on
+# (-ffp-contract=fast, the runtime's pragma against it removed) must differ; i686 with x87
+# arithmetic (-mfpmath=387) must stop at the runtime's FLT_EVAL_METHOD guard; x86-64, aarch64 and
+# the Cortex-M7 built with the mode left to the caller (KQ_FP_MODE_UNMANAGED) must differ under
+# every mode of the table, and NAME_initialize must refuse each; a processor the runtime does not
+# know must stop at the mode guard unless KQ_FP_MODE_UNMANAGED is defined.
 # Needs build/release/bin/kqhost (or KQHOST=path). Exits 1 on any difference or probe that passes.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -218,31 +224,57 @@ mkdir -p "${x87}"
 if build i686 i686-linux-gnu-gcc "-static -mfpmath=387" "${gen}" "${x87}/driver" \
      2>"${x87}/build.txt"; then
   probe_failed "i686 with x87 arithmetic built"
-elif ! grep -q 'error: #error' "${x87}/build.txt"; then
+elif ! grep -q 'error: #error .*FLT_EVAL_METHOD' "${x87}/build.txt"; then
   probe_failed "i686 with x87 arithmetic failed without the guard: $(head -3 "${x87}/build.txt")"
 else
-  echo "  x87 on i686 (-mfpmath=387): stopped at the guard: $(grep -m1 'error: #error' "${x87}/build.txt" | sed 's/.*#error //')"
+  echo "  x87 on i686 (-mfpmath=387): stopped at the guard: $(grep -m1 'error: #error .*FLT_EVAL_METHOD' "${x87}/build.txt" | sed 's/.*#error //')"
 fi
 
-# The Cortex-M7 with FPSCR.DN set.
-dn="${work}/probe-default-nan"
-mkdir -p "${dn}"
-if ! build cortex-m7 arm-none-eabi-gcc "$(target_field cortex-m7 3) -DKQ_PROBE_DEFAULT_NAN" \
-       "${gen}" "${dn}/driver"; then
-  probe_failed "the default-NaN driver did not build"
-elif ! run cortex-m7 "${dn}/driver" "${dn}/output.txt" 2>"${dn}/stderr.txt"; then
-  probe_failed "the default-NaN run failed: $(cat "${dn}/stderr.txt")"
-elif compare cortex-m7 "${dn}/output.txt" >"${dn}/compare.txt"; then
-  probe_failed "the Cortex-M7 with default NaN matched kqhost run"
-elif ! grep -q "refused the mode in $((4 * ${#forms[@]})) of $((4 * ${#forms[@]})) forms" \
-       "${dn}/stderr.txt"; then
-  probe_failed "NAME_initialize accepted default NaN: $(cat "${dn}/stderr.txt")"
+# A processor whose mode the runtime cannot reach (x86-64 with its name taken away) must stop at
+# the mode guard, and build once the program leaves the mode to itself (KQ_FP_MODE_UNMANAGED).
+unknown="${work}/probe-unknown-processor"
+mkdir -p "${unknown}"
+unknown_model="${gen}/$(head -1 "${work}/forms.txt" | cut -d'|' -f1).c"
+if gcc -std=c99 -ffreestanding -U__x86_64__ -fsyntax-only -I"${gen}" "${unknown_model}" \
+     2>"${unknown}/build.txt"; then
+  probe_failed "a processor the runtime does not know built without KQ_FP_MODE_UNMANAGED"
+elif ! grep -q 'error: #error' "${unknown}/build.txt" ||
+     grep -v 'KQ_FP_MODE_UNMANAGED' "${unknown}/build.txt" | grep -q 'error:'; then
+  probe_failed "a processor the runtime does not know failed without the mode guard: $(head -3 "${unknown}/build.txt")"
+elif ! gcc -std=c99 -ffreestanding -U__x86_64__ -DKQ_FP_MODE_UNMANAGED -fsyntax-only -I"${gen}" \
+       "${unknown_model}" 2>>"${unknown}/build.txt"; then
+  probe_failed "KQ_FP_MODE_UNMANAGED did not let an unknown processor build: $(tail -3 "${unknown}/build.txt")"
 else
-  echo "  default NaN on the Cortex-M7: $(head -1 "${dn}/compare.txt" | sed 's/^cortex-m7: //'), as it must; $(sed 's/default-NaN probe: //' "${dn}/stderr.txt")"
+  echo "  an unknown processor: stopped at the mode guard, built with KQ_FP_MODE_UNMANAGED"
 fi
+
+# The mode left to the caller: every mode of the driver's table must move the bits, and
+# NAME_initialize must see it (on the Cortex-M7 this holds its FPSCR check to the FZ and DN bits).
+mode_probes=(x86-64 aarch64 cortex-m7)
+for name in "${mode_probes[@]}"; do
+  probe="${work}/probe-mode-${name}"
+  mkdir -p "${probe}"
+  if ! build "${name}" "$(target_field "${name}" 2)" \
+         "$(target_field "${name}" 3) -DKQ_FP_MODE_UNMANAGED" "${gen}" "${probe}/driver"; then
+    probe_failed "${name} with the mode left to the caller did not build"
+  elif ! run "${name}" "${probe}/driver" "${probe}/output.txt"; then
+    probe_failed "${name} with the mode left to the caller did not run"
+  else
+    # mode NAME forms N differing D refused R lost L: each mode must have D > 0 and R = N.
+    summary=$(awk '/^mode / { modes++; if ($3 != "forms" || $6 == 0 || $8 != $4) kept = kept " " $2
+                              else moved = moved sprintf(" %s %d/%d", $2, $6, $4) }
+                   END { if (modes == 0) kept = " (no modes ran)"; print (kept ? "KEPT" kept : moved) }' \
+              "${probe}/output.txt")
+    if [[ "${summary}" == KEPT* ]]; then
+      probe_failed "${name} with the mode left to the caller kept its bits or was not refused: ${summary#KEPT }"
+    else
+      echo "  the mode left to the caller on ${name}: forms differing under${summary}; NAME_initialize refused each mode, as it must"
+    fi
+  fi
+done
 
 if [ "${status}" -ne 0 ]; then
   echo "test-generated: FAILED (files in ${work})" >&2
   exit 1
 fi
-echo "test-generated: ${#targets[@]} targets identical to kqhost run, 3 probes failed as they must, $((SECONDS - started)) s"
+echo "test-generated: ${#targets[@]} targets identical to kqhost run in every mode, $((3 + ${#mode_probes[@]})) probes failed as they must, $((SECONDS - started)) s"

@@ -17,8 +17,10 @@ bits in hex a line); ALLOWED: the NaN differences allowed on TARGET, comma-separ
                  binary64 to binary32 returns the canonical NaN for every NaN.
 
 Every other difference fails, and so does an allowance the outputs never needed (the README's
-table would then claim a difference that does not happen). Prints one line for the target; exits
-1 on failure.
+table would then claim a difference that does not happen). So does a line
+"mode NAME forms N differing D refused R lost L" (the forms run again under another
+floating-point mode) with D, R or L above 0, or "mode NAME not held". Prints one line for the
+target; exits 1 on failure.
 """
 import struct
 import sys
@@ -63,24 +65,54 @@ ALLOWANCE_CASES = [
 ]
 
 
+# (a mode line, whether it passes).
+MODE_CASES = [
+    ('mode upward forms 24 differing 0 refused 0 lost 0', True),
+    ('mode upward forms 24 differing 1 refused 0 lost 0', False),
+    ('mode flush-to-zero forms 24 differing 0 refused 24 lost 0', False),
+    ('mode default-nan forms 24 differing 0 refused 0 lost 3', False),
+    ('mode default-nan not held', False),
+    ('mode upward forms 24 differing 0', False),
+]
+
+
 def self_test():
-    """The allowances against ALLOWANCE_CASES: a too generous one would hide real differences."""
+    """The allowances against ALLOWANCE_CASES: a too generous one would hide real differences;
+    and the mode lines against MODE_CASES."""
     wrong = [case for case in ALLOWANCE_CASES if allowed_kind(*case[:4]) != case[4]]
     for want, got, width, allowed, expected in wrong:
         print(f'compare_outputs: {want:x} -> {got:x} ({width} bytes, {allowed}) is covered by '
               f'{allowed_kind(want, got, width, allowed)}, expected {expected}')
-    sys.exit(1 if wrong else 0)
+    wrong_modes = [line for line, passes in MODE_CASES if (mode_problem(line) is None) != passes]
+    for line in wrong_modes:
+        print(f'compare_outputs: the mode line "{line}" is judged wrongly')
+    sys.exit(1 if wrong or wrong_modes else 0)
 
 
 def read_target(path):
-    forms, current = {}, None
+    """The values of each form, and the mode lines."""
+    forms, current, modes = {}, None, []
     for line in open(path):
         line = line.strip()
-        if line.startswith('form '):
+        if line.startswith('mode '):
+            modes.append(line)
+        elif line.startswith('form '):
             current = forms.setdefault(line[5:], [])
         elif line:
             current.append(int(line, 16))
-    return forms
+    return forms, modes
+
+
+def mode_problem(line):
+    """What is wrong with a mode line, or None: its forms gave the default mode's bits."""
+    words = line.split()
+    if len(words) != 10 or words[2::2] != ['forms', 'differing', 'refused', 'lost']:
+        return line
+    forms, differing, refused, lost = (int(word) for word in words[3::2])
+    if differing or refused or lost:
+        return (f'under {words[1]}: {differing} of {forms} forms differ, initialize refused '
+                f'{refused}, the caller\'s mode lost after {lost}')
+    return None
 
 
 def main():
@@ -91,7 +123,7 @@ def main():
     unknown = [kind for kind in allowed if kind not in KINDS]
     if unknown:
         sys.exit(f'compare_outputs: unknown allowance {unknown} for {target}')
-    printed = read_target(output)
+    printed, modes = read_target(output)
     used = {kind: 0 for kind in allowed}
     problems, values, differing = [], 0, 0
     for line in open(forms_path):
@@ -121,7 +153,10 @@ def main():
     for kind, count in used.items():
         if count == 0:
             problems.append(f'{kind} is allowed on {target} but no output needed it')
+    problems += [problem for problem in map(mode_problem, modes) if problem is not None]
     notes = ', '.join(f'{count} {kind}' for kind, count in used.items() if count) or 'no NaN notes'
+    if modes:
+        notes += f'; the same under {len(modes)} other modes ({", ".join(m.split()[1] for m in modes)})'
     if problems:
         print(f'{target}: DIFFERS from kqhost run: {differing} of {values} values'
               f'{" (the first 12 shown)" if differing > 12 else ""}')

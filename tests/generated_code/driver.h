@@ -17,18 +17,21 @@ struct kq_event {
     double tolerance;
 };
 
-/* Output text, buffered so that a semihosted target writes it in few host calls. */
+/* Output text, buffered so that a semihosted target writes it in few host calls, and a hash of
+ * the values' bits (a run under another floating-point mode prints only the hash). */
 struct kq_sink {
     FILE* file;
     char buffer[4096];
     size_t used;
     int failed;
+    int hash_only;
+    uint64_t hash;
 };
 void kq_sink_text(struct kq_sink* sink, const char* text);
 void kq_sink_bits(struct kq_sink* sink, const void* value, size_t size);
 
-/* Called around every form's NAME_initialize: the default-NaN probe sets FPSCR.DN there. Returns
- * non-zero when the run must stop (initialize refused the environment outside the probe). */
+/* Called around every form's NAME_initialize: the runs under other floating-point modes set the
+ * mode there. Returns non-zero when the run must stop (initialize refused the default mode). */
 void kq_before_initialize(void);
 int kq_after_initialize(const char* name, int status);
 

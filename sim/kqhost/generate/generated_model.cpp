@@ -164,9 +164,10 @@ typedef struct {0}_state {{
     {0}_real cutoff;
 {7}}} {0}_state;
 
-/* Loads the cutoff of the record and starts afresh. Returns 0, or non-zero when the
- * floating-point environment cannot give the simulation's bits (KQ_FP_FLUSH_TO_ZERO,
- * KQ_FP_DEFAULT_NAN of kq_unwrap_runtime.h: a Cortex-M FPSCR with FZ or DN set). */
+/* Loads the cutoff of the record and starts afresh. Returns 0: the step and set_tolerance set the
+ * floating-point mode they need and put the caller's back, so any mode gives the simulation's
+ * bits. Built with KQ_FP_MODE_UNMANAGED the mode is the caller's, and it returns the KQ_FP_* bits
+ * of kq_fp_mode.h (rounding, flush-to-zero, ...) of the present mode that would move results. */
 int {0}_initialize({0}_state* state);
 /* One step: {0}_PORT_WIDTH values from in to out{8}. */
 void {0}_step({0}_state* state, const {0}_real* in, {0}_real* out);
@@ -217,15 +218,20 @@ int {0}_initialize({0}_state* state) {{
 }}
 
 void {0}_step({0}_state* state, const {0}_real* in, {0}_real* out) {{
+    const kq_fp_word caller_mode = kq_fp_mode_enter();
 {4}    {5}(
         {6}, {7}{8}{9});
+    kq_fp_mode_leave(caller_mode);
 }}
 
 void {0}_reset({0}_state* state) {{
 {10}}}
 
 void {0}_set_tolerance({0}_state* state, double tolerance) {{
-    state->cutoff = ({0}_real)(tolerance > 0.0 ? tolerance : -tolerance);
+    const kq_fp_word caller_mode = kq_fp_mode_enter();
+    const double held = kq_fp_mode_value(tolerance);
+    state->cutoff = ({0}_real)(held > 0.0 ? held : -held);
+    kq_fp_mode_leave(caller_mode);
 }}
 
 void {0}_terminate({0}_state* state) {{
