@@ -31,7 +31,8 @@ Commands:
                      seeded random simulations (the seed is printed, for a replay)
 
 Run 'kqhost COMMAND --help' for the options of a command.
-Every command takes --block PATH (default: )" KQHOST_DEFAULT_BLOCK_NAME R"(.so beside kqhost).
+Every command takes --block PATH (default: )" KQHOST_DEFAULT_BLOCK_NAME R"(.so beside kqhost,
+else the installed block, in lib/<triplet>/)" KQHOST_DEFAULT_BLOCK_NAME R"(/ next to kqhost's bin/).
 )";
 
 int dispatch(std::string_view command, const std::vector<std::string>& args) {
