@@ -3,8 +3,8 @@
 #   kqphasefix2          the block, with the stand-in host's libraries, in its private folder
 #   kqhost               the command-line host and its man page; depends on the block's package
 #   python3-kqphasefix2  the Python module for Debian's python3 (when KQ_BUILD_PYTHON is on)
-# Each carries the licence as a machine-readable copyright file and the changelog of the Debian
-# packages. Binaries are stripped; the Release build has no debug information to ship apart.
+# Each carries the licence as a machine-readable copyright file, the changelog of the Debian
+# packages and lintian's overrides, each with its reason (packaging/lintian-overrides). Binaries are stripped; the Release build has no debug information to ship apart.
 set(KQ_DEBIAN_RELEASE 1)
 set(KQ_DEBIAN_VERSION ${PROJECT_VERSION}-${KQ_DEBIAN_RELEASE})
 set(KQ_PACKAGE_CONTACT "kqphasefix2 developers <kqphasefix2@example.org>")
@@ -48,6 +48,9 @@ if(CMAKE_SYSTEM_NAME STREQUAL "Linux" AND NOT CMAKE_CROSSCOMPILING)
       install(FILES ${PROJECT_SOURCE_DIR}/packaging/copyright
                     ${KQ_PACKAGING_DIR}/changelog.Debian.gz
               DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/${package} COMPONENT ${component})
+      install(FILES ${PROJECT_SOURCE_DIR}/packaging/lintian-overrides
+              DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/lintian/overrides RENAME ${package}
+              COMPONENT ${component})
     endif()
   endforeach()
 endif()
@@ -67,8 +70,11 @@ set(CPACK_DEBIAN_PACKAGE_RELEASE ${KQ_DEBIAN_RELEASE})
 set(CPACK_DEBIAN_PACKAGE_SOURCE kqphasefix2)
 set(CPACK_DEBIAN_PACKAGE_SECTION science)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-# The C and C++ libraries from dpkg-shlibdeps; a dependency on a sibling package is written out.
+# The system's libraries from dpkg-shlibdeps; kqhost's dependency on the block's package, whose
+# private libraries it links to, is written out. dpkg-shlibdeps runs in each package's staging
+# folder and finds those libraries in the block's, beside it.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ../block${CPACK_PACKAGING_INSTALL_PREFIX}/${KQ_INSTALL_BLOCKDIR})
 # Directories root:root 0755, as Debian wants them, whatever the builder's umask.
 set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
     OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
@@ -76,19 +82,22 @@ set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
 set(CPACK_DEBIAN_BLOCK_PACKAGE_NAME kqphasefix2)
 set(CPACK_DEBIAN_BLOCK_DESCRIPTION
     "phase-unwrap block for block-diagram simulation hosts
-The block library kqphasefix2.so, which a simulation host loads and drives through its one \
-exported C entry point, kvxFunction. Along each channel it unwraps the phase, exact to the bit in \
-double and single precision, stateless or running. The package holds the stand-in host's \
-libraries (libvz, libkvx, libsig_blk_common) beside the block, in a private folder.")
+The block library kqphasefix2.so, which a simulation host loads and
+drives through its one exported C entry point, kvxFunction. Along each
+channel it unwraps the phase, exact to the bit in double and single
+precision, stateless or running. The package holds the stand-in host's
+libraries (libvz, libkvx, libsig_blk_common) beside the block, in a
+private folder.")
 
 set(CPACK_DEBIAN_KQHOST_PACKAGE_NAME kqhost)
 set(CPACK_DEBIAN_KQHOST_PACKAGE_DEPENDS "kqphasefix2 (= ${KQ_DEBIAN_VERSION})")
 set(CPACK_DEBIAN_KQHOST_DESCRIPTION
     "command-line simulation host for the kqphasefix2 block
-kqhost loads the kqphasefix2 phase-unwrap block and runs real simulations with it on signal \
-files (run), prints its code-generation record (gxw), writes C code for a model (generate), \
-queries its sizes (sizes) and checks it against a plain reference with seeded random simulations \
-(validate).")
+kqhost loads the kqphasefix2 phase-unwrap block and runs real
+simulations with it on signal files (run), prints its code-generation
+record (gxw), writes C code for a model (generate), queries its sizes
+(sizes) and checks it against a plain reference with seeded random
+simulations (validate).")
 
 set(CPACK_DEBIAN_PYTHON_PACKAGE_NAME python3-kqphasefix2)
 set(CPACK_DEBIAN_PYTHON_PACKAGE_SECTION python)
@@ -100,10 +109,12 @@ set(CPACK_DEBIAN_PYTHON_PACKAGE_CONTROL_EXTRA
 set(CPACK_DEBIAN_PYTHON_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_DEBIAN_PYTHON_DESCRIPTION
     "phase unwrapping with the bits of the kqphasefix2 block (Python 3)
-The module kqphasefix2 unwraps the phase of numpy arrays with the kqphasefix2 block's kernels, at \
-the same vector level, so that a simulation's output can be checked bit for bit offline: unwrap \
-for whole arrays and Unwrapper for chunk after chunk, as the running block. kqphasefix2.dask and \
-kqphasefix2.xarray unwrap chunked arrays with python3-dask and python3-xarray.")
+The module kqphasefix2 unwraps the phase of numpy arrays with the
+kqphasefix2 block's kernels, at the same vector level, so that a
+simulation's output can be checked bit for bit offline: unwrap for whole
+arrays and Unwrapper for chunk after chunk, as the running block.
+kqphasefix2.dask and kqphasefix2.xarray unwrap chunked arrays with
+python3-dask and python3-xarray.")
 if(KQ_BUILD_PYTHON)
   set(CPACK_DEBIAN_PYTHON_PACKAGE_SUGGESTS "python3-dask, python3-distributed, python3-xarray")
 endif()

@@ -15,8 +15,8 @@
 
 namespace {
 
-constexpr const char* kUsage = R"(usage: kqhost COMMAND [options]
-       kqhost --version
+constexpr const char* kUsage = R"(Usage: kqhost COMMAND [options]
+  or:  kqhost --version
 
 A stand-in simulation host for the )" KQHOST_DEFAULT_BLOCK_NAME
                                R"( phase-unwrap block: it loads the block library
