@@ -46,11 +46,14 @@ if(CMAKE_SYSTEM_NAME STREQUAL "Linux" AND NOT CMAKE_CROSSCOMPILING)
   foreach(component package IN ZIP_LISTS KQ_PACKAGE_COMPONENTS KQ_PACKAGE_NAMES)
     if(component)
       install(FILES ${PROJECT_SOURCE_DIR}/packaging/copyright
-                    ${KQ_PACKAGING_DIR}/changelog.Debian.gz
               DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/${package} COMPONENT ${component})
+      # Only in the packages (CPack installs component by component), not in cmake --install.
+      install(FILES ${KQ_PACKAGING_DIR}/changelog.Debian.gz
+              DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/${package} COMPONENT ${component}
+              EXCLUDE_FROM_ALL)
       install(FILES ${PROJECT_SOURCE_DIR}/packaging/lintian-overrides
               DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/lintian/overrides RENAME ${package}
-              COMPONENT ${component})
+              COMPONENT ${component} EXCLUDE_FROM_ALL)
     endif()
   endforeach()
 endif()

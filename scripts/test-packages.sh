@@ -32,7 +32,8 @@ for package in "${packages[@]}"; do
     fi
 done
 
-# python/README.md's example, the stream's chunks checked against one stateless call.
+# python/README.md's example, checked: no jump left, the chunks of a float64 stream the bits of one
+# call, and the module imported from where the caller says.
 cat > "$scratch/python_example.py" <<'EOF'
 import sys
 import numpy as np, kqphasefix2
@@ -44,7 +45,11 @@ expected_prefix = sys.argv[1]
 assert kqphasefix2.__file__.startswith(expected_prefix), (kqphasefix2.__file__, expected_prefix)
 assert np.max(np.abs(np.diff(unwrapped))) < np.pi, "a jump of more than pi is left"
 assert abs(unwrapped[-1] - 60.0) < 1e-9, unwrapped[-1]
-assert np.array_equal(np.concatenate(parts), kqphasefix2.unwrap(phase.astype(np.float32)))
+assert all(part.dtype == np.float32 for part in parts) and sum(map(len, parts)) == len(phase)
+# In float64 any split into chunks gives the bits of one call.
+stream64 = kqphasefix2.Unwrapper(channels=1)
+chunked = np.concatenate([stream64.process(c) for c in np.array_split(phase, 7)])
+assert np.array_equal(chunked, unwrapped)
 print("python example:", kqphasefix2.__version__, kqphasefix2.__file__)
 EOF
 
@@ -57,7 +62,7 @@ version="$(cat VERSION)"
 [ -f "$wheel" ] || { echo "test-packages: no wheel in $scratch/dist" >&2; exit 1; }
 metadata="$(unzip -p "$wheel" "kqphasefix2-$version.dist-info/METADATA")"
 echo "$(basename "$wheel"): $(stat -c %s "$wheel") bytes"
-grep -E '^(Name|Version|License|Classifier: License|Requires-Dist|Provides-Extra):' <<<"$metadata"
+grep -E '^(Name|Version|License|Requires-Dist|Provides-Extra):|^Classifier: License' <<<"$metadata"
 grep -qx "Version: $version" <<<"$metadata"
 grep -qx "License: Apache-2.0" <<<"$metadata"
 unzip -l "$wheel" | grep -q "kqphasefix2-$version.dist-info/LICENSE" ||
