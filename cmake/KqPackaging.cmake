@@ -4,7 +4,8 @@
 #   kqhost               the command-line host and its man page; depends on the block's package
 #   python3-kqphasefix2  the Python module for Debian's python3 (when KQ_BUILD_PYTHON is on)
 # Each carries the licence as a machine-readable copyright file, the changelog of the Debian
-# packages and lintian's overrides, each with its reason (packaging/lintian-overrides). Binaries are stripped; the Release build has no debug information to ship apart.
+# packages and lintian's overrides, each with its reason (packaging/lintian-overrides).
+# Binaries are stripped; the Release build has no debug information to ship apart.
 set(KQ_DEBIAN_RELEASE 1)
 set(KQ_DEBIAN_VERSION ${PROJECT_VERSION}-${KQ_DEBIAN_RELEASE})
 set(KQ_PACKAGE_CONTACT "kqphasefix2 developers <kqphasefix2@example.org>")
@@ -15,8 +16,12 @@ endif()
 # The package of each component, in the order of KQ_PACKAGE_COMPONENTS.
 set(KQ_PACKAGE_NAMES kqphasefix2 kqhost python3-kqphasefix2)
 
-# The documents every package carries, made where a Debian system builds for itself.
-if(CMAKE_SYSTEM_NAME STREQUAL "Linux" AND NOT CMAKE_CROSSCOMPILING)
+# The documents every package carries, made where a Linux system builds for itself, in the
+# Release builds the packages come from (the man page runs kqhost; an instrumented one is not
+# packaged).
+if(CMAKE_SYSTEM_NAME STREQUAL "Linux" AND NOT CMAKE_CROSSCOMPILING
+   AND CMAKE_BUILD_TYPE STREQUAL "Release"
+   AND NOT (KQ_SANITIZE OR KQ_SANITIZE_THREAD OR KQ_BUILD_FUZZERS))
   set(KQ_PACKAGING_DIR ${PROJECT_BINARY_DIR}/packaging)
   configure_file(${PROJECT_SOURCE_DIR}/packaging/changelog.Debian.in
                  ${KQ_PACKAGING_DIR}/changelog.Debian @ONLY)
@@ -34,7 +39,7 @@ if(CMAKE_SYSTEM_NAME STREQUAL "Linux" AND NOT CMAKE_CROSSCOMPILING)
               --name "command-line simulation host for the kqphasefix2 phase-unwrap block"
               --output ${KQ_PACKAGING_DIR}/kqhost.1 $<TARGET_FILE:kqhost>
       COMMAND gzip -9nf ${KQ_PACKAGING_DIR}/kqhost.1
-      DEPENDS kqhost ${PROJECT_SOURCE_DIR}/sim/kqhost/main.cpp)
+      DEPENDS kqhost)
     list(APPEND KQ_PACKAGING_OUTPUTS ${KQ_PACKAGING_DIR}/kqhost.1.gz)
     install(FILES ${KQ_PACKAGING_DIR}/kqhost.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1
             COMPONENT kqhost)

@@ -11,7 +11,7 @@ cd "$(dirname "$0")/.."
 repo="$PWD"
 python=/usr/bin/python3
 packages=(kqphasefix2 kqhost python3-kqphasefix2)
-./scripts/install-deps.sh lintian help2man python3-build python3-venv
+./scripts/install-deps.sh lintian help2man python3-build python3-venv dpkg-dev file unzip
 unset PYTHONPATH
 
 scratch="$(mktemp -d)"
