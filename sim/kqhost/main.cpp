@@ -15,8 +15,8 @@
 
 namespace {
 
-constexpr const char* kUsage = R"(usage: kqhost COMMAND [options]
-       kqhost --version
+constexpr const char* kUsage = R"(Usage: kqhost COMMAND [options]
+  or:  kqhost --version
 
 A stand-in simulation host for the )" KQHOST_DEFAULT_BLOCK_NAME
                                R"( phase-unwrap block: it loads the block library
@@ -31,7 +31,8 @@ Commands:
                      seeded random simulations (the seed is printed, for a replay)
 
 Run 'kqhost COMMAND --help' for the options of a command.
-Every command takes --block PATH (default: )" KQHOST_DEFAULT_BLOCK_NAME R"(.so beside kqhost).
+Every command takes --block PATH (default: )" KQHOST_DEFAULT_BLOCK_NAME R"(.so beside kqhost,
+else the installed block, in lib/<triplet>/)" KQHOST_DEFAULT_BLOCK_NAME R"(/ next to kqhost's bin/).
 )";
 
 int dispatch(std::string_view command, const std::vector<std::string>& args) {

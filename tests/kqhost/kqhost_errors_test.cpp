@@ -186,7 +186,7 @@ TEST(KqhostUsage, NoArgumentsPrintsUsageAndFails) {
     ScratchDir dir;
     const auto result = runProgram(KQHOST_PATH, {}, dir.path());
     EXPECT_EQ(result.exitCode, 2);
-    EXPECT_NE(result.err.find("usage: kqhost"), std::string::npos);
+    EXPECT_NE(result.err.find("Usage: kqhost"), std::string::npos);
 }
 
 TEST(KqhostUsage, VersionIsTheProjectVersionAndTheUsageNamesIt) {
@@ -204,7 +204,7 @@ TEST(KqhostUsage, EveryCommandHasHelp) {
     for (const char* command : {"run", "gxw", "generate", "sizes"}) {
         const auto result = runProgram(KQHOST_PATH, {command, "--help"}, dir.path());
         EXPECT_EQ(result.exitCode, 0);
-        EXPECT_NE(result.out.find(std::string("usage: kqhost ") + command), std::string::npos);
+        EXPECT_NE(result.out.find(std::string("Usage: kqhost ") + command), std::string::npos);
         EXPECT_NE(result.out.find("--block"), std::string::npos) << command;
     }
     const auto run = runProgram(KQHOST_PATH, {"run", "--help"}, dir.path());

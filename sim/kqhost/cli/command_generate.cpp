@@ -24,7 +24,7 @@ namespace {
 
 constexpr const char* kDefaultModelName = "kqphasefix2_model";
 
-constexpr const char* kGenerateHelp = R"(usage: kqhost generate [options] --output-dir DIR
+constexpr const char* kGenerateHelp = R"(Usage: kqhost generate [options] --output-dir DIR
 
 Sets the block up as 'kqhost run' would, asks it for its code-generation record as a host
 does, and writes C99 code for the model into DIR, made from the record's Cutoff and Running:

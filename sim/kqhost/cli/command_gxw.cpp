@@ -11,7 +11,7 @@
 namespace kq::kqhost {
 
 namespace {
-constexpr const char* kGxwHelp = R"(usage: kqhost gxw [options]
+constexpr const char* kGxwHelp = R"(Usage: kqhost gxw [options]
 
 Sets the block up as 'kqhost run' would, through the initial conditions, runs its
 code-generation hook and prints the record that the host's writer formatted: the opening

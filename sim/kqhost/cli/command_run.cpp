@@ -27,7 +27,7 @@ namespace kq::kqhost {
 
 namespace {
 
-constexpr const char* kRunHelp = R"(usage: kqhost run [options] INPUT OUTPUT
+constexpr const char* kRunHelp = R"(Usage: kqhost run [options] INPUT OUTPUT
 
 Runs one simulation of the block on a signal of T time steps by C channels and writes the
 block's output, time step by time step, to OUTPUT.

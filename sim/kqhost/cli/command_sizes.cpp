@@ -17,7 +17,7 @@ namespace kq::kqhost {
 
 namespace {
 
-constexpr const char* kSizesHelp = R"(usage: kqhost sizes [options]
+constexpr const char* kSizesHelp = R"(Usage: kqhost sizes [options]
 
 Makes a command-line call of the block, as a host does to ask for its sizes: four arguments
 (no load-time marker, FLAG as the fourth), then the two dialog parameters. Prints the 38

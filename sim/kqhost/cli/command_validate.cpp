@@ -27,7 +27,7 @@ namespace kq::kqhost {
 
 namespace {
 
-constexpr const char* kValidateHelp = R"(usage: kqhost validate [options]
+constexpr const char* kValidateHelp = R"(Usage: kqhost validate [options]
 
 Checks a block library against the block protocol: a few protocol checks first (the sizes
 query, invalid flags, the command-line FLAG messages, a continuous sample time, the run-time

@@ -10,8 +10,9 @@
 namespace kq::kqhost {
 
 // Beside kqhost in the build tree (and on Windows, where a program's libraries sit beside it);
-// in an installed tree kqhost is in bin/ and the library in lib/. The first that exists, else
-// the one beside kqhost, so that the error names a path in kqhost's own folder.
+// in an installed tree kqhost is in bin/ and the block in its private folder,
+// KQ_BLOCKDIR_FROM_BINDIR from there (lib/<triplet>/kqphasefix2 on Debian). The first that exists,
+// else the one beside kqhost, so that the error names a path in kqhost's own folder.
 std::string defaultBlockPath() {
     const std::string name = std::string(kDefaultBlockName) + kq::platform::libraryFileSuffix();
     const std::filesystem::path self = kq::platform::executablePath();
@@ -19,7 +20,8 @@ std::string defaultBlockPath() {
         return name;
     }
     const std::filesystem::path beside = self.parent_path() / name;
-    const std::filesystem::path installed = self.parent_path().parent_path() / "lib" / name;
+    const std::filesystem::path installed =
+        (self.parent_path() / KQ_BLOCKDIR_FROM_BINDIR / name).lexically_normal();
     std::error_code ignored;
     if (!std::filesystem::exists(beside, ignored) && std::filesystem::exists(installed, ignored)) {
         return installed.string();
