@@ -225,7 +225,7 @@ void {0}_reset({0}_state* state) {{
 {10}}}
 
 void {0}_set_tolerance({0}_state* state, double tolerance) {{
-    state->cutoff = ({0}_real)(tolerance > 0.0 ? tolerance : -tolerance);
+    state->cutoff = ({0}_real)((tolerance > 0.0) ? tolerance : -tolerance);
 }}
 
 void {0}_terminate({0}_state* state) {{
