@@ -17,21 +17,23 @@
 #define KQS_PAINT_WORDS 1024u
 #define KQS_PATTERN 0xC5A5A5C5u
 
-/* Paints below the stack pointer, makes the call and sets `bytes` to its high-water mark. The
- * caller's frame is complete when the stack pointer is read (GCC at -O2 sets it up once, in the
- * prologue), and the calls pass no argument on the stack, so the callee's frame starts at it. */
-#define KQS_PAINTED(bytes, call)                                                        \
-    do {                                                                                \
-        volatile uint32_t* top_;                                                        \
-        uint32_t i_;                                                                    \
-        __asm volatile("mov %0, sp" : "=r"(top_));                                      \
-        for (i_ = 1; i_ <= KQS_PAINT_WORDS; ++i_) {                                     \
-            top_[-(int32_t)i_] = KQS_PATTERN;                                           \
-        }                                                                               \
-        call;                                                                           \
-        for (i_ = KQS_PAINT_WORDS; i_ > 0 && top_[-(int32_t)i_] == KQS_PATTERN; --i_) { \
-        }                                                                               \
-        (bytes) = i_ * 4u;                                                              \
+/* Paints below the stack pointer, makes the call and sets `bytes` to its high-water mark. Each
+ * word's paint holds its own depth, so that a register saved while it holds the painting loop's
+ * last value still shows. The caller's frame is complete when the stack pointer is read (GCC at
+ * -O2 sets it up once, in the prologue), and the calls pass no argument on the stack, so the
+ * callee's frame starts there. */
+#define KQS_PAINTED(bytes, call)                                                               \
+    do {                                                                                       \
+        volatile uint32_t* top_;                                                               \
+        uint32_t i_;                                                                           \
+        __asm volatile("mov %0, sp" : "=r"(top_));                                             \
+        for (i_ = 1; i_ <= KQS_PAINT_WORDS; ++i_) {                                            \
+            top_[-(int32_t)i_] = KQS_PATTERN ^ i_;                                             \
+        }                                                                                      \
+        call;                                                                                  \
+        for (i_ = KQS_PAINT_WORDS; i_ > 0 && top_[-(int32_t)i_] == (KQS_PATTERN ^ i_); --i_) { \
+        }                                                                                      \
+        (bytes) = i_ * 4u;                                                                     \
     } while (0)
 
 static int kqs_failed;

@@ -43,7 +43,7 @@ models=""
         flag="" form=COPY
         [ "${place}" = in_place ] && flag="--in-place" form=IN_PLACE
         # shellcheck disable=SC2086
-        "${kqhost}" generate --channels 2 --precision "${precision}" ${entry#*|} ${flag} \
+        "${kqhost}" generate --channels 8 --precision "${precision}" ${entry#*|} ${flag} \
           --name "${name}" --output-dir "${work}/gen"
         echo "#include \"${name}.h\""
         models="${models} ${form}(${name})"
@@ -150,7 +150,8 @@ def routines(disassembly):
             continue  # alignment padding: the instruction before it decides
         entry['falls'] = not (re.match(r'(b|b\.w|b\.n|bx)$', op) or
                               (op.startswith('pop') and 'pc' in args) or
-                              (op.startswith('ldm') and 'pc' in args))
+                              (op.startswith('ldm') and 'pc' in args) or
+                              (op.startswith('ldr') and args.startswith('pc,')))
     return info
 
 def aliases(symbols, info):
