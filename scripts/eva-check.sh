@@ -54,10 +54,12 @@ models=""
   echo "#define KQ_EVA_MODELS(COPY, IN_PLACE)${models}"
 } >"${gen}/eva_models.h"
 
-# configuration name|preprocessor definitions
+# configuration name|preprocessor definitions. Inline assembly (reading and writing a processor's
+# floating-point mode word) is outside C, and EVA cannot tell what it writes: both are analysed as
+# a processor without one, the first with the mode left to the caller.
 configurations=(
-  "binary64 hardware|"
-  "binary64 in software (Cortex-M4F)|-D__arm__ -D__SOFTFP__"
+  "binary64 hardware|-U__x86_64__ -DKQ_FP_MODE_UNMANAGED"
+  "binary64 in software (Cortex-M4F)|-U__x86_64__ -D__arm__ -D__SOFTFP__"
 )
 
 # analyse LOG DEFINES SPECIAL-FLOAT SOURCES...: EVA from the driver's main, then the coverage.
@@ -118,7 +120,9 @@ def summary(path):
                 reachable=int(reachable.group(1)), reached=int(reached.group(1)),
                 defined=names, hit=hit)
 
-runtime_defined, runtime_hit = set(), set()
+# Every function of the runtime, the models and the drivers, reached by one analysis or another
+# (Frama-C renames a static function that several files define: name_0, name_1, ...).
+defined, hit = set(), set()
 for what, configuration, path in runs:
     s = summary(path)
     print(f'eva-check: {what}, {configuration}: {s["analysed"]} of {s["functions"]} functions '
@@ -131,15 +135,20 @@ for what, configuration, path in runs:
     if s['reached'] != s['reachable']:
         problems.append(f'{what}, {configuration}: functions the driver calls but the analysis '
                         f'does not reach (see {path})')
-    if what == 'runtime':
-        runtime_defined |= s['defined']
-        runtime_hit |= s['hit']
-missed = sorted(runtime_defined - runtime_hit)
-print(f'eva-check: runtime: {len(runtime_hit & runtime_defined)} of {len(runtime_defined)} '
-      f'functions (the kernels, their helpers and the driver) reached in one configuration or '
-      f'the other')
+    defined |= s['defined']
+    hit |= s['hit']
+
+def unrenamed(name):
+    base = re.sub(r'_\d+$', '', name)
+    return base if base in defined else name
+
+defined = {unrenamed(n) for n in defined}
+hit = {unrenamed(n) for n in hit}
+missed = sorted(defined - hit)
+print(f'eva-check: {len(defined & hit)} of {len(defined)} functions of the runtime, the models '
+      f'and the drivers reached by one analysis or another')
 if missed:
-    problems.append(f'runtime functions no configuration reaches: {", ".join(missed)}')
+    problems.append(f'functions no analysis reaches: {", ".join(missed)}')
 p = summary(probe)
 if p['alarms'] == 0:
     problems.append('probe: with non-finite values counted as alarms the runtime raised none, so '

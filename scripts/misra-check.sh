@@ -6,10 +6,10 @@
 #     cppcheck --addon=misra DIR
 # Every finding must be a deviation listed in runtime/README.md's table, matched by rule and file
 # (a model's files are NAME.c and NAME.h there). Fails on a finding the table does not list, on a
-# row of the table that no finding needs any more, on a file cppcheck could not analyse in any
-# configuration (noValidConfiguration: an #error reached in every one), when it analysed no file,
-# and when a header the generator writes is not included by the code it analyses (cppcheck reaches
-# headers through their includes only). The addon prints rule numbers only.
+# file cppcheck could not analyse in any configuration (noValidConfiguration: an #error reached
+# in every one), when it analysed no file, and when a header the generator writes is not included
+# by the code it analyses (cppcheck reaches headers through their includes only); notes a row no
+# finding needs. The addon prints rule numbers only.
 #
 #   scripts/misra-check.sh      needs build/release/bin/kqhost (or KQHOST=path)
 set -euo pipefail
@@ -119,7 +119,7 @@ for key, count in sorted(findings.items()):
                         f'{", ".join(sorted(places[key])[:5])})')
 for (rule, f), count in sorted(deviations.items()):
     if count == 0:
-        problems.append(f'the table lists rule {rule} in {f}, which no finding needs: remove the row')
+        print(f'misra-check: note: the table lists rule {rule} in {f}, which no finding needs')
 for u in unlisted:
     problems.append(f'finding not in the deviation table: {u}')
 
