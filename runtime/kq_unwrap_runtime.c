@@ -38,7 +38,7 @@ static inline int kq_calm_dbl(double v, double x) {
 
 #if defined(__GNUC__)
 #define KQ_NOINLINE __attribute__((noinline))
-#define KQ_RARELY(condition) __builtin_expect((condition) != 0, 0)
+#define KQ_RARELY(condition) (__builtin_expect((condition) ? 1L : 0L, 0L) != 0L)
 #else
 #define KQ_NOINLINE
 #define KQ_RARELY(condition) (condition)
@@ -67,15 +67,16 @@ static KQ_NOINLINE double kq_stepped_sum_sgl(float v, float x, double S, float c
 
 #if KQ_RUNTIME_HAS(0, 5)
 /* n samples of one channel: in[i] becomes out[i] = S + in[i] after the step from the previous raw
- * sample (v before the first). Updates *sum and returns the last raw sample. */
-static inline double kq_channel_dbl(const double* in, double* out, int32_t n, double v, double* sum,
-                                    double cutoff) {
+ * sample (prev before the first). Updates *sum and returns the last raw sample. */
+static inline double kq_channel_dbl(const double* in, double* out, int32_t n, double prev,
+                                    double* sum, double cutoff) {
     double S = *sum;
+    double v = prev;
     int32_t i;
-    if (kq_calm_cutoff_dbl(cutoff)) {
+    if (kq_calm_cutoff_dbl(cutoff) != 0) {
         for (i = 0; i < n; ++i) {
             const double x = in[i];
-            if (KQ_RARELY(!kq_calm_dbl(v, x))) {
+            if (KQ_RARELY(kq_calm_dbl(v, x) == 0)) {
                 S = kq_stepped_sum_dbl(v, x, S, cutoff);
             }
             out[i] = S + x;
@@ -96,14 +97,15 @@ static inline double kq_channel_dbl(const double* in, double* out, int32_t n, do
 #endif
 
 #if KQ_RUNTIME_HAS(6, 11)
-static inline float kq_channel_sgl(const float* in, float* out, int32_t n, float v, double* sum,
+static inline float kq_channel_sgl(const float* in, float* out, int32_t n, float prev, double* sum,
                                    float cutoff) {
     double S = *sum;
+    float v = prev;
     int32_t i;
     if (cutoff >= KQ_CALM_CUTOFF_SGL) {
         for (i = 0; i < n; ++i) {
             const float x = in[i];
-            if (KQ_RARELY(!kq_calm_step_sgl(v, x))) {
+            if (KQ_RARELY(kq_calm_step_sgl(v, x) == 0)) {
                 S = kq_stepped_sum_sgl(v, x, S, cutoff);
             }
             out[i] = (float)(S + (double)x);
@@ -129,16 +131,15 @@ static inline float kq_channel_sgl(const float* in, float* out, int32_t n, float
 static void kq_stateless_dbl(const double* in, double* out, double cutoff, int32_t num_chans,
                              int32_t frame_len) {
     int32_t j;
-    if (num_chans <= 0 || frame_len <= 0) {
-        return;
-    }
-    for (j = 0; j < num_chans; ++j) {
-        const double* chan_in = in + (ptrdiff_t)j * frame_len;
-        double* chan_out = out + (ptrdiff_t)j * frame_len;
-        double S = 0.0;
-        const double first = chan_in[0];
-        chan_out[0] = first; /* sample 0 passes through */
-        (void)kq_channel_dbl(chan_in + 1, chan_out + 1, frame_len - 1, first, &S, cutoff);
+    if ((num_chans > 0) && (frame_len > 0)) {
+        for (j = 0; j < num_chans; ++j) {
+            const double* chan_in = &in[(ptrdiff_t)j * frame_len];
+            double* chan_out = &out[(ptrdiff_t)j * frame_len];
+            double S = 0.0;
+            const double first = chan_in[0];
+            chan_out[0] = first; /* sample 0 passes through */
+            (void)kq_channel_dbl(&chan_in[1], &chan_out[1], frame_len - 1, first, &S, cutoff);
+        }
     }
 }
 
@@ -148,16 +149,15 @@ static void kq_stateless_dbl(const double* in, double* out, double cutoff, int32
 static void kq_stateless_sgl(const float* in, float* out, float cutoff, int32_t num_chans,
                              int32_t frame_len) {
     int32_t j;
-    if (num_chans <= 0 || frame_len <= 0) {
-        return;
-    }
-    for (j = 0; j < num_chans; ++j) {
-        const float* chan_in = in + (ptrdiff_t)j * frame_len;
-        float* chan_out = out + (ptrdiff_t)j * frame_len;
-        double S = 0.0;
-        const float first = chan_in[0];
-        chan_out[0] = first;
-        (void)kq_channel_sgl(chan_in + 1, chan_out + 1, frame_len - 1, first, &S, cutoff);
+    if ((num_chans > 0) && (frame_len > 0)) {
+        for (j = 0; j < num_chans; ++j) {
+            const float* chan_in = &in[(ptrdiff_t)j * frame_len];
+            float* chan_out = &out[(ptrdiff_t)j * frame_len];
+            double S = 0.0;
+            const float first = chan_in[0];
+            chan_out[0] = first;
+            (void)kq_channel_sgl(&chan_in[1], &chan_out[1], frame_len - 1, first, &S, cutoff);
+        }
     }
 }
 #endif
@@ -215,14 +215,13 @@ static void kq_running_frame_dbl(const double* in, double* out, double* prev, do
                                  uint8_t* first_step) {
     int32_t j;
     KQ_SEED_FIRST_STEP(in, prev, cumsum, num_chans, frame_len, first_step);
-    if (frame_len <= 0) {
-        return;
-    }
-    for (j = 0; j < num_chans; ++j) {
-        const ptrdiff_t base = (ptrdiff_t)j * frame_len;
-        double S = cumsum[j];
-        prev[j] = kq_channel_dbl(in + base, out + base, frame_len, prev[j], &S, cutoff);
-        cumsum[j] = S;
+    if (frame_len > 0) {
+        for (j = 0; j < num_chans; ++j) {
+            const ptrdiff_t base = (ptrdiff_t)j * frame_len;
+            double S = cumsum[j];
+            prev[j] = kq_channel_dbl(&in[base], &out[base], frame_len, prev[j], &S, cutoff);
+            cumsum[j] = S;
+        }
     }
 }
 
@@ -234,14 +233,13 @@ static void kq_running_frame_sgl(const float* in, float* out, float* prev, float
                                  uint8_t* first_step) {
     int32_t j;
     KQ_SEED_FIRST_STEP(in, prev, cumsum, num_chans, frame_len, first_step);
-    if (frame_len <= 0) {
-        return;
-    }
-    for (j = 0; j < num_chans; ++j) {
-        const ptrdiff_t base = (ptrdiff_t)j * frame_len;
-        double S = (double)cumsum[j];
-        prev[j] = kq_channel_sgl(in + base, out + base, frame_len, prev[j], &S, cutoff);
-        cumsum[j] = (float)S;
+    if (frame_len > 0) {
+        for (j = 0; j < num_chans; ++j) {
+            const ptrdiff_t base = (ptrdiff_t)j * frame_len;
+            double S = (double)cumsum[j];
+            prev[j] = kq_channel_sgl(&in[base], &out[base], frame_len, prev[j], &S, cutoff);
+            cumsum[j] = (float)S;
+        }
     }
 }
 
@@ -255,7 +253,7 @@ static void kq_running_sample_dbl(const double* in, double* out, double* prev, d
     KQ_SEED_FIRST_STEP(in, prev, cumsum, num_elems, 1, first_step);
     for (i = 0; i < num_elems; ++i) {
         double S = cumsum[i];
-        prev[i] = kq_channel_dbl(in + i, out + i, 1, prev[i], &S, cutoff);
+        prev[i] = kq_channel_dbl(&in[i], &out[i], 1, prev[i], &S, cutoff);
         cumsum[i] = S;
     }
 }
@@ -269,7 +267,7 @@ static void kq_running_sample_sgl(const float* in, float* out, float* prev, floa
     KQ_SEED_FIRST_STEP(in, prev, cumsum, num_elems, 1, first_step);
     for (i = 0; i < num_elems; ++i) {
         double S = (double)cumsum[i];
-        prev[i] = kq_channel_sgl(in + i, out + i, 1, prev[i], &S, cutoff);
+        prev[i] = kq_channel_sgl(&in[i], &out[i], 1, prev[i], &S, cutoff);
         cumsum[i] = (float)S;
     }
 }

@@ -26,9 +26,21 @@
 #include <float.h>
 #include <stdint.h>
 
-/* x87 evaluates in extended precision (FLT_EVAL_METHOD 2): the step would round differently. */
-#if !defined(FLT_EVAL_METHOD) || FLT_EVAL_METHOD != 0
+/* x87 evaluates in extended precision (FLT_EVAL_METHOD 2): the step would round differently.
+ * C99's <float.h> defines FLT_EVAL_METHOD; GCC and clang predefine __FLT_EVAL_METHOD__ in every
+ * language mode. Without either, only a compiler older than C99 is refused: a C99 one has the
+ * macro, and a static analyser that reads no system header (cppcheck) then sees the code as it is
+ * instead of nothing but this error. */
+#if defined(FLT_EVAL_METHOD)
+#if FLT_EVAL_METHOD != 0
 #error "the unwrap step needs FLT_EVAL_METHOD 0: on 32-bit x86 pass -msse2 -mfpmath=sse"
+#endif
+#elif defined(__FLT_EVAL_METHOD__)
+#if __FLT_EVAL_METHOD__ != 0
+#error "the unwrap step needs FLT_EVAL_METHOD 0: on 32-bit x86 pass -msse2 -mfpmath=sse"
+#endif
+#elif !defined(__cplusplus) && (!defined(__STDC_VERSION__) || __STDC_VERSION__ < 199901L)
+#error "the unwrap step needs C99 or later"
 #endif
 
 /* Contraction into fused multiply-add rounds once where the step rounds twice. GCC ignores the
@@ -121,14 +133,17 @@ KQ_STEP_INLINE double kq_double_of(uint64_t bits) {
  * comes out quiet; the step never uses the bits of a NaN turn count). */
 KQ_STEP_INLINE double kq_trunc(double t) {
     const uint64_t bits = kq_bits_of(t);
-    const int32_t exponent = (int32_t)((bits >> 52) & 0x7ff) - 1023;
+    const uint32_t biased_exponent = (uint32_t)(bits >> 52) & 0x7ffu;
+    const int32_t exponent = (int32_t)biased_exponent - 1023;
+    double whole;
     if (exponent < 0) {
-        return kq_double_of(bits & UINT64_C(0x8000000000000000));
+        whole = kq_double_of(bits & ~UINT64_C(0x7fffffffffffffff));
+    } else if (exponent >= 52) {
+        whole = t;
+    } else {
+        whole = kq_double_of(bits & ~(UINT64_C(0x000fffffffffffff) >> exponent));
     }
-    if (exponent >= 52) {
-        return t;
-    }
-    return kq_double_of(bits & ~(UINT64_C(0x000fffffffffffff) >> exponent));
+    return whole;
 }
 
 /* |x| for every binary64 value: the sign bit cleared (a NaN keeps its payload). */
@@ -139,7 +154,7 @@ KQ_STEP_INLINE double kq_fabs(double x) {
 /* True when the binary64 difference x - v lies within (-3, 3) (KQ_CALM_STEP). */
 KQ_STEP_INLINE int kq_calm_step_dbl(double v, double x) {
     const double d = x - v;
-    return d < KQ_CALM_STEP && d > -KQ_CALM_STEP;
+    return (d < KQ_CALM_STEP) && (d > -KQ_CALM_STEP);
 }
 
 /* The same answer from the bits, for processors whose binary64 is software: the high word
@@ -154,13 +169,9 @@ KQ_STEP_INLINE int kq_calm_step_dbl_bits(double v, double x) {
     const uint32_t hv = (uint32_t)(kq_bits_of(v) >> 32);
     const uint32_t ax = hx & 0x7fffffffu;
     const uint32_t av = hv & 0x7fffffffu;
-    if (ax < 0x3ff80000u && av < 0x3ff80000u) {
-        return 1;
-    }
-    if (((hx ^ hv) & 0x80000000u) == 0 && ax < 0x40080000u && av < 0x40080000u) {
-        return 1;
-    }
-    return ((uint32_t)(kq_bits_of(x - v) >> 32) & 0x7fffffffu) < 0x40080000u;
+    return ((ax < 0x3ff80000u) && (av < 0x3ff80000u)) ||
+           ((((hx ^ hv) & 0x80000000u) == 0u) && (ax < 0x40080000u) && (av < 0x40080000u)) ||
+           (((uint32_t)(kq_bits_of(x - v) >> 32) & 0x7fffffffu) < 0x40080000u);
 }
 
 /* cutoff >= KQ_CALM_CUTOFF from the bits, for processors whose binary64 is software: the bits of
@@ -168,14 +179,14 @@ KQ_STEP_INLINE int kq_calm_step_dbl_bits(double v, double x) {
  * lies above +inf, and neither reaches the bound. */
 KQ_STEP_INLINE int kq_calm_cutoff_dbl_bits(double cutoff) {
     const uint64_t bits = kq_bits_of(cutoff);
-    return bits >= UINT64_C(0x3cd203af9ee75616) && bits <= UINT64_C(0x7ff0000000000000);
+    return (bits >= UINT64_C(0x3cd203af9ee75616)) && (bits <= UINT64_C(0x7ff0000000000000));
 }
 
 /* For binary32 samples, in binary32 arithmetic (KQ_CALM_STEP_SGL): when true, the binary64
  * difference of the widened samples lies within (-3, 3). */
 KQ_STEP_INLINE int kq_calm_step_sgl(float v, float x) {
     const float d = x - v;
-    return d < KQ_CALM_STEP_SGL && d > -KQ_CALM_STEP_SGL;
+    return (d < KQ_CALM_STEP_SGL) && (d > -KQ_CALM_STEP_SGL);
 }
 
 /* The step with the constants of one variant. The turn count k stays a binary64 whole number:
@@ -187,10 +198,10 @@ KQ_STEP_INLINE double kq_wrap_step_with(double v, double x, double* S, double cu
     const double u = d + pi;
     const double t = u * inv_two_pi; /* a multiplication by the stored constant, never a division */
     /* A NaN t also takes the biased branch: the comparison is strict and fails for NaN. */
-    const double t_biased = (t > 0.0) ? t : t - floor_bias;
+    const double t_biased = (t > 0.0) ? t : (t - floor_bias);
     const double k = kq_trunc(t_biased);
-    double p = (u - k * two_pi) - pi;
-    if (p == -pi && d > 0.0) {
+    double p = (u - (k * two_pi)) - pi;
+    if ((p == -pi) && (d > 0.0)) {
         p = pi;
     }
     {

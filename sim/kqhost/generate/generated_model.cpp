@@ -230,7 +230,7 @@ void {0}_reset({0}_state* state) {{
 void {0}_set_tolerance({0}_state* state, double tolerance) {{
     const kq_fp_word caller_mode = kq_fp_mode_enter();
     const double held = kq_fp_mode_value(tolerance);
-    state->cutoff = ({0}_real)(held > 0.0 ? held : -held);
+    state->cutoff = ({0}_real)((held > 0.0) ? held : -held);
     kq_fp_mode_leave(caller_mode);
 }}
 
