@@ -112,7 +112,7 @@ def unwrap(obj, dim, cutoff=math.pi, keep_attrs=None):
     cutoff = checked_cutoff(cutoff, np.float64)  # again in each variable's precision below
     if isinstance(obj, xarray.DataArray):
         _check(obj, dim, cutoff)
-        return _apply(obj, dim, cutoff, keep).transpose(*obj.dims)
+        return _apply(obj, dim, cutoff, keep).transpose(*obj.dims, transpose_coords=False)
     names = [name for name, variable in obj.data_vars.items() if dim in variable.dims]
     for name in names:
         try:
