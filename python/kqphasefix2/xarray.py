@@ -1,8 +1,9 @@
 """The unwrap of kqphasefix2 on xarray DataArrays and Datasets, along a named dimension.
 
 unwrap(obj, dim, cutoff, keep_attrs) keeps dims, coordinates and name, and attributes as xarray's
-own functions keep them. Numpy-backed data is unwrapped in memory by kqphasefix2.unwrap,
-dask-backed data lazily by kqphasefix2.dask.unwrap, chunk by chunk; both give the same bits.
+own functions keep them, through xarray.apply_ufunc. Numpy-backed data is unwrapped in memory
+by kqphasefix2.unwrap, dask-backed data lazily by kqphasefix2.dask.unwrap, chunk by chunk; both
+give the same bits.
 """
 import math
 
@@ -13,13 +14,10 @@ except ImportError as error:  # pragma: no cover - depends on the installation
         "kqphasefix2.xarray needs xarray: install Debian's python3-xarray "
         "(apt-get install python3-xarray) or pip install xarray"
     ) from error
-try:
-    from xarray.core.pycompat import is_duck_dask_array
-except ImportError:  # pragma: no cover - later xarray releases keep it here
-    from xarray.namedarray.pycompat import is_duck_dask_array
 import numpy as np
 
-from ._arguments import checked_cutoff, keywords_checked
+from ._arguments import checked_arguments, checked_cutoff, keywords_checked
+from ._in_memory import _dask_kind
 from ._in_memory import unwrap as unwrap_in_memory
 
 __all__ = ["unwrap"]
@@ -36,28 +34,39 @@ def _kept_attrs(keep_attrs):
     return bool(keep_attrs)
 
 
-def _unwrapped(array, dim, cutoff, keep_attrs):
-    """One DataArray unwrapped along dim, without the source's encoding."""
+def _check(array, dim, cutoff):
+    """The errors of unwrapping one DataArray along dim, raised before apply_ufunc runs: those
+    of kqphasefix2.unwrap for its dtype and the cutoff in its precision, and a ValueError for
+    unknown dask chunk sizes along dim."""
     axis = array.get_axis_num(dim)
+    checked_arguments(array.dtype, array.ndim, cutoff, axis)
     data = array.data
-    if is_duck_dask_array(data):
-        if any(math.isnan(size) for size in data.chunks[axis]):
-            raise ValueError(
-                f"kqphasefix2.xarray.unwrap needs the chunk sizes along {dim!r}, which dask does "
-                "not know here (after indexing with a dask array of booleans, for example): "
-                "give them to dask with array.copy(data=array.data.compute_chunk_sizes()), or "
-                "load the array with array.load()")
+    if _dask_kind(data) is not None and any(math.isnan(size) for size in data.chunks[axis]):
+        raise ValueError(
+            f"kqphasefix2.xarray.unwrap needs the chunk sizes along {dim!r}, which dask does "
+            "not know here (after indexing with a dask array of booleans, for example): "
+            "give them to dask with array.copy(data=array.data.compute_chunk_sizes()), or "
+            "load the array with array.load()")
+
+
+def _unwrapped_along_last_axis(data, cutoff):
+    """apply_ufunc's function, for data with the dimension to unwrap last: dask-backed data (any
+    dask collection: dask's array, or a subclass of it from any module) lazily, the rest in
+    memory."""
+    if _dask_kind(data) is not None:
         from . import dask as kqdask
-        result = kqdask.unwrap(data, cutoff, axis)
-    else:
-        result = unwrap_in_memory(np.asarray(data), cutoff, axis)
-    unwrapped = array.copy(deep=False, data=result)
-    # The source's storage packing (dtype, scale_factor, _FillValue, zarr chunks) describes the
-    # wrapped phase: written back with it, the unwrapped phase would be clipped or overlap chunks.
-    unwrapped.encoding = {}
-    if not keep_attrs:
-        unwrapped.attrs = {}
-    return unwrapped
+        return kqdask.unwrap(data, cutoff, -1)
+    return unwrap_in_memory(np.asarray(data), cutoff, -1)
+
+
+def _apply(obj, dim, cutoff, keep_attrs):
+    """obj, all of whose data variables have dim, unwrapped along it. The variables come back
+    with dim last; their encoding is not carried over: the source's storage packing (dtype,
+    scale_factor, _FillValue, zarr chunks) describes the wrapped phase, and written back with it
+    the unwrapped phase would be clipped or overlap chunks."""
+    return xarray.apply_ufunc(
+        _unwrapped_along_last_axis, obj, input_core_dims=[[dim]], output_core_dims=[[dim]],
+        kwargs={"cutoff": cutoff}, dask="allowed", keep_attrs=keep_attrs)
 
 
 @keywords_checked("kqphasefix2.xarray.unwrap",
@@ -102,17 +111,21 @@ def unwrap(obj, dim, cutoff=math.pi, keep_attrs=None):
                          f"{dim!r}; its dimensions are {tuple(obj.dims)}")
     cutoff = checked_cutoff(cutoff, np.float64)  # again in each variable's precision below
     if isinstance(obj, xarray.DataArray):
-        return _unwrapped(obj, dim, cutoff, keep)
-    result = obj.copy(deep=False)
-    for name, variable in obj.data_vars.items():
-        if dim not in variable.dims:
-            continue
+        _check(obj, dim, cutoff)
+        return _apply(obj, dim, cutoff, keep).transpose(*obj.dims, transpose_coords=False)
+    names = [name for name, variable in obj.data_vars.items() if dim in variable.dims]
+    for name in names:
         try:
-            result[name] = _unwrapped(variable, dim, cutoff, keep)
+            _check(obj[name], dim, cutoff)
         except (TypeError, ValueError) as error:
             if type(error) not in (TypeError, ValueError):
                 raise
             raise type(error)(f"data variable {name!r}: {error}") from error
-    if not keep:
-        result.attrs = {}
+    others = [name for name in obj.data_vars if name not in names]
+    unwrapped = _apply(obj.drop_vars(others), dim, cutoff, keep)
+    # Every unwrapped variable back in its own order of dims, in place of its source; the other
+    # data variables and the coordinates stay as they are.
+    result = obj.assign({name: unwrapped[name].variable.transpose(*obj[name].dims)
+                         for name in names})
+    result.attrs = unwrapped.attrs
     return result

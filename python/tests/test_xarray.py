@@ -18,7 +18,9 @@ def _phase(dtype=np.float64):
     return xarray.DataArray(
         np.moveaxis(data, -1, 1), dims=("antenna", "time", "band"), name="phase",
         coords={"time": np.arange(40) * 0.5, "antenna": ["a", "b"],
-                "gain": ("antenna", [1.0, 2.0])},
+                "gain": ("antenna", [1.0, 2.0]),
+                # Its dims in another order than the data's: it stays as it is.
+                "weight": (("band", "time"), np.ones((3, 40)))},
         attrs={"units": "rad", "source": "test"})
 
 
@@ -100,7 +102,7 @@ def test_keep_attrs(keep_attrs, option, kept, kind):
 
 def test_dask_is_told_by_the_array_not_by_its_module():
     da = pytest.importorskip("dask.array", reason="dask is not installed (python3-dask)")
-    # A dask array of a class defined outside dask: xarray's duck-array test still knows it.
+    # A dask array of a class defined outside dask: it is told by what it is, not by its module.
     lazy_type = type("LazyPhase", (da.Array,), {"__module__": "lab.arrays"})
     chunked = da.from_array(_phase().values, chunks=(1, 7, 3))
     data = da.Array.__new__(lazy_type, chunked.dask, chunked.name, chunked.chunks,
