@@ -17,7 +17,8 @@ inline constexpr int kNumUnwrapKernels = 12;
 // per-channel copy, running per-channel in place; double for 0 to 5, single for 6 to 11.
 // An in-place entry reads and overwrites one buffer: entries 5 and 11 take it from the record's
 // `in`, entries 1, 3, 7 and 9 from its `out`.
-// These entries run the scalar kernels of kernels/unwrap_kernels.h, the reference of every level.
+// These entries run the scalar kernels (the runtime's, kernels/unwrap_kernels.h), the reference of
+// every level.
 extern const std::array<UnwrapKernelEntry, kNumUnwrapKernels> UnwrapKernelTable;
 
 // The same twelve entries running the kernels of one vector level (kernelsFor(level)); the scalar

@@ -49,7 +49,7 @@ static inline int kq_calm_dbl(double v, double x) {
  * copy per precision instead of one in each of the twelve kernels keeps the runtime small in a
  * microcontroller's flash. S goes in and out by value so that the channel loop keeps it in a
  * register. */
-#if KQ_RUNTIME_HAS(0, 5)
+#if KQ_RUNTIME_HAS_PRECISION(DBL)
 static KQ_NOINLINE double kq_stepped_sum_dbl(double v, double x, double S, double cutoff) {
     (void)kq_wrap_step_dbl(v, x, &S, cutoff);
     return S;
@@ -57,7 +57,7 @@ static KQ_NOINLINE double kq_stepped_sum_dbl(double v, double x, double S, doubl
 
 #endif
 
-#if KQ_RUNTIME_HAS(6, 11)
+#if KQ_RUNTIME_HAS_PRECISION(SGL)
 static KQ_NOINLINE double kq_stepped_sum_sgl(float v, float x, double S, float cutoff) {
     (void)kq_wrap_step_sgl((double)v, (double)x, &S, cutoff);
     return S;
@@ -65,7 +65,7 @@ static KQ_NOINLINE double kq_stepped_sum_sgl(float v, float x, double S, float c
 
 #endif
 
-#if KQ_RUNTIME_HAS(0, 5)
+#if KQ_RUNTIME_HAS_PRECISION(DBL)
 /* n samples of one channel: in[i] becomes out[i] = S + in[i] after the step from the previous raw
  * sample (prev before the first). Updates *sum and returns the last raw sample. */
 static inline double kq_channel_dbl(const double* in, double* out, int32_t n, double prev,
@@ -96,7 +96,7 @@ static inline double kq_channel_dbl(const double* in, double* out, int32_t n, do
 
 #endif
 
-#if KQ_RUNTIME_HAS(6, 11)
+#if KQ_RUNTIME_HAS_PRECISION(SGL)
 static inline float kq_channel_sgl(const float* in, float* out, int32_t n, float prev, double* sum,
                                    float cutoff) {
     double S = *sum;
@@ -127,7 +127,7 @@ static inline float kq_channel_sgl(const float* in, float* out, int32_t n, float
 
 /* ---- stateless ---- */
 
-#if KQ_RUNTIME_HAS(0, 1)
+#if KQ_RUNTIME_HAS_SHAPE(STATELESS, DBL)
 static void kq_stateless_dbl(const double* in, double* out, double cutoff, int32_t num_chans,
                              int32_t frame_len) {
     int32_t j;
@@ -145,7 +145,7 @@ static void kq_stateless_dbl(const double* in, double* out, double cutoff, int32
 
 #endif
 
-#if KQ_RUNTIME_HAS(6, 7)
+#if KQ_RUNTIME_HAS_SHAPE(STATELESS, SGL)
 static void kq_stateless_sgl(const float* in, float* out, float cutoff, int32_t num_chans,
                              int32_t frame_len) {
     int32_t j;
@@ -162,28 +162,28 @@ static void kq_stateless_sgl(const float* in, float* out, float cutoff, int32_t 
 }
 #endif
 
-#if KQ_RUNTIME_HAS(0, 0)
+#if KQ_RUNTIME_HAS(STATELESS, COPY, DBL)
 KQ_RUNTIME_API void kq_unwrap_stateless_copy_dbl(const double* in, double* out, double cutoff,
                                                  int32_t num_chans, int32_t frame_len) {
     kq_stateless_dbl(in, out, cutoff, num_chans, frame_len);
 }
 #endif
 
-#if KQ_RUNTIME_HAS(1, 1)
+#if KQ_RUNTIME_HAS(STATELESS, IN_PLACE, DBL)
 KQ_RUNTIME_API void kq_unwrap_stateless_in_place_dbl(double* buf, double cutoff, int32_t num_chans,
                                                      int32_t frame_len) {
     kq_stateless_dbl(buf, buf, cutoff, num_chans, frame_len);
 }
 #endif
 
-#if KQ_RUNTIME_HAS(6, 6)
+#if KQ_RUNTIME_HAS(STATELESS, COPY, SGL)
 KQ_RUNTIME_API void kq_unwrap_stateless_copy_sgl(const float* in, float* out, float cutoff,
                                                  int32_t num_chans, int32_t frame_len) {
     kq_stateless_sgl(in, out, cutoff, num_chans, frame_len);
 }
 #endif
 
-#if KQ_RUNTIME_HAS(7, 7)
+#if KQ_RUNTIME_HAS(STATELESS, IN_PLACE, SGL)
 KQ_RUNTIME_API void kq_unwrap_stateless_in_place_sgl(float* buf, float cutoff, int32_t num_chans,
                                                      int32_t frame_len) {
     kq_stateless_sgl(buf, buf, cutoff, num_chans, frame_len);
@@ -192,24 +192,7 @@ KQ_RUNTIME_API void kq_unwrap_stateless_in_place_sgl(float* buf, float cutoff, i
 
 /* ---- running ---- */
 
-/* The first call after a reset seeds each channel's Prev with its first raw sample and its Cumsum
- * with zero, so that sample comes out unchanged. A call without samples has nothing to seed from
- * and leaves the state alone; the flag is cleared either way. */
-#define KQ_SEED_FIRST_STEP(in, prev, cumsum, num_chans, frame_len, first_step) \
-    do {                                                                       \
-        if (*(first_step) != 0) {                                              \
-            if ((frame_len) > 0) {                                             \
-                int32_t seed_j;                                                \
-                for (seed_j = 0; seed_j < (num_chans); ++seed_j) {             \
-                    (cumsum)[seed_j] = 0;                                      \
-                    (prev)[seed_j] = (in)[(ptrdiff_t)seed_j * (frame_len)];    \
-                }                                                              \
-            }                                                                  \
-            *(first_step) = 0;                                                 \
-        }                                                                      \
-    } while (0)
-
-#if KQ_RUNTIME_HAS(4, 5)
+#if KQ_RUNTIME_HAS_SHAPE(RUNNING_FRAME, DBL)
 static void kq_running_frame_dbl(const double* in, double* out, double* prev, double* cumsum,
                                  double cutoff, int32_t num_chans, int32_t frame_len,
                                  uint8_t* first_step) {
@@ -227,7 +210,7 @@ static void kq_running_frame_dbl(const double* in, double* out, double* prev, do
 
 #endif
 
-#if KQ_RUNTIME_HAS(10, 11)
+#if KQ_RUNTIME_HAS_SHAPE(RUNNING_FRAME, SGL)
 static void kq_running_frame_sgl(const float* in, float* out, float* prev, float* cumsum,
                                  float cutoff, int32_t num_chans, int32_t frame_len,
                                  uint8_t* first_step) {
@@ -246,7 +229,7 @@ static void kq_running_frame_sgl(const float* in, float* out, float* prev, float
 #endif
 
 /* Each element is a channel of one sample: the channel walk over a length of 1. */
-#if KQ_RUNTIME_HAS(2, 3)
+#if KQ_RUNTIME_HAS_SHAPE(RUNNING_SAMPLE, DBL)
 static void kq_running_sample_dbl(const double* in, double* out, double* prev, double* cumsum,
                                   double cutoff, int32_t num_elems, uint8_t* first_step) {
     int32_t i;
@@ -260,7 +243,7 @@ static void kq_running_sample_dbl(const double* in, double* out, double* prev, d
 
 #endif
 
-#if KQ_RUNTIME_HAS(8, 9)
+#if KQ_RUNTIME_HAS_SHAPE(RUNNING_SAMPLE, SGL)
 static void kq_running_sample_sgl(const float* in, float* out, float* prev, float* cumsum,
                                   float cutoff, int32_t num_elems, uint8_t* first_step) {
     int32_t i;
@@ -273,7 +256,7 @@ static void kq_running_sample_sgl(const float* in, float* out, float* prev, floa
 }
 #endif
 
-#if KQ_RUNTIME_HAS(2, 2)
+#if KQ_RUNTIME_HAS(RUNNING_SAMPLE, COPY, DBL)
 KQ_RUNTIME_API void kq_unwrap_running_sample_copy_dbl(const double* in, double* out, double* prev,
                                                       double* cumsum, double cutoff,
                                                       int32_t num_elems, uint8_t* first_step) {
@@ -281,7 +264,7 @@ KQ_RUNTIME_API void kq_unwrap_running_sample_copy_dbl(const double* in, double* 
 }
 #endif
 
-#if KQ_RUNTIME_HAS(3, 3)
+#if KQ_RUNTIME_HAS(RUNNING_SAMPLE, IN_PLACE, DBL)
 KQ_RUNTIME_API void kq_unwrap_running_sample_in_place_dbl(double* buf, double* prev, double* cumsum,
                                                           double cutoff, int32_t num_elems,
                                                           uint8_t* first_step) {
@@ -289,7 +272,7 @@ KQ_RUNTIME_API void kq_unwrap_running_sample_in_place_dbl(double* buf, double* p
 }
 #endif
 
-#if KQ_RUNTIME_HAS(8, 8)
+#if KQ_RUNTIME_HAS(RUNNING_SAMPLE, COPY, SGL)
 KQ_RUNTIME_API void kq_unwrap_running_sample_copy_sgl(const float* in, float* out, float* prev,
                                                       float* cumsum, float cutoff,
                                                       int32_t num_elems, uint8_t* first_step) {
@@ -297,7 +280,7 @@ KQ_RUNTIME_API void kq_unwrap_running_sample_copy_sgl(const float* in, float* ou
 }
 #endif
 
-#if KQ_RUNTIME_HAS(9, 9)
+#if KQ_RUNTIME_HAS(RUNNING_SAMPLE, IN_PLACE, SGL)
 KQ_RUNTIME_API void kq_unwrap_running_sample_in_place_sgl(float* buf, float* prev, float* cumsum,
                                                           float cutoff, int32_t num_elems,
                                                           uint8_t* first_step) {
@@ -305,7 +288,7 @@ KQ_RUNTIME_API void kq_unwrap_running_sample_in_place_sgl(float* buf, float* pre
 }
 #endif
 
-#if KQ_RUNTIME_HAS(4, 4)
+#if KQ_RUNTIME_HAS(RUNNING_FRAME, COPY, DBL)
 KQ_RUNTIME_API void kq_unwrap_running_frame_copy_dbl(const double* in, double* out, double* prev,
                                                      double* cumsum, double cutoff,
                                                      int32_t num_chans, int32_t frame_len,
@@ -314,7 +297,7 @@ KQ_RUNTIME_API void kq_unwrap_running_frame_copy_dbl(const double* in, double* o
 }
 #endif
 
-#if KQ_RUNTIME_HAS(5, 5)
+#if KQ_RUNTIME_HAS(RUNNING_FRAME, IN_PLACE, DBL)
 KQ_RUNTIME_API void kq_unwrap_running_frame_in_place_dbl(double* buf, double* prev, double* cumsum,
                                                          double cutoff, int32_t num_chans,
                                                          int32_t frame_len, uint8_t* first_step) {
@@ -322,7 +305,7 @@ KQ_RUNTIME_API void kq_unwrap_running_frame_in_place_dbl(double* buf, double* pr
 }
 #endif
 
-#if KQ_RUNTIME_HAS(10, 10)
+#if KQ_RUNTIME_HAS(RUNNING_FRAME, COPY, SGL)
 KQ_RUNTIME_API void kq_unwrap_running_frame_copy_sgl(const float* in, float* out, float* prev,
                                                      float* cumsum, float cutoff, int32_t num_chans,
                                                      int32_t frame_len, uint8_t* first_step) {
@@ -330,7 +313,7 @@ KQ_RUNTIME_API void kq_unwrap_running_frame_copy_sgl(const float* in, float* out
 }
 #endif
 
-#if KQ_RUNTIME_HAS(11, 11)
+#if KQ_RUNTIME_HAS(RUNNING_FRAME, IN_PLACE, SGL)
 KQ_RUNTIME_API void kq_unwrap_running_frame_in_place_sgl(float* buf, float* prev, float* cumsum,
                                                          float cutoff, int32_t num_chans,
                                                          int32_t frame_len, uint8_t* first_step) {
