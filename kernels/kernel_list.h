@@ -86,6 +86,12 @@ constexpr KernelForm formOf(KernelShape shape, bool inPlace) {
     return static_cast<KernelForm>(2 * static_cast<int>(shape) + int{inPlace});
 }
 
+// The form of the runtime's list entry of a shape and a place (KQ_SHAPE_* and KQ_PLACE_* of
+// runtime/kq_kernel_list.h).
+constexpr KernelForm listedForm(int shape, int place) {
+    return formOf(static_cast<KernelShape>(shape), place == KQ_PLACE_IN_PLACE);
+}
+
 // Position in the list (and in the block's table) of the kernel of `form` in double or single.
 constexpr int kernelIndex(KernelForm form, bool single) {
     return static_cast<int>(form) + kNumKernelForms * int{single};
@@ -189,8 +195,7 @@ constexpr bool kernelListMatchesTheRuntime() {
     bool same = true;
 #define KQ_CHECK_RUNTIME_ENTRY(function, shape, place, precision, T)                          \
     {                                                                                         \
-        constexpr KernelForm form = formOf(static_cast<KernelShape>(KQ_SHAPE_##shape),        \
-                                           KQ_PLACE_##place == KQ_PLACE_IN_PLACE);            \
+        constexpr KernelForm form = listedForm(KQ_SHAPE_##shape, KQ_PLACE_##place);           \
         constexpr bool single = KQ_PRECISION_##precision == KQ_PRECISION_SGL;                 \
         same = same && KQ_KERNEL_INDEX(shape, place, precision) == position &&                \
                kernelIndex(form, single) == position && std::is_same_v<T, float> == single && \
