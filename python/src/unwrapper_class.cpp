@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "array_arguments.h"
+#include "runtime/kq_wrap_step.h"
 #include "unwrap_channels.h"
 
 namespace kq::python {
@@ -90,7 +91,7 @@ class Unwrapper {
     double cutoff() const { return cutoff_; }
 
     void setCutoff(double tolerance) {
-        const double magnitude = cutoffMagnitude(tolerance);
+        const double magnitude = kq_cutoff_of_tolerance(tolerance);
         const double stored = precision_ == Precision::Single
                                   ? static_cast<double>(static_cast<float>(magnitude))
                                   : magnitude;

@@ -204,12 +204,12 @@ TEST(RuntimeKernels, MatchTheBlockOnHardSignalsSingle) {
 
 // The kernel form the block's table takes for a walk (in place as the setup says).
 KernelForm formOf(const kq::kqhost::KernelWalk& walk, bool inPlace) {
-    switch (walk.kind) {
-        case kq::kqhost::KernelWalk::Kind::Stateless:
+    switch (walk.shape) {
+        case kq::kqhost::KernelWalk::Shape::Stateless:
             return kq::formOf(KernelShape::Stateless, inPlace);
-        case kq::kqhost::KernelWalk::Kind::RunningChannels:
+        case kq::kqhost::KernelWalk::Shape::RunningFrame:
             return kq::formOf(KernelShape::RunningFrame, inPlace);
-        case kq::kqhost::KernelWalk::Kind::RunningElements:
+        case kq::kqhost::KernelWalk::Shape::RunningSample:
             break;
     }
     return kq::formOf(KernelShape::RunningSample, inPlace);
@@ -221,7 +221,7 @@ template <typename T>
 void checkSimulation(const kq::kqhost::ValidateSetup& setup, kq::kqhost::ValidateRandom& random,
                      const std::string& what) {
     const kq::kqhost::KernelWalk walk = kq::kqhost::kernelWalkFor(setup.simulation);
-    const bool perElement = walk.kind == kq::kqhost::KernelWalk::Kind::RunningElements;
+    const bool perElement = walk.shape == kq::kqhost::KernelWalk::Shape::RunningSample;
     // The kernels see the per-element walk as numElems values; the others as channels.
     const int32_t numChans = perElement ? 1 : walk.numChans;
     const int32_t frameLen = perElement ? walk.numChans : walk.frameLen;

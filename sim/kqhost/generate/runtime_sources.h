@@ -12,8 +12,8 @@ struct RuntimeSource {
     std::string_view text;
 };
 
-// kq_wrap_step.h, kq_fp_mode.h, kq_unwrap_runtime.h and kq_unwrap_runtime.c, as they were at
-// build time.
+// kq_wrap_step.h, kq_fp_mode.h, kq_kernel_list.h, kq_unwrap_runtime.h and kq_unwrap_runtime.c, as
+// they were at build time.
 const std::vector<RuntimeSource>& runtimeSources();
 
 }  // namespace kq::kqhost
