@@ -1,4 +1,5 @@
-// The twelve-entry kernel table, indexed by
+// The twelve-entry kernel table, in the order of the runtime's kernel list
+// (runtime/kq_kernel_list.h), so indexed by
 //   inPlace + 6 * single + 2 * running * (1 + perChannel).
 #ifndef KQ_BLOCK_UNWRAP_KERNEL_TABLE_H
 #define KQ_BLOCK_UNWRAP_KERNEL_TABLE_H
@@ -10,7 +11,7 @@
 
 namespace kq {
 
-inline constexpr int kNumUnwrapKernels = 12;
+inline constexpr int kNumUnwrapKernels = kNumKernels;
 
 // Entry i runs kernel i of KQ_UNWRAP_KERNELS (kernels/kernel_list.h), in this order: stateless
 // copy, stateless in place, running per-element copy, running per-element in place, running
@@ -33,7 +34,10 @@ UnwrapKernelEntry unwrapOneElementEntry(bool inPlace, bool single, bool running)
 
 // Index of the entry for a choice of layout, precision and buffer sharing.
 constexpr int unwrapKernelIndex(bool inPlace, bool single, bool running, bool perChannel) {
-    return int{inPlace} + 6 * int{single} + 2 * int{running} * (1 + int{perChannel});
+    const KernelShape shape = !running     ? KernelShape::Stateless
+                              : perChannel ? KernelShape::RunningFrame
+                                           : KernelShape::RunningSample;
+    return kernelIndex(formOf(shape, inPlace), single);
 }
 
 }  // namespace kq
