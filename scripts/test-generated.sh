@@ -14,7 +14,8 @@
 #   scripts/test-generated.sh --readme-table
 #                                           print the README's table of targets from this one
 #
-# Then three probes that must fail, or the comparison proves nothing: aarch64 built with
+# Then the known-answer self-tests that kqhost generate --self-test writes, built and run natively
+# and on the Cortex-M boards. Then three probes that must fail, or the comparison proves nothing: aarch64 built with
 # contraction on (-ffp-contract=fast, the runtime's pragma against it removed) must differ; i686
 # with x87 arithmetic (-mfpmath=387) must stop at the runtime's FLT_EVAL_METHOD guard; the
 # Cortex-M7 run with FPSCR's default-NaN bit set must differ (and NAME_initialize must refuse it).
@@ -124,6 +125,7 @@ cp tests/generated_code/driver.h tests/generated_code/form_runner.h tests/genera
 # The one hash of the outputs, and the README's statement of it.
 outputs_hash=$(/usr/bin/python3 tests/generated_code/compare_outputs.py --hash "${work}/forms.txt" \
                  "${work}/kqhost")
+# shellcheck disable=SC2016 # the backquotes are the README's, not a command
 readme_hash=$(sed -n 's/^<!-- outputs-hash --> *`\([0-9a-f]*\)`.*/\1/p' README.md)
 echo "test-generated: kqhost run's outputs hash (NaNs normalised) ${outputs_hash}"
 if [ "${readme_hash}" != "${outputs_hash}" ]; then
@@ -216,6 +218,43 @@ for entry in "${targets[@]}"; do
   fi
 done
 
+# The known-answer self-tests (kqhost generate --self-test) of two forms, natively and on the
+# Cortex-M boards, as a user runs them on a board: the report comes through the program's output.
+self_test_forms=(
+  "kqs_frame_running_dbl|--precision double --frame 7 --channels 3"
+  "kqs_frame_stateless_sgl|--precision single --mode stateless --frame 16 --channels 2"
+)
+self_test_targets=(x86-64 cortex-m0 cortex-m3 cortex-m4f cortex-m33 cortex-m7 cortex-m55)
+self_tests="${work}/self-test"
+mkdir -p "${self_tests}/src"
+: >"${self_tests}/src/self_tests.inc"
+for entry in "${self_test_forms[@]}"; do
+  # shellcheck disable=SC2086
+  "${kqhost}" generate --self-test --name "${entry%%|*}" --output-dir "${self_tests}/src" \
+    ${entry#*|}
+  echo "KQ_SELF_TEST(${entry%%|*})" >>"${self_tests}/src/self_tests.inc"
+done
+cp tests/generated_code/self_test_main.c "${self_tests}/src/"
+echo "self-tests (kqhost generate --self-test, ${#self_test_forms[@]} models):"
+for name in "${self_test_targets[@]}"; do
+  IFS='|' read -r _ compiler flags _ _ why < <(printf '%s\n' "${targets[@]}" | grep "^${name}|")
+  if build "${name}" "${compiler}" "${flags}" "${self_tests}/src" "${self_tests}/${name}" &&
+     run "${name}" "${self_tests}/${name}" "${self_tests}/${name}.unused" \
+       >"${self_tests}/${name}.txt" 2>&1 &&
+     [ "$(grep -c ' self-test: passed' "${self_tests}/${name}.txt")" -eq "${#self_test_forms[@]}" ]
+  then
+    echo "  ${name}:"
+    sed 's/^/    /' "${self_tests}/${name}.txt"
+  else
+    echo "test-generated: ${name}: self-test FAILED:" >&2
+    sed 's/^/  /' "${self_tests}/${name}.txt" >&2
+    if [[ "${why}" == *"libgcc's software routines"* ]]; then
+      echo "  (${name}'s binary64 is libgcc's software arithmetic, which misrounds some sums)" >&2
+    fi
+    status=1
+  fi
+done
+
 # The probes: each must fail as written, or the comparison above could not see what it guards.
 echo "probes (each must fail):"
 probe_failed() { echo "test-generated: PROBE PASSED, so the comparison proves nothing: $*" >&2; status=1; }
@@ -272,4 +311,5 @@ if [ "${status}" -ne 0 ]; then
   exit 1
 fi
 echo "test-generated: ${reproduced} of ${#targets[@]} targets identical to kqhost run (outputs hash" \
-  "${outputs_hash}), 3 probes failed as they must, $((SECONDS - started)) s"
+  "${outputs_hash}), the self-tests passed on ${#self_test_targets[@]} targets, 3 probes failed" \
+  "as they must, $((SECONDS - started)) s"
