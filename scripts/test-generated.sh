@@ -36,7 +36,7 @@ targets=(
   "cortex-m4f|arm-none-eabi-gcc|-mcpu=cortex-m4 -mfpu=fpv4-sp-d16 -mfloat-abi=hard|qemu-system-arm -M mps2-an386|nan-sign,single-canonical-nan|binary64 in libgcc's software routines"
   "cortex-m33|arm-none-eabi-gcc|-mcpu=cortex-m33 -mfpu=fpv5-sp-d16 -mfloat-abi=hard|qemu-system-arm -M mps2-an505|nan-sign,single-canonical-nan|binary64 in libgcc's software routines"
   "cortex-m7|arm-none-eabi-gcc|-mcpu=cortex-m7 -mfpu=fpv5-d16 -mfloat-abi=hard|qemu-system-arm -M mps2-an500|nan-sign|binary64 in the FPU"
-  "cortex-m0|arm-none-eabi-gcc|-mcpu=cortex-m0 -mfloat-abi=soft|qemu-system-arm -M microbit|nan-sign|no FPU: binary64 and binary32 in libgcc's software routines (its ARMv6-M conversion keeps NaN payloads); 256 KiB of flash, 16 KiB of RAM"
+  "cortex-m0|arm-none-eabi-gcc|-mcpu=cortex-m0 -mfloat-abi=soft|qemu-system-arm -M microbit|nan-sign|no FPU: binary64 and binary32 in libgcc's software routines, ARMv6-M's own (which round the classes of the inputs correctly and keep NaN payloads); 256 KiB of flash, 16 KiB of RAM"
   "cortex-m3|arm-none-eabi-gcc|-mcpu=cortex-m3 -mfloat-abi=soft|qemu-system-arm -M mps2-an385|nan-sign,single-canonical-nan|no FPU: binary64 and binary32 in libgcc's software routines"
   "cortex-m55|arm-none-eabi-gcc|-mcpu=cortex-m55 -mfloat-abi=hard|qemu-system-arm -M mps3-an547|nan-sign|binary64 in the FPU"
 )
