@@ -13,11 +13,11 @@ ramps, subnormal and NaN-payload sequences. The random part is the same with or 
 
 With --classes, rows follow the STEPS rows in which every channel meets the classes of binary64
 (and binary32) arithmetic that software floating point gets wrong, between successive samples:
-for each exponent difference 0 to 66, a large value just above a power of two and a small one that
-takes the difference (and the sum, with the signs mixed) into the binade below, with sticky bits,
-exact halfway cases (ties to even) and their neighbours; then signed zeros, subnormal differences
-and results, overflow to infinity, infinities, and NaNs with payloads, quiet and signalling, of
-both signs. Each channel draws its own values.
+for each exponent difference 0 to 66, large values just above a power of two and small ones that
+take the difference (and the sum, with the signs mixed) into the binade below, with random sticky
+bits at several exponents, exact halfway cases (ties to even) and their neighbours; then signed
+zeros, subnormal differences and results, overflow to infinity, infinities, and NaNs with
+payloads, quiet and signalling, of both signs. Each channel draws its own values.
 """
 import argparse
 import math
@@ -72,6 +72,9 @@ def runs(width):
     return out
 
 
+RANDOM_PAIRS = 4
+
+
 def precision_of(width):
     """(fraction bits, exponent bias, bits of a value, value of bits) of binary64 or binary32."""
     if width == 64:
@@ -80,31 +83,39 @@ def precision_of(width):
 
 
 def binade_crossings(width, rng):
-    """For each exponent difference k from 0 to 66: a sequence that alternates a small value s (of
-    exponent E - k) with a large one A = 2^E (1 + m ulp), m small, so that every difference of
+    """For each exponent difference k from 0 to 66: a sequence that alternates small values s (of
+    exponent E - k) with large ones A = 2^E (1 + m ulp), m small, so that every difference of
     successive samples is A -+ s with the exponents k apart; where s exceeds m ulps it crosses
-    into the binade below A. The small values: a random significand (sticky bits), an exact
-    halfway case of the lower binade's ulp (odd multiple of half an ulp: ties to even, both
-    parities), and that tie's neighbours."""
+    into the binade below A. First RANDOM_PAIRS pairs with random significands (sticky bits), each
+    at its own E, positive but the last: adding pi to a positive difference takes it back into
+    the binade of A, where an error of the difference shows in the output (software routines get
+    some sums of this shape wrong for some low bits only). Then at one E an exact halfway case of
+    the lower binade's ulp (odd multiple of half an ulp: ties to even) and its neighbours."""
     fraction, bias, _, value = precision_of(width)
+
+    def make(exponent, significand):
+        return value(((exponent + bias) << fraction) | significand)
     out = []
     for k in range(67):
-        exponent = rng.randrange(-3, 24)  # A from 1/8 to 2^23: within reach of the unwrap's turns
-        big = [value(((exponent + bias) << fraction) | rng.randrange(0, 4)) for _ in range(3)]
-        low = exponent - k  # the small values' exponent
+        sequence = []
+        for pair in range(RANDOM_PAIRS):
+            exponent = rng.randrange(-3, 27)  # A from 1/8 to 2^26: within reach of the turns
+            sign = -1.0 if pair == RANDOM_PAIRS - 1 else 1.0
+            sequence += [sign * make(exponent - k, rng.getrandbits(fraction)),
+                         sign * make(exponent, rng.randrange(0, 4))]
+        exponent = rng.randrange(-3, 24)
+        big = [make(exponent, rng.randrange(0, 4)) for _ in range(3)]
 
         def small(significand):
-            return value(((low + bias) << fraction) | significand)
+            return make(exponent - k, significand)
         # A half-ulp multiple of the binade below A, 2^(E - fraction - 2), as bits of s's
-        # significand: s = 2^low (1 + f 2^-fraction), so one half ulp is 2^(k - 2) units of f.
-        sequence = [small(rng.getrandbits(fraction)), big[0]]
+        # significand: s = 2^(E - k) (1 + f 2^-fraction), so one half ulp is 2^(k - 2) units of f.
         if 2 <= k <= fraction + 1:
             half = 1 << (k - 2)
             ties = (2 * rng.randrange(0, (1 << fraction) // (2 * half)) + 1) * half
             sequence += [small(ties), -big[1], -small(ties + 1), big[2], small(ties - 1)]
         else:
-            sequence += [small(rng.getrandbits(fraction)), -big[1], -small(0), big[2],
-                         small((1 << fraction) - 1)]
+            sequence += [small(0), -big[1], -small((1 << fraction) - 1), big[2], small(1)]
         out.append(sequence)
     return out
 
