@@ -3,10 +3,15 @@ compile it with the host C compiler (-std=c99 -ffp-contract=off) and the driver,
 example input with hard values in it (as CSV text for every other form, raw values for the rest),
 and compare its raw output with kqhost run's on the same options, byte for byte.
 
+Then the known-answer self-test (kqhost generate --self-test) of a few forms, built the same way
+with self_test_main.c: it must pass, and with one expected value's last bit flipped it must fail,
+naming that sample.
+
 usage: native_end_to_end.py KQHOST CC DRIVER_SOURCE EXAMPLE_CSV
 """
 import math
 import os
+import re
 import struct
 import subprocess
 import sys
@@ -135,6 +140,56 @@ def check_form(kqhost, cc, driver, rows, work, name, setup, events, csv):
     return None
 
 
+# (name, setup options) of the self-tests: running frames in double, stateless in place in single.
+SELF_TEST_FORMS = [
+    ("double_frame_running_self_test", ["--precision", "double", "--frame", "7", "--channels",
+                                        "3"]),
+    ("single_column_stateless_self_test",
+     ["--precision", "single", "--shape", "column", "--mode", "stateless", "--in-place",
+      "--channels", "2"]),
+]
+
+
+def check_self_test(kqhost, cc, work, name, setup):
+    """The self-test passes; with an expected value changed it reports that sample and fails."""
+    folder = os.path.join(work, name)
+    run([kqhost, "generate", "--self-test", "--name", name, "--output-dir", folder] + setup)
+    with open(os.path.join(folder, "self_tests.inc"), "w") as f:
+        f.write(f"KQ_SELF_TEST({name})\n")
+    main_source = os.path.join(os.path.dirname(os.path.abspath(__file__)), "self_test_main.c")
+    source = os.path.join(folder, name + "_self_test.c")
+
+    def build_and_run():
+        program = os.path.join(folder, "self_test")
+        run([cc, "-std=c99", "-pedantic", "-Wall", "-Wextra", "-Werror", "-ffp-contract=off",
+             "-O2", "-I", folder, "-o", program, main_source, os.path.join(folder, name + ".c"),
+             source])
+        return subprocess.run([program], capture_output=True, text=True)
+
+    passed = build_and_run()
+    if passed.returncode != 0 or not passed.stdout.startswith(f"{name} self-test: passed"):
+        return f"{name}: self-test did not pass ({passed.returncode}): {passed.stdout}"
+    # The 100th expected value (time step 100 // channels) with its last bit flipped.
+    channels = int(setup[setup.index("--channels") + 1])
+    with open(source) as f:
+        text = f.read()
+    table = text.index(f"{name}_kat_expected[] = {{")
+    values = list(re.finditer(r"0x([0-9a-f]+)", text[table:]))
+    target = values[100]
+    flipped = format(int(target.group(1), 16) ^ 1, f"0{len(target.group(1))}x")
+    start = table + target.start(1)
+    with open(source, "w") as f:
+        f.write(text[:start] + flipped + text[start + len(flipped):])
+    failed = build_and_run()
+    want = (f"{name} self-test: FAILED at time step {100 // channels}, channel {100 % channels}: "
+            f"input ")
+    if failed.returncode == 0 or not failed.stdout.startswith(want) or \
+            not failed.stdout.rstrip().endswith(f", expected {flipped}, got {target.group(1)}"):
+        return f"{name}: self-test with a changed expected value: {failed.stdout!r}, want {want!r}"
+    print(f"{name}: self-test passed and caught a changed value ({passed.stdout.strip()})")
+    return None
+
+
 def size_of(single):
     return 4 if single else 8
 
@@ -148,6 +203,10 @@ def main():
         for index, (name, setup, events) in enumerate(FORMS):
             failure = check_form(kqhost, cc, driver, rows, work, name, setup, events,
                                  csv=index % 2 == 0)
+            if failure:
+                failures.append(failure)
+        for name, setup in SELF_TEST_FORMS:
+            failure = check_self_test(kqhost, cc, work, name, setup)
             if failure:
                 failures.append(failure)
     for failure in failures:

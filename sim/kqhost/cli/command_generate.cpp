@@ -1,4 +1,6 @@
 // kqhost generate: C code for the model, made from the block's code-generation record.
+#include <algorithm>
+#include <bit>
 #include <filesystem>
 #include <iostream>
 #include <memory>
@@ -9,11 +11,14 @@
 #include "sim/engine/block_library.h"
 #include "sim/engine/host_caller.h"
 #include "sim/engine/simulation.h"
+#include "sim/engine/single_in_double.h"
 #include "sim/kqhost/cli/commands.h"
 #include "sim/kqhost/cli/setup_options.h"
 #include "sim/kqhost/generate/codegen_record.h"
 #include "sim/kqhost/generate/generated_model.h"
 #include "sim/kqhost/generate/runtime_sources.h"
+#include "sim/kqhost/generate/self_test_inputs.h"
+#include "sim/kqhost/generate/self_test_program.h"
 #include "sim/kqhost/io/atomic_output_file.h"
 #include "sim/kqhost/io/kqhost_error.h"
 #include "sim/kqhost/validate/validate_random_setup.h"
@@ -42,6 +47,11 @@ Options:
   --name NAME          prefix of the generated names and files, a C identifier
                        (default kqphasefix2_model)
   --output-dir DIR     the folder to write to (created if missing)
+  --self-test          also write NAME_self_test.h and NAME_self_test.c: a known-answer test
+                       of the model for the product's processor and toolchain, with inputs
+                       that meet the hard classes of floating-point arithmetic and the
+                       block's outputs for them, as C arrays; NAME_self_test(print) checks
+                       the floating-point mode, runs the model and reports through print
 )";
 
 constexpr const char* kGenerateHelpTail = R"(  --help               this text
@@ -53,6 +63,7 @@ struct GenerateOptions {
     SetupOptions setup;
     std::string name = kDefaultModelName;
     std::string outputDir;
+    bool selfTest = false;
 };
 
 // The files of the model, in the order they are written.
@@ -79,6 +90,48 @@ void writeAll(const std::filesystem::path& dir, const std::vector<OutputText>& o
     }
 }
 
+// The self-test's inputs run through the block as kqhost run runs them, whole output steps (the
+// last partial frame padded with its last row), twice: as set up, then reset with a tolerance of
+// 0, as the self-test does.
+KnownAnswers knownAnswers(const GenerateOptions& options, const kq::sim::SimulationSetup& setup,
+                          Precision precision) {
+    KnownAnswers answers;
+    answers.input = selfTestInputBits(precision, setup.channels);
+    const bool single = precision == Precision::Single;
+    const size_t channels = setup.channels;
+    const size_t rows = answers.input.size() / channels;
+    kq::sim::BlockLibrary library(options.setup.blockPath);
+    kq::sim::HostCaller caller(library.kvxFunction());
+    kq::sim::Simulation simulation(caller, setup, hostOptionsFor(options.setup.blockPath));
+    simulation.initialize();
+    const size_t frame = simulation.timeStepsPerStep();
+    const size_t steps = (rows + frame - 1) / frame;
+    std::vector<double> input(steps * frame * channels);
+    for (size_t i = 0; i < input.size(); ++i) {
+        const std::uint64_t bits =
+            answers.input[std::min(i / channels, rows - 1) * channels + i % channels];
+        input[i] = single ? kq::sim::widenSingle(std::bit_cast<float>(static_cast<uint32_t>(bits)))
+                          : std::bit_cast<double>(bits);
+    }
+    std::vector<double> output(input.size());
+    for (int pass = 0; pass < 2; ++pass) {
+        if (pass == 1) {
+            simulation.reset();
+            simulation.setTolerance(0.0);
+        }
+        for (size_t step = 0; step < steps; ++step) {
+            simulation.step(&input[step * frame * channels], &output[step * frame * channels]);
+        }
+        for (size_t i = 0; i < rows * channels; ++i) {
+            answers.expected.push_back(
+                single ? std::bit_cast<uint32_t>(kq::sim::narrowToSingle(output[i]))
+                       : std::bit_cast<uint64_t>(output[i]));
+        }
+    }
+    simulation.terminate();
+    return answers;
+}
+
 }  // namespace
 
 int runGenerateCommand(const std::vector<std::string>& args) {
@@ -95,6 +148,8 @@ int runGenerateCommand(const std::vector<std::string>& args) {
             options.name = cursor.takeValue(word);
         } else if (word == "--output-dir") {
             options.outputDir = cursor.takeValue(word);
+        } else if (word == "--self-test") {
+            options.selfTest = true;
         } else if (!takeSetupOption(word, cursor, options.setup)) {
             throw KqhostError("generate: unknown option '" + word +
                               "' (try 'kqhost generate --help')");
@@ -137,6 +192,11 @@ int runGenerateCommand(const std::vector<std::string>& args) {
                                        {model.name + ".c", modelSourceText(model)}};
     for (const RuntimeSource& source : runtimeSources()) {
         outputs.push_back({std::string(source.fileName), std::string(source.text)});
+    }
+    if (options.selfTest) {
+        outputs.push_back({model.name + "_self_test.h", selfTestHeaderText(model)});
+        outputs.push_back({model.name + "_self_test.c",
+                           selfTestSourceText(model, knownAnswers(options, setup, precision))});
     }
     writeAll(options.outputDir, outputs);
     return 0;
