@@ -15,6 +15,11 @@
 
 #include <stdint.h>
 
+/* The version of these files: major * 10000 + minor * 100 + patch of the project's version.
+ * kqhost writes its own here when it writes the files; a model it generated stops the build
+ * beside runtime files of another version. */
+#define KQ_RUNTIME_VERSION 200
+
 /* Generated code compiles the runtime into its own file, with KQ_RUNTIME_ONE_KERNEL set to the
  * index of the one kernel it calls (0 to 11, in the order below, the order of the block's kernel
  * table): only that kernel is compiled, with internal linkage, so a model's image carries no

@@ -3,8 +3,12 @@ compile it with the host C compiler (-std=c99 -ffp-contract=off) and the driver,
 example input with hard values in it (as CSV text for every other form, raw values for the rest),
 and compare its raw output with kqhost run's on the same options, byte for byte.
 
-usage: native_end_to_end.py KQHOST CC DRIVER_SOURCE EXAMPLE_CSV
+Each model is also built into a C++ program (CXX_SOURCE, compiled with the host C++ compiler
+against the generated header), which checks the interface as a C++ caller sees it.
+
+usage: native_end_to_end.py KQHOST CC DRIVER_SOURCE EXAMPLE_CSV CXX CXX_SOURCE
 """
+import re
 import math
 import os
 import struct
@@ -41,7 +45,15 @@ FORMS = [
     ("single_row_running_infinite_cutoff", ["--precision", "single", "--tolerance", "1e39"], []),
     ("double_frame_running_zero_cutoff", ["--precision", "double", "--frame", "8", "--tolerance",
                                           "0"], []),
+    # A cutoff of 2*pi that the input's corrections of 2*pi + 1 ulp pass and those of 2*pi do not:
+    # only the cutoff written to the last bit tells them apart.
+    ("double_row_running_two_pi_cutoff", ["--precision", "double", "--tolerance",
+                                          "6.283185307179586"], []),
 ]
+
+# Two samples whose step needs a correction of 2*pi + 1 ulp (-0x1.921fb54442d19p+2); the other
+# way round, of exactly 2*pi.
+TWO_PI_AND_AN_ULP = (float.fromhex("-0x1.15bf5b345515ap+1"), float.fromhex("0x1.c7f50a8d15c78p+1"))
 
 PI = 3.141592653589793
 
@@ -55,7 +67,8 @@ def hard_rows():
     for i, value in enumerate(values):
         rows.append((0.0, -0.0))
         rows.append((value, values[(i + 5) % len(values)]))
-    return rows
+    v, x = TWO_PI_AND_AN_ULP
+    return rows + [(v, x), (x, v), (0.0, 0.0)]
 
 
 def read_example(path):
@@ -102,6 +115,20 @@ def driver_events(events):
     return out
 
 
+def check_cxx_caller(cc, cxx, cxx_source, work, folder, name):
+    """Builds the model into a C++ program with the header as C++ sees it, and runs it."""
+    header = open(os.path.join(folder, name + ".h")).read()
+    state_bytes = re.search(r"_state \((\d+) bytes where", header).group(1)
+    model_object = os.path.join(work, name + "_model.o")
+    program = os.path.join(work, name + "_cxx_program")
+    run([cc, "-std=c99", "-ffp-contract=off", "-O2", "-c", "-o", model_object,
+         os.path.join(folder, name + ".c")])
+    run([cxx, "-std=c++17", "-pedantic", "-Wall", "-Wextra", "-Werror", "-ffp-contract=off",
+         "-I", folder, f"-DKQ_MODEL={name}", f"-DKQ_STATE_BYTES={state_bytes}", "-o", program,
+         cxx_source, model_object])
+    run([program])
+
+
 def check_form(kqhost, cc, driver, rows, work, name, setup, events, csv):
     single = setup[setup.index("--precision") + 1] == "single"
     ext = ".f32" if single else ".f64"
@@ -140,7 +167,7 @@ def size_of(single):
 
 
 def main():
-    kqhost, cc, driver, example = sys.argv[1:5]
+    kqhost, cc, driver, example, cxx, cxx_source = sys.argv[1:7]
     rows = read_example(example)
     rows = rows[:600] + hard_rows() + rows[600:1200]
     failures = []
@@ -150,6 +177,7 @@ def main():
                                  csv=index % 2 == 0)
             if failure:
                 failures.append(failure)
+            check_cxx_caller(cc, cxx, cxx_source, work, os.path.join(work, name), name)
     for failure in failures:
         print(failure)
     return 1 if failures else 0

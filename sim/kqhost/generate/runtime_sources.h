@@ -12,8 +12,13 @@ struct RuntimeSource {
     std::string_view text;
 };
 
-// kq_wrap_step.h, kq_unwrap_runtime.h and kq_unwrap_runtime.c, as they were at build time.
+// kq_wrap_step.h, kq_unwrap_runtime.h and kq_unwrap_runtime.c, as they were at build time, with
+// the project's version as KQ_RUNTIME_VERSION.
 const std::vector<RuntimeSource>& runtimeSources();
+
+// The project's version ("0.2.0"), and the same as KQ_RUNTIME_VERSION (200).
+extern const char* const kProjectVersion;
+extern const long kRuntimeVersion;
 
 }  // namespace kq::kqhost
 
