@@ -1,5 +1,6 @@
 #include "sim/kqhost/io/number_text.h"
 
+#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
@@ -81,8 +82,8 @@ std::optional<double> parseHexNumber(std::string_view text) {
         return std::nullopt;
     }
     text.remove_prefix(2);
-    // from_chars would take a sign of its own here.
-    if (text[0] == '+' || text[0] == '-') {
+    // from_chars would take a sign, "inf" or "nan" of its own here.
+    if (text[0] != '.' && !std::isxdigit(static_cast<unsigned char>(text[0]))) {
         return std::nullopt;
     }
     const std::optional<double> magnitude =
