@@ -1,16 +1,18 @@
 """kqhost generate end to end on this machine: for each form of the table, generate the code,
 compile it with the host C compiler (-std=c99 -ffp-contract=off) and the driver, run it on the
 example input with hard values in it (as CSV text for every other form, raw values for the rest),
-and compare its raw output with kqhost run's on the same options, byte for byte.
+and compare its raw output with kqhost run's on the same options, byte for byte. A model must
+not build beside runtime files of another version.
 
 Each model is also built into a C++ program (CXX_SOURCE, compiled with the host C++ compiler
 against the generated header), which checks the interface as a C++ caller sees it.
 
 usage: native_end_to_end.py KQHOST CC DRIVER_SOURCE EXAMPLE_CSV CXX CXX_SOURCE
 """
-import re
 import math
 import os
+import re
+import shutil
 import struct
 import subprocess
 import sys
@@ -129,6 +131,23 @@ def check_cxx_caller(cc, cxx, cxx_source, work, folder, name):
     run([program])
 
 
+def check_runtime_version_guard(cc, work, folder, name):
+    """The model must not build beside runtime files of another version."""
+    other = os.path.join(work, name + "_other_runtime")
+    shutil.copytree(folder, other)
+    runtime_header = os.path.join(other, "kq_unwrap_runtime.h")
+    text = open(runtime_header).read()
+    version = int(re.search(r"#define KQ_RUNTIME_VERSION (\d+)", text).group(1))
+    with open(runtime_header, "w") as f:
+        f.write(text.replace(f"#define KQ_RUNTIME_VERSION {version}",
+                             f"#define KQ_RUNTIME_VERSION {version + 1}"))
+    result = subprocess.run([cc, "-std=c99", "-ffp-contract=off", "-c", "-o", os.devnull,
+                             os.path.join(other, name + ".c")], capture_output=True, text=True)
+    if result.returncode == 0 or "not those of kqhost" not in result.stderr:
+        return f"{name}: builds beside a runtime of version {version + 1}: {result.stderr}"
+    return None
+
+
 def check_form(kqhost, cc, driver, rows, work, name, setup, events, csv):
     single = setup[setup.index("--precision") + 1] == "single"
     ext = ".f32" if single else ".f64"
@@ -178,6 +197,10 @@ def main():
             if failure:
                 failures.append(failure)
             check_cxx_caller(cc, cxx, cxx_source, work, os.path.join(work, name), name)
+        name = FORMS[0][0]
+        failure = check_runtime_version_guard(cc, work, os.path.join(work, name), name)
+        if failure:
+            failures.append(failure)
     for failure in failures:
         print(failure)
     return 1 if failures else 0
