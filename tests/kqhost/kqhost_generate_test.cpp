@@ -10,6 +10,7 @@
 
 #include "process_runner.h"
 #include "sim/kqhost/generate/generated_model.h"
+#include "sim/kqhost/generate/runtime_sources.h"
 
 namespace {
 
@@ -18,8 +19,14 @@ using kq::test::runProgram;
 using kq::test::ScratchDir;
 
 // The files generate writes for the model m, in the order it writes them.
-const std::vector<std::string> kModelFiles = {"m.h", "m.c", "kq_wrap_step.h", "kq_unwrap_runtime.h",
-                                              "kq_unwrap_runtime.c"};
+std::vector<std::string> modelFiles() {
+    std::vector<std::string> files = {"m.h", "m.c"};
+    for (const kq::kqhost::RuntimeSource& source : kq::kqhost::runtimeSources()) {
+        files.emplace_back(source.fileName);
+    }
+    return files;
+}
+const std::vector<std::string> kModelFiles = modelFiles();
 
 std::vector<std::string> sortedEntries(const std::filesystem::path& dir) {
     std::vector<std::string> names;
