@@ -15,6 +15,11 @@
 
 #include <stdint.h>
 
+/* The version of these files: major * 10000 + minor * 100 + patch of the project's version.
+ * kqhost writes its own here when it writes the files; a model it generated stops the build
+ * beside runtime files of another version. */
+#define KQ_RUNTIME_VERSION 200
+
 #include "kq_fp_mode.h"
 
 /* Generated code compiles the runtime into its own file, with KQ_RUNTIME_ONE_KERNEL set to the

@@ -13,8 +13,12 @@ struct RuntimeSource {
 };
 
 // kq_wrap_step.h, kq_fp_mode.h, kq_unwrap_runtime.h and kq_unwrap_runtime.c, as they were at
-// build time.
+// build time, with the project's version as KQ_RUNTIME_VERSION.
 const std::vector<RuntimeSource>& runtimeSources();
+
+// The project's version ("0.2.0"), and the same as KQ_RUNTIME_VERSION (200).
+extern const char* const kProjectVersion;
+extern const long kRuntimeVersion;
 
 }  // namespace kq::kqhost
 

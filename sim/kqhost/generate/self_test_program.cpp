@@ -134,7 +134,7 @@ int {0}_self_test(void (*print)(const char* line)) {{
             }}
         }}
 #if {0}_IN_PLACE
-        {0}_step(&state, in, in);
+        {0}_step(&state, in);
         memcpy(out, in, sizeof out);
 #else
         {0}_step(&state, in, out);
