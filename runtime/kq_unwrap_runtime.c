@@ -11,17 +11,55 @@
 
 #include "kq_wrap_step.h"
 
-/* binary64 in software: a Cortex-M4F or M33 (a binary32 FPU only), or no FPU at all. */
-#if defined(__arm__) && (defined(__SOFTFP__) || (defined(__ARM_FP) && !(__ARM_FP & 8)))
-#define KQ_SOFT_DOUBLE 1
+/* binary64 in software: a Cortex-M4F or M33 (a binary32 FPU only), a Cortex-M0 or M3 or any ARM
+ * soft-float build, a RISC-V core without the D extension. There the runtime does its binary64
+ * arithmetic itself (kq_soft_binary64.h) instead of calling the compiler's support routines, whose
+ * rounding differs between toolchains. -DKQ_SOFT_BINARY64=1 or =0 overrides the choice. */
+#if !defined(KQ_SOFT_BINARY64)
+#if (defined(__arm__) && (defined(__SOFTFP__) || (defined(__ARM_FP) && !(__ARM_FP & 8)))) || \
+    (defined(__riscv) && (!defined(__riscv_flen) || __riscv_flen < 64))
+#define KQ_SOFT_BINARY64 1
 #else
-#define KQ_SOFT_DOUBLE 0
+#define KQ_SOFT_BINARY64 0
+#endif
+#endif
+
+#if KQ_SOFT_BINARY64
+#include "kq_wrap_step_soft.h"
+#endif
+
+/* The binary64 operations of the channel walk: the runtime's own where binary64 is software, else
+ * the processor's. */
+static inline double kq_add_dbl(double a, double b) {
+#if KQ_SOFT_BINARY64
+    return kq_double_of(kq_b64_add(kq_bits_of(a), kq_bits_of(b)));
+#else
+    return a + b;
+#endif
+}
+
+#if KQ_RUNTIME_HAS(6, 11)
+static inline double kq_widen_sgl(float value) {
+#if KQ_SOFT_BINARY64
+    return kq_double_of(kq_b64_from_binary32(kq_b32_bits_of(value)));
+#else
+    return (double)value;
+#endif
+}
+
+static inline float kq_narrow_sgl(double value) {
+#if KQ_SOFT_BINARY64
+    return kq_b32_float_of(kq_b64_to_binary32(kq_bits_of(value)));
+#else
+    return (float)value;
+#endif
+}
 #endif
 
 /* The calm tests of the double variant: on the bits where binary64 is software, else by the
  * processor's own comparison. */
 static inline int kq_calm_cutoff_dbl(double cutoff) {
-#if KQ_SOFT_DOUBLE
+#if KQ_SOFT_BINARY64
     return kq_calm_cutoff_dbl_bits(cutoff);
 #else
     return cutoff >= KQ_CALM_CUTOFF;
@@ -29,8 +67,8 @@ static inline int kq_calm_cutoff_dbl(double cutoff) {
 }
 
 static inline int kq_calm_dbl(double v, double x) {
-#if KQ_SOFT_DOUBLE
-    return kq_calm_step_dbl_bits(v, x);
+#if KQ_SOFT_BINARY64
+    return kq_calm_step_soft(kq_bits_of(v), kq_bits_of(x));
 #else
     return kq_calm_step_dbl(v, x);
 #endif
@@ -51,16 +89,27 @@ static inline int kq_calm_dbl(double v, double x) {
  * register. */
 #if KQ_RUNTIME_HAS(0, 5)
 static KQ_NOINLINE double kq_stepped_sum_dbl(double v, double x, double S, double cutoff) {
+#if KQ_SOFT_BINARY64
+    return kq_double_of(kq_wrap_correction_soft_dbl(kq_bits_of(v), kq_bits_of(x), kq_bits_of(S),
+                                                    kq_bits_of(cutoff)));
+#else
     (void)kq_wrap_step_dbl(v, x, &S, cutoff);
     return S;
+#endif
 }
 
 #endif
 
 #if KQ_RUNTIME_HAS(6, 11)
 static KQ_NOINLINE double kq_stepped_sum_sgl(float v, float x, double S, float cutoff) {
+#if KQ_SOFT_BINARY64
+    return kq_double_of(kq_wrap_correction_soft_sgl(
+        kq_b64_from_binary32(kq_b32_bits_of(v)), kq_b64_from_binary32(kq_b32_bits_of(x)),
+        kq_bits_of(S), kq_b64_from_binary32(kq_b32_bits_of(cutoff))));
+#else
     (void)kq_wrap_step_sgl((double)v, (double)x, &S, cutoff);
     return S;
+#endif
 }
 
 #endif
@@ -78,14 +127,14 @@ static inline double kq_channel_dbl(const double* in, double* out, int32_t n, do
             if (KQ_RARELY(!kq_calm_dbl(v, x))) {
                 S = kq_stepped_sum_dbl(v, x, S, cutoff);
             }
-            out[i] = S + x;
+            out[i] = kq_add_dbl(S, x);
             v = x;
         }
     } else {
         for (i = 0; i < n; ++i) {
             const double x = in[i];
             S = kq_stepped_sum_dbl(v, x, S, cutoff);
-            out[i] = S + x;
+            out[i] = kq_add_dbl(S, x);
             v = x;
         }
     }
@@ -106,14 +155,14 @@ static inline float kq_channel_sgl(const float* in, float* out, int32_t n, float
             if (KQ_RARELY(!kq_calm_step_sgl(v, x))) {
                 S = kq_stepped_sum_sgl(v, x, S, cutoff);
             }
-            out[i] = (float)(S + (double)x);
+            out[i] = kq_narrow_sgl(kq_add_dbl(S, kq_widen_sgl(x)));
             v = x;
         }
     } else {
         for (i = 0; i < n; ++i) {
             const float x = in[i];
             S = kq_stepped_sum_sgl(v, x, S, cutoff);
-            out[i] = (float)(S + (double)x);
+            out[i] = kq_narrow_sgl(kq_add_dbl(S, kq_widen_sgl(x)));
             v = x;
         }
     }
@@ -239,9 +288,9 @@ static void kq_running_frame_sgl(const float* in, float* out, float* prev, float
     }
     for (j = 0; j < num_chans; ++j) {
         const ptrdiff_t base = (ptrdiff_t)j * frame_len;
-        double S = (double)cumsum[j];
+        double S = kq_widen_sgl(cumsum[j]);
         prev[j] = kq_channel_sgl(in + base, out + base, frame_len, prev[j], &S, cutoff);
-        cumsum[j] = (float)S;
+        cumsum[j] = kq_narrow_sgl(S);
     }
 }
 
@@ -268,9 +317,9 @@ static void kq_running_sample_sgl(const float* in, float* out, float* prev, floa
     int32_t i;
     KQ_SEED_FIRST_STEP(in, prev, cumsum, num_elems, 1, first_step);
     for (i = 0; i < num_elems; ++i) {
-        double S = (double)cumsum[i];
+        double S = kq_widen_sgl(cumsum[i]);
         prev[i] = kq_channel_sgl(in + i, out + i, 1, prev[i], &S, cutoff);
-        cumsum[i] = (float)S;
+        cumsum[i] = kq_narrow_sgl(S);
     }
 }
 #endif
