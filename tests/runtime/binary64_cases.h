@@ -47,13 +47,14 @@ static inline uint32_t kq_case_below(uint64_t* state, uint32_t n) {
 static inline uint64_t kq_case_fraction(uint64_t* state) {
     const uint64_t r = kq_case_next(state);
     const uint32_t k = kq_case_below(state, 53U);
+    const uint32_t shape = kq_case_below(state, 5U);
     uint64_t f;
-    switch (kq_case_below(state, 5U)) {
+    switch (shape) {
         case 0U:
             f = r;
             break;
         case 1U:
-            f = r >> (12U + k);
+            f = (r >> 12U) >> k;
             break;
         case 2U:
             f = r << k;
@@ -76,12 +77,25 @@ static inline uint64_t kq_case_make(uint64_t sign, uint32_t exp, uint64_t fracti
     return sign | ((uint64_t)exp << 52) | (fraction & KQ_B64_FRACTION);
 }
 
+/* A value of exponent field exp with a random sign and a shaped (or plain random) fraction. C
+ * leaves the order in which a call's arguments are evaluated open, and compilers for different
+ * processors choose differently: every draw from the generator is therefore a statement of its
+ * own, in a fixed order, or the boards would see other operands than the native test. */
+static inline uint64_t kq_case_value(uint64_t* state, uint32_t exp, int shaped) {
+    const uint64_t sign = kq_case_sign(state);
+    const uint64_t fraction = (shaped != 0) ? kq_case_fraction(state) : kq_case_next(state);
+    return kq_case_make(sign, exp, fraction);
+}
+
 /* One of the special values, by index. */
 static inline uint64_t kq_case_special(uint64_t* state) {
     const uint64_t sign = kq_case_sign(state);
     const uint64_t payload = kq_case_fraction(state) & (KQ_B64_FRACTION >> 1);
+    const uint32_t pick = kq_case_below(state, 14U);
+    const uint32_t exp = 1U + kq_case_below(state, 0x7FEU);
+    const uint64_t fraction = kq_case_fraction(state);
     uint64_t v;
-    switch (kq_case_below(state, 14U)) {
+    switch (pick) {
         case 0U:
             v = 0U;
             break;
@@ -122,31 +136,30 @@ static inline uint64_t kq_case_special(uint64_t* state) {
             v = 0x3CD203AF9EE75616U; /* 1e-15, the calm cutoff */
             break;
         default:
-            v = kq_case_make(0U, 1U + kq_case_below(state, 0x7FEU), kq_case_fraction(state));
+            v = kq_case_make(0U, exp, fraction);
             break;
     }
     return sign | v;
 }
 
-/* A phase value: wrapped, unwrapped far from zero, near a multiple of pi, or huge. */
+/* A phase value: wrapped, near a multiple of pi, unwrapped far from zero, or special. */
 static inline uint64_t kq_case_phase(uint64_t* state) {
-    const uint64_t sign = kq_case_sign(state);
+    const uint32_t pick = kq_case_below(state, 4U);
     uint64_t v;
-    switch (kq_case_below(state, 4U)) {
-        case 0U: /* |v| below 4: exponents 0x3F0 to 0x400 */
-            v = kq_case_make(sign, 0x3F0U + kq_case_below(state, 0x11U), kq_case_next(state));
-            break;
-        case 1U: /* near a multiple of pi (pi's bits with the low ones changed), 1 to 2^20 turns */
-            v = kq_case_make(
-                sign, 0x400U + kq_case_below(state, 20U),
-                (0x921FB54442D18U ^ (kq_case_next(state) >> (40U + kq_case_below(state, 24U)))));
-            break;
-        case 2U: /* unwrapped, up to 1e13 */
-            v = kq_case_make(sign, 0x3FFU + kq_case_below(state, 44U), kq_case_next(state));
-            break;
-        default:
-            v = kq_case_special(state);
-            break;
+    if (pick == 0U) { /* |v| below 4: exponents 0x3F0 to 0x400 */
+        const uint32_t exp = 0x3F0U + kq_case_below(state, 0x11U);
+        v = kq_case_value(state, exp, 0);
+    } else if (pick == 1U) { /* pi's bits with the low ones changed, 1 to 2^20 turns */
+        const uint32_t exp = 0x400U + kq_case_below(state, 20U);
+        const uint32_t keep = 40U + kq_case_below(state, 24U);
+        const uint64_t noise = kq_case_next(state) >> keep;
+        v = kq_case_value(state, exp, 0);
+        v = (v & ~KQ_B64_FRACTION) | (0x921FB54442D18U ^ noise);
+    } else if (pick == 2U) { /* unwrapped, up to 1e13 */
+        const uint32_t exp = 0x3FFU + kq_case_below(state, 44U);
+        v = kq_case_value(state, exp, 0);
+    } else {
+        v = kq_case_special(state);
     }
     return v;
 }
@@ -155,128 +168,113 @@ static inline uint64_t kq_case_phase(uint64_t* state) {
 static inline void kq_case_pair(uint32_t kind, uint64_t* state, uint64_t* a, uint64_t* b) {
     uint64_t x;
     uint64_t y;
-    switch (kind) {
-        case KQ_CASE_RANDOM: {
-            const uint32_t exp = 35U + kq_case_below(state, 0x7FEU - 70U);
-            x = kq_case_make(kq_case_sign(state), exp, kq_case_next(state));
-            y = kq_case_make(kq_case_sign(state), exp + kq_case_below(state, 70U) - 35U,
-                             kq_case_next(state));
-            break;
+    uint32_t swap;
+    if (kind == (uint32_t)KQ_CASE_RANDOM) {
+        const uint32_t exp = 35U + kq_case_below(state, 0x7FEU - 70U);
+        const uint32_t exp_y = exp + kq_case_below(state, 70U) - 35U;
+        x = kq_case_value(state, exp, 0);
+        y = kq_case_value(state, exp_y, 0);
+    } else if (kind == (uint32_t)KQ_CASE_RANDOM_BITS) {
+        x = kq_case_next(state);
+        y = kq_case_next(state);
+    } else if (kind == (uint32_t)KQ_CASE_EXPONENT_DIFF) {
+        const uint32_t diff = kq_case_below(state, 67U);
+        const uint32_t exp = 68U + kq_case_below(state, 0x7FEU - 70U);
+        const uint32_t short_shift = 52U + kq_case_below(state, 12U);
+        const uint64_t short_fraction = kq_case_next(state) >> short_shift;
+        const uint32_t use_short = kq_case_below(state, 2U);
+        x = kq_case_value(state, exp, 1);
+        if (use_short == 0U) {
+            x = (x & ~KQ_B64_FRACTION) | short_fraction;
         }
-        case KQ_CASE_RANDOM_BITS:
-            x = kq_case_next(state);
-            y = kq_case_next(state);
-            break;
-        case KQ_CASE_EXPONENT_DIFF: {
-            const uint32_t diff = kq_case_below(state, 67U);
-            const uint32_t exp = 68U + kq_case_below(state, 0x7FEU - 70U);
-            const uint64_t short_fraction =
-                kq_case_next(state) >> (52U + kq_case_below(state, 12U));
-            x = kq_case_make(
-                kq_case_sign(state), exp,
-                (kq_case_below(state, 2U) == 0U) ? short_fraction : kq_case_fraction(state));
-            y = kq_case_make(kq_case_sign(state), exp - diff, kq_case_fraction(state));
-            break;
+        y = kq_case_value(state, exp - diff, 1);
+    } else if (kind == (uint32_t)KQ_CASE_TIES) {
+        const uint32_t exp = 0x200U + kq_case_below(state, 0x3FFU);
+        if (kq_case_below(state, 2U) == 0U) {
+            /* b half a unit of a's last place (or a quarter), or at the same or the next
+             * exponent, where the bit shifted out is exactly half. */
+            static const uint32_t gaps[4] = {53U, 54U, 0U, 1U};
+            const uint32_t gap = gaps[kq_case_below(state, 4U)];
+            x = kq_case_value(state, exp, 1);
+            y = kq_case_value(state, exp - gap, 1);
+            if (gap > 1U) {
+                y &= ~KQ_B64_FRACTION;
+            }
+        } else {
+            /* Short significands whose product has 53 to 55 bits. */
+            const uint32_t bits = 1U + kq_case_below(state, 52U);
+            const uint32_t other = 54U - bits + kq_case_below(state, 2U);
+            const uint64_t mask_x = KQ_B64_FRACTION ^ (KQ_B64_FRACTION >> bits);
+            const uint64_t mask_y =
+                (other >= 52U) ? KQ_B64_FRACTION : (KQ_B64_FRACTION ^ (KQ_B64_FRACTION >> other));
+            const uint32_t exp_y = 0x3FFU - 0x100U + kq_case_below(state, 0x200U);
+            x = kq_case_value(state, exp, 0);
+            y = kq_case_value(state, exp_y, 0);
+            x &= ~KQ_B64_FRACTION | mask_x;
+            y &= ~KQ_B64_FRACTION | mask_y;
         }
-        case KQ_CASE_TIES: {
-            const uint32_t exp = 0x200U + kq_case_below(state, 0x3FFU);
-            if (kq_case_below(state, 2U) == 0U) {
-                /* b half a unit of a's last place (or a quarter, or at the same or next exponent,
-                 * where the shifted-out bit is exactly half). */
-                static const uint32_t gaps[4] = {53U, 54U, 0U, 1U};
-                const uint32_t gap = gaps[kq_case_below(state, 4U)];
-                x = kq_case_make(kq_case_sign(state), exp, kq_case_fraction(state));
-                y = kq_case_make(kq_case_sign(state), exp - gap,
-                                 (gap > 1U) ? 0U : kq_case_fraction(state));
-            } else {
-                /* Short significands whose product has 53 to 55 bits. */
-                const uint32_t bits = 1U + kq_case_below(state, 52U);
-                const uint32_t other = 54U - bits + kq_case_below(state, 2U);
-                const uint64_t mask_x = KQ_B64_FRACTION ^ (KQ_B64_FRACTION >> bits);
-                const uint64_t mask_y = (other >= 52U)
-                                            ? KQ_B64_FRACTION
-                                            : (KQ_B64_FRACTION ^ (KQ_B64_FRACTION >> other));
-                x = kq_case_make(kq_case_sign(state), exp, kq_case_next(state) & mask_x);
-                y = kq_case_make(kq_case_sign(state),
-                                 0x3FFU - 0x100U + kq_case_below(state, 0x200U),
-                                 kq_case_next(state) & mask_y);
-            }
-            break;
+    } else if (kind == (uint32_t)KQ_CASE_SUBNORMAL) {
+        const uint32_t pick = kq_case_below(state, 4U);
+        const uint32_t small = 1U + kq_case_below(state, 60U);
+        const uint32_t tiny = 1U + kq_case_below(state, 3U);
+        const uint32_t tiny_y = 1U + kq_case_below(state, 3U);
+        const uint32_t exp = 1U + kq_case_below(state, 0x3FFU - 60U);
+        if (pick == 0U) { /* both subnormal */
+            x = kq_case_value(state, 0U, 1);
+            y = kq_case_value(state, 0U, 1);
+        } else if (pick == 1U) { /* one subnormal, one small normal */
+            x = kq_case_value(state, 0U, 1);
+            y = kq_case_value(state, small, 1);
+        } else if (pick == 2U) { /* a product near or below the smallest normal */
+            x = kq_case_value(state, exp, 1);
+            y = kq_case_value(state, 0x3FFU + 2U - small - exp, 1);
+        } else { /* sums that cancel into the subnormals */
+            x = kq_case_value(state, tiny, 1);
+            y = kq_case_value(state, tiny_y, 1);
         }
-        case KQ_CASE_SUBNORMAL:
-            switch (kq_case_below(state, 4U)) {
-                case 0U: /* both subnormal */
-                    x = kq_case_make(kq_case_sign(state), 0U, kq_case_fraction(state));
-                    y = kq_case_make(kq_case_sign(state), 0U, kq_case_fraction(state));
-                    break;
-                case 1U: /* one subnormal, one small normal */
-                    x = kq_case_make(kq_case_sign(state), 0U, kq_case_fraction(state));
-                    y = kq_case_make(kq_case_sign(state), 1U + kq_case_below(state, 60U),
-                                     kq_case_fraction(state));
-                    break;
-                case 2U: { /* a product near or below the smallest normal */
-                    const uint32_t below = kq_case_below(state, 60U);
-                    const uint32_t exp = 1U + kq_case_below(state, 0x3FFU - 60U);
-                    x = kq_case_make(kq_case_sign(state), exp, kq_case_fraction(state));
-                    y = kq_case_make(kq_case_sign(state), 0x3FFU + 1U - below - exp,
-                                     kq_case_fraction(state));
-                    break;
-                }
-                default: /* sums that cancel into the subnormals */
-                    x = kq_case_make(kq_case_sign(state), 1U + kq_case_below(state, 3U),
-                                     kq_case_fraction(state));
-                    y = kq_case_make(kq_case_sign(state), 1U + kq_case_below(state, 3U),
-                                     kq_case_fraction(state));
-                    break;
-            }
-            break;
-        case KQ_CASE_OVERFLOW:
-            if (kq_case_below(state, 2U) == 0U) {
-                x = kq_case_make(kq_case_sign(state), 0x7FDU + kq_case_below(state, 2U),
-                                 kq_case_fraction(state));
-                y = kq_case_make(kq_case_sign(state), 0x7F0U + kq_case_below(state, 15U),
-                                 kq_case_fraction(state));
-            } else {
-                const uint32_t exp = 0x3FFU + kq_case_below(state, 0x3FFU);
-                x = kq_case_make(kq_case_sign(state), exp, kq_case_fraction(state));
-                y = kq_case_make(kq_case_sign(state),
-                                 0x7FEU + 0x3FFU - exp - kq_case_below(state, 3U),
-                                 kq_case_fraction(state));
-            }
-            break;
-        case KQ_CASE_SPECIAL:
+    } else if (kind == (uint32_t)KQ_CASE_OVERFLOW) {
+        const uint32_t pick = kq_case_below(state, 2U);
+        const uint32_t top = 0x7FDU + kq_case_below(state, 2U);
+        const uint32_t near_top = 0x7F0U + kq_case_below(state, 15U);
+        const uint32_t exp = 0x3FFU + kq_case_below(state, 0x3FFU);
+        const uint32_t below = kq_case_below(state, 3U);
+        if (pick == 0U) {
+            x = kq_case_value(state, top, 1);
+            y = kq_case_value(state, near_top, 1);
+        } else {
+            x = kq_case_value(state, exp, 1);
+            y = kq_case_value(state, 0x7FEU + 0x3FFU - exp - below, 1);
+        }
+    } else if (kind == (uint32_t)KQ_CASE_SPECIAL) {
+        const uint32_t pick = kq_case_below(state, 4U);
+        x = kq_case_special(state);
+        y = (pick == 0U) ? kq_case_phase(state) : kq_case_special(state);
+    } else if (kind == (uint32_t)KQ_CASE_BINARY32) {
+        /* x rounds to binary32 across its range, its low 29 bits a tie, just off one, or
+         * random; y carries a binary32 value of any kind in its low half. */
+        static const uint64_t low_bits[4] = {0x10000000U, 0x0FFFFFFFU, 0x10000001U, 0U};
+        const uint32_t pick = kq_case_below(state, 5U);
+        const uint64_t random_low = kq_case_next(state);
+        const uint64_t low = (pick < 4U) ? low_bits[pick] : random_low;
+        const uint32_t exp = 0x380U - 30U + kq_case_below(state, 0x100U + 32U);
+        const uint32_t special = kq_case_below(state, 8U);
+        const uint64_t high = kq_case_next(state) & 0xFFFFFFFF00000000U;
+        const uint32_t single_bits = (uint32_t)kq_case_next(state);
+        const uint32_t single_shift = kq_case_below(state, 9U);
+        x = kq_case_value(state, exp, 1);
+        x = (x & ~(uint64_t)0x1FFFFFFFU) | (low & 0x1FFFFFFFU);
+        if (special == 0U) {
             x = kq_case_special(state);
-            y = (kq_case_below(state, 4U) == 0U) ? kq_case_phase(state) : kq_case_special(state);
-            break;
-        case KQ_CASE_BINARY32: {
-            /* x rounds to binary32 across its range, its low 29 bits a tie, just off one, or
-             * random; y carries a binary32 value of any kind in its low half. */
-            static const uint64_t low_bits[4] = {0x10000000U, 0x0FFFFFFFU, 0x10000001U, 0U};
-            const uint32_t pick = kq_case_below(state, 5U);
-            const uint64_t low = (pick < 4U) ? low_bits[pick] : kq_case_next(state);
-            x = kq_case_make(
-                kq_case_sign(state), 0x380U - 30U + kq_case_below(state, 0x100U + 32U),
-                (kq_case_fraction(state) & ~(uint64_t)0x1FFFFFFFU) | (low & 0x1FFFFFFFU));
-            if (kq_case_below(state, 8U) == 0U) {
-                x = kq_case_special(state);
-            }
-            y = (kq_case_next(state) & 0xFFFFFFFF00000000U) |
-                (uint64_t)(((uint32_t)kq_case_next(state)) >> kq_case_below(state, 9U)) |
-                (uint64_t)((uint32_t)kq_case_next(state) & KQ_B32_SIGN);
-            break;
         }
-        default:
-            x = kq_case_phase(state);
-            y = kq_case_phase(state);
-            break;
-    }
-    if (kq_case_below(state, 2U) == 0U) {
-        *a = x;
-        *b = y;
+        y = high | (uint64_t)((single_bits & KQ_B32_SIGN) |
+                              ((single_bits & ~KQ_B32_SIGN) >> single_shift));
     } else {
-        *a = y;
-        *b = x;
+        x = kq_case_phase(state);
+        y = kq_case_phase(state);
     }
+    swap = kq_case_below(state, 2U);
+    *a = (swap == 0U) ? x : y;
+    *b = (swap == 0U) ? y : x;
 }
 
 /* A cutoff for the step: the kinds the unwrap meets (0, the calm one, pi, negative, NaN...). */

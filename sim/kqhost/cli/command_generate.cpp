@@ -31,8 +31,8 @@ does, and writes C99 code for the model into DIR, made from the record's Cutoff 
   NAME.h, NAME.c        the port sizes, data type and state struct; NAME_initialize,
                         NAME_step(state, in, out), NAME_reset, NAME_set_tolerance,
                         NAME_terminate (no heap, no globals)
-  kq_wrap_step.h, kq_unwrap_runtime.h, kq_unwrap_runtime.c
-                        the target runtime; NAME.c compiles in the one kernel it calls
+  kq_wrap_step.h, kq_soft_binary64.h, kq_wrap_step_soft.h, kq_unwrap_runtime.h,
+  kq_unwrap_runtime.c   the target runtime; NAME.c compiles in the one kernel it calls
 Compile NAME.c (alone: it holds the runtime) with -ffp-contract=off: the outputs then have the
 bits of 'kqhost run'. Files already in DIR under these names are replaced; on failure none of
 them is written.

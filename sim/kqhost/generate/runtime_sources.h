@@ -12,7 +12,8 @@ struct RuntimeSource {
     std::string_view text;
 };
 
-// kq_wrap_step.h, kq_unwrap_runtime.h and kq_unwrap_runtime.c, as they were at build time.
+// kq_wrap_step.h, kq_soft_binary64.h, kq_wrap_step_soft.h, kq_unwrap_runtime.h and
+// kq_unwrap_runtime.c, as they were at build time.
 const std::vector<RuntimeSource>& runtimeSources();
 
 }  // namespace kq::kqhost
