@@ -389,6 +389,29 @@ KQ_RUNTIME_API void kq_unwrap_running_frame_in_place_sgl(float* buf, float* prev
 }
 #endif
 
+/* ---- cutoff ---- */
+
+static inline double kq_magnitude_of_tolerance(double tolerance) {
+#if KQ_SOFT_BINARY64
+    const uint64_t bits = kq_bits_of(tolerance);
+    return kq_double_of(kq_b64_positive(bits) ? bits : (bits ^ KQ_B64_SIGN));
+#else
+    return tolerance > 0.0 ? tolerance : -tolerance;
+#endif
+}
+
+#if KQ_RUNTIME_HAS(0, 5)
+KQ_RUNTIME_API double kq_cutoff_of_tolerance_dbl(double tolerance) {
+    return kq_magnitude_of_tolerance(tolerance);
+}
+#endif
+
+#if KQ_RUNTIME_HAS(6, 11)
+KQ_RUNTIME_API float kq_cutoff_of_tolerance_sgl(double tolerance) {
+    return kq_narrow_sgl(kq_magnitude_of_tolerance(tolerance));
+}
+#endif
+
 /* ---- floating-point environment ---- */
 
 KQ_RUNTIME_API int kq_check_fp_environment(void) {

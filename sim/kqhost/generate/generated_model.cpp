@@ -225,7 +225,7 @@ void {0}_reset({0}_state* state) {{
 {10}}}
 
 void {0}_set_tolerance({0}_state* state, double tolerance) {{
-    state->cutoff = ({0}_real)(tolerance > 0.0 ? tolerance : -tolerance);
+    state->cutoff = kq_cutoff_of_tolerance_{12}(tolerance);
 }}
 
 void {0}_terminate({0}_state* state) {{
@@ -235,7 +235,7 @@ void {0}_terminate({0}_state* state) {{
         n, call.tableName, describeWalk(model.walk),
         cutoffConstant(model.settings.cutoff, model.precision),
         model.inPlace ? "    (void)in;\n" : "", call.function, buffers, stateArgs, call.sizes,
-        firstStep, reset, call.tableIndex);
+        firstStep, reset, call.tableIndex, model.precision == Precision::Single ? "sgl" : "dbl");
 }
 
 }  // namespace kq::kqhost
