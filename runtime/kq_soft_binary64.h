@@ -38,6 +38,15 @@
 #define KQ_B32_QUIET 0x00400000U
 #define KQ_B32_FRACTION 0x007FFFFFU
 
+/* Addition (with subtraction) and multiplication are functions of their own, called from every
+ * place that needs them: one copy of each keeps a microcontroller's flash small (and costs a
+ * call). */
+#if defined(__GNUC__)
+#define KQ_B64_OPERATION static __attribute__((noinline, unused))
+#else
+#define KQ_B64_OPERATION static
+#endif
+
 /* The bits of a binary32 value and back (the union is the pun the runtime uses for binary64). */
 static inline uint32_t kq_b32_bits_of(float value) {
     union {
@@ -238,18 +247,21 @@ static inline uint64_t kq_b64_subtract_magnitudes(uint64_t a, uint64_t b, uint64
     return z;
 }
 
+/* a + b (negate 0) or a - b (negate KQ_B64_SIGN), correctly rounded to nearest. */
+KQ_B64_OPERATION uint64_t kq_b64_add_or_sub(uint64_t a, uint64_t b, uint64_t negate) {
+    const uint64_t sign = a & KQ_B64_SIGN;
+    return (sign == ((b ^ negate) & KQ_B64_SIGN)) ? kq_b64_add_magnitudes(a, b, sign)
+                                                  : kq_b64_subtract_magnitudes(a, b, sign);
+}
+
 /* a + b, correctly rounded to nearest. */
 static inline uint64_t kq_b64_add(uint64_t a, uint64_t b) {
-    const uint64_t sign = a & KQ_B64_SIGN;
-    return (sign == (b & KQ_B64_SIGN)) ? kq_b64_add_magnitudes(a, b, sign)
-                                       : kq_b64_subtract_magnitudes(a, b, sign);
+    return kq_b64_add_or_sub(a, b, 0U);
 }
 
 /* a - b, correctly rounded to nearest (a NaN b keeps its own sign). */
 static inline uint64_t kq_b64_sub(uint64_t a, uint64_t b) {
-    const uint64_t sign = a & KQ_B64_SIGN;
-    return (sign == (b & KQ_B64_SIGN)) ? kq_b64_subtract_magnitudes(a, b, sign)
-                                       : kq_b64_add_magnitudes(a, b, sign);
+    return kq_b64_add_or_sub(a, b, KQ_B64_SIGN);
 }
 
 /* The high 64 bits of a * b, with a one ORed in when the low 64 bits are not all zero. */
@@ -284,7 +296,7 @@ static inline uint64_t kq_b64_normalised(uint64_t a, int32_t* exp) {
 }
 
 /* a * b, correctly rounded to nearest. */
-static inline uint64_t kq_b64_mul(uint64_t a, uint64_t b) {
+KQ_B64_OPERATION uint64_t kq_b64_mul(uint64_t a, uint64_t b) {
     const uint64_t sign = (a ^ b) & KQ_B64_SIGN;
     const uint64_t mag_a = a & ~KQ_B64_SIGN;
     const uint64_t mag_b = b & ~KQ_B64_SIGN;

@@ -66,14 +66,6 @@ static inline int kq_calm_cutoff_dbl(double cutoff) {
 #endif
 }
 
-static inline int kq_calm_dbl(double v, double x) {
-#if KQ_SOFT_BINARY64
-    return kq_calm_step_soft(kq_bits_of(v), kq_bits_of(x));
-#else
-    return kq_calm_step_dbl(v, x);
-#endif
-}
-
 #if defined(__GNUC__)
 #define KQ_NOINLINE __attribute__((noinline))
 #define KQ_RARELY(condition) __builtin_expect((condition) != 0, 0)
@@ -88,15 +80,38 @@ static inline int kq_calm_dbl(double v, double x) {
  * microcontroller's flash. S goes in and out by value so that the channel loop keeps it in a
  * register. */
 #if KQ_RUNTIME_HAS(0, 5)
-static KQ_NOINLINE double kq_stepped_sum_dbl(double v, double x, double S, double cutoff) {
 #if KQ_SOFT_BINARY64
-    return kq_double_of(kq_wrap_correction_soft_dbl(kq_bits_of(v), kq_bits_of(x), kq_bits_of(S),
-                                                    kq_bits_of(cutoff)));
+/* The same from the difference d = x - v, which the calm test has computed. */
+static KQ_NOINLINE double kq_stepped_sum_of_difference_dbl(uint64_t d, double S, double cutoff) {
+    return kq_double_of(kq_wrap_correction_soft(d, kq_bits_of(S), kq_bits_of(cutoff), 0));
+}
+
+static double kq_stepped_sum_dbl(double v, double x, double S, double cutoff) {
+    return kq_stepped_sum_of_difference_dbl(kq_b64_sub(kq_bits_of(x), kq_bits_of(v)), S, cutoff);
+}
+
+/* S after the step from v to x where the cutoff is calm: the step is skipped where the difference
+ * is calm, and the difference is computed once. */
+static inline double kq_calm_or_stepped_sum_dbl(double v, double x, double S, double cutoff) {
+    double sum = S;
+    if (KQ_RARELY(!kq_calm_by_magnitudes(kq_bits_of(v), kq_bits_of(x)))) {
+        const uint64_t d = kq_b64_sub(kq_bits_of(x), kq_bits_of(v));
+        if (!kq_calm_difference(d)) {
+            sum = kq_stepped_sum_of_difference_dbl(d, S, cutoff);
+        }
+    }
+    return sum;
+}
 #else
+static KQ_NOINLINE double kq_stepped_sum_dbl(double v, double x, double S, double cutoff) {
     (void)kq_wrap_step_dbl(v, x, &S, cutoff);
     return S;
-#endif
 }
+
+static inline double kq_calm_or_stepped_sum_dbl(double v, double x, double S, double cutoff) {
+    return KQ_RARELY(!kq_calm_step_dbl(v, x)) ? kq_stepped_sum_dbl(v, x, S, cutoff) : S;
+}
+#endif
 
 #endif
 
@@ -124,9 +139,7 @@ static inline double kq_channel_dbl(const double* in, double* out, int32_t n, do
     if (kq_calm_cutoff_dbl(cutoff)) {
         for (i = 0; i < n; ++i) {
             const double x = in[i];
-            if (KQ_RARELY(!kq_calm_dbl(v, x))) {
-                S = kq_stepped_sum_dbl(v, x, S, cutoff);
-            }
+            S = kq_calm_or_stepped_sum_dbl(v, x, S, cutoff);
             out[i] = kq_add_dbl(S, x);
             v = x;
         }

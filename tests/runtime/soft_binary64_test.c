@@ -207,6 +207,47 @@ static int known_answers(void) {
     return failures;
 }
 
+/* The processor's u - k * two_pi of the step (kq_wrap_step_with), for one variant. */
+static uint64_t processor_unturned(double u, int single) {
+    const double two_pi = single ? KQ_TWO_PI_SGL : KQ_TWO_PI_DBL;
+    const double t = processor_mul(u, single ? KQ_INV_TWO_PI_SGL : KQ_INV_TWO_PI_DBL);
+    const double t_biased =
+        (t > 0.0) ? t : processor_sub(t, single ? KQ_FLOOR_BIAS_SGL : KQ_FLOOR_BIAS_DBL);
+    return kq_bits_of(processor_sub(u, processor_mul(kq_trunc(t_biased), two_pi)));
+}
+
+/* The turn bounds of kq_wrap_step_soft.h: on each bound and its neighbours (where the turn count
+ * changes), and on random u within +-40, the shortcut gives the processor's u - k * two_pi. */
+static int turn_bounds(void) {
+    static const uint64_t bounds[2][4] = {
+        {KQ_TURN_MINUS_ONE_DBL, KQ_TURN_ZERO_DBL, KQ_TURN_ONE_DBL, KQ_TURN_TWO_DBL},
+        {KQ_TURN_MINUS_ONE_SGL, KQ_TURN_ZERO_SGL, KQ_TURN_ONE_SGL, KQ_TURN_TWO_SGL}};
+    uint64_t state = KQ_SEED;
+    int failures = 0;
+    int single;
+    for (single = 0; single < 2; ++single) {
+        int i;
+        for (i = 0; i < 4 * 9 + 100000; ++i) {
+            uint64_t u;
+            if (i < 4 * 9) {
+                u = bounds[single][i / 9] + (uint64_t)(i % 9) - 4U;
+            } else {
+                const uint32_t exp = 0x3C0U + kq_case_below(&state, 0x45U);
+                u = kq_case_value(&state, exp, 1);
+            }
+            if (kq_soft_unturned(u, single) != processor_unturned(kq_double_of(u), single)) {
+                if (++failures <= 10) {
+                    printf("turn bounds (%s): u %016llx: processor %016llx, soft %016llx\n",
+                           single ? "single" : "double", (unsigned long long)u,
+                           (unsigned long long)processor_unturned(kq_double_of(u), single),
+                           (unsigned long long)kq_soft_unturned(u, single));
+                }
+            }
+        }
+    }
+    return failures;
+}
+
 int main(int argc, char** argv) {
     uint64_t random_pairs = 10000000U;
     uint64_t differing = 0U;
@@ -218,7 +259,7 @@ int main(int argc, char** argv) {
     if (argc > 1) {
         random_pairs = strtoull(argv[1], NULL, 10);
     }
-    if (known_answers() != 0) {
+    if (known_answers() != 0 || turn_bounds() != 0) {
         return 1;
     }
     for (kind = 0U; kind < (uint32_t)KQ_CASE_COUNT; ++kind) {
