@@ -30,8 +30,8 @@ targets=(
   "aarch64|aarch64-linux-gnu-gcc|-static|qemu-aarch64|nan-sign|"
   "riscv64|riscv64-linux-gnu-gcc|-static|qemu-riscv64|canonical-nan|"
   "s390x|s390x-linux-gnu-gcc|-static -fexcess-precision=fast|qemu-s390x (big-endian)|nan-sign|in C99 mode GCC evaluates binary32 operations in binary64 here (FLT_EVAL_METHOD 1), which the runtime refuses; with the flag binary32 runs in binary32 and binary64 in binary64"
-  "cortex-m4f|arm-none-eabi-gcc|-mcpu=cortex-m4 -mfpu=fpv4-sp-d16 -mfloat-abi=hard|qemu-system-arm -M mps2-an386|nan-sign,single-canonical-nan|binary64 in libgcc's software routines"
-  "cortex-m33|arm-none-eabi-gcc|-mcpu=cortex-m33 -mfpu=fpv5-sp-d16 -mfloat-abi=hard|qemu-system-arm -M mps2-an505|nan-sign,single-canonical-nan|binary64 in libgcc's software routines"
+  "cortex-m4f|arm-none-eabi-gcc|-mcpu=cortex-m4 -mfpu=fpv4-sp-d16 -mfloat-abi=hard|qemu-system-arm -M mps2-an386|none|binary64 in the runtime's own integer arithmetic (NaNs as x86-64 makes them)"
+  "cortex-m33|arm-none-eabi-gcc|-mcpu=cortex-m33 -mfpu=fpv5-sp-d16 -mfloat-abi=hard|qemu-system-arm -M mps2-an505|none|binary64 in the runtime's own integer arithmetic (NaNs as x86-64 makes them)"
   "cortex-m7|arm-none-eabi-gcc|-mcpu=cortex-m7 -mfpu=fpv5-d16 -mfloat-abi=hard|qemu-system-arm -M mps2-an500|nan-sign|binary64 in the FPU"
 )
 common_flags="-std=c99 -O2 -ffp-contract=off -Wall -Wextra -Werror"
