@@ -38,6 +38,13 @@
 #define KQ_B32_QUIET 0x00400000U
 #define KQ_B32_FRACTION 0x007FFFFFU
 
+/* The rare cases of an inline operation, out of line. */
+#if defined(__GNUC__)
+#define KQ_B64_RARE static __attribute__((noinline, unused))
+#else
+#define KQ_B64_RARE static
+#endif
+
 /* Addition (with subtraction) and multiplication are functions of their own, called from every
  * place that needs them: one copy of each keeps a microcontroller's flash small (and costs a
  * call). */
@@ -356,8 +363,8 @@ static inline uint64_t kq_b64_trunc(uint64_t a) {
     return z;
 }
 
-/* A binary32 value widened to binary64 (exact; a NaN is quieted, its payload kept). */
-static inline uint64_t kq_b64_from_binary32(uint32_t f) {
+/* A binary32 value widened to binary64 (exact; a NaN is quieted, its payload kept): every case. */
+KQ_B64_RARE uint64_t kq_b64_from_binary32_any(uint32_t f) {
     const uint64_t sign = (uint64_t)(f & KQ_B32_SIGN) << 32;
     const uint32_t exp = (f >> 23) & 0xFFU;
     const uint64_t frac = (uint64_t)(f & KQ_B32_FRACTION);
@@ -377,9 +384,18 @@ static inline uint64_t kq_b64_from_binary32(uint32_t f) {
     return z;
 }
 
+/* The same, a normal value inline: the exponent rebiased, the fraction moved up. */
+static inline uint64_t kq_b64_from_binary32(uint32_t f) {
+    const uint32_t exp = (f >> 23) & 0xFFU;
+    return ((exp - 1U) < 0xFEU)
+               ? (((uint64_t)(f & KQ_B32_SIGN) << 32) | ((uint64_t)(f & ~KQ_B32_SIGN) << 29)) +
+                     ((uint64_t)0x380U << 52)
+               : kq_b64_from_binary32_any(f);
+}
+
 /* A binary64 value rounded to binary32, to nearest even (a NaN is quieted, the top of its payload
- * kept). */
-static inline uint32_t kq_b64_to_binary32(uint64_t a) {
+ * kept): every case. */
+KQ_B64_RARE uint32_t kq_b64_to_binary32_any(uint64_t a) {
     const uint32_t sign = (uint32_t)(a >> 32) & KQ_B32_SIGN;
     const int32_t exp = (int32_t)((a >> 52) & 0x7FFU);
     const uint64_t frac = a & KQ_B64_FRACTION;
@@ -411,6 +427,23 @@ static inline uint32_t kq_b64_to_binary32(uint64_t a) {
             }
             z = sign | (((uint32_t)e << 23) + sig);
         }
+    }
+    return z;
+}
+
+/* The same, the common case inline: a normal binary32 result (or one that rounds up to
+ * infinity), the top 23 fraction bits rounded on the 29 below them, a carry running into the
+ * exponent. */
+static inline uint32_t kq_b64_to_binary32(uint64_t a) {
+    const uint32_t exp = (uint32_t)(a >> 52) & 0x7FFU;
+    uint32_t z;
+    if ((exp - 0x381U) <= 0xFDU) {
+        const uint32_t low = (uint32_t)a & 0x1FFFFFFFU;
+        const uint32_t top = ((exp - 0x380U) << 23) | ((uint32_t)(a >> 29) & KQ_B32_FRACTION);
+        const uint32_t up = (low > 0x10000000U) || ((low == 0x10000000U) && ((top & 1U) != 0U));
+        z = ((uint32_t)(a >> 32) & KQ_B32_SIGN) | (top + up);
+    } else {
+        z = kq_b64_to_binary32_any(a);
     }
     return z;
 }
