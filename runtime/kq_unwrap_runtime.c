@@ -160,24 +160,18 @@ static inline double kq_channel_dbl(const double* in, double* out, int32_t n, do
 #if KQ_RUNTIME_HAS(6, 11)
 static inline float kq_channel_sgl(const float* in, float* out, int32_t n, float v, double* sum,
                                    float cutoff) {
+    /* One loop for both kinds of cutoff (unlike the double variant): the conversions of the
+     * output would make a second copy costly in a microcontroller's flash. */
+    const int calm_cutoff = cutoff >= KQ_CALM_CUTOFF_SGL;
     double S = *sum;
     int32_t i;
-    if (cutoff >= KQ_CALM_CUTOFF_SGL) {
-        for (i = 0; i < n; ++i) {
-            const float x = in[i];
-            if (KQ_RARELY(!kq_calm_step_sgl(v, x))) {
-                S = kq_stepped_sum_sgl(v, x, S, cutoff);
-            }
-            out[i] = kq_narrow_sgl(kq_add_dbl(S, kq_widen_sgl(x)));
-            v = x;
-        }
-    } else {
-        for (i = 0; i < n; ++i) {
-            const float x = in[i];
+    for (i = 0; i < n; ++i) {
+        const float x = in[i];
+        if (KQ_RARELY(!calm_cutoff || !kq_calm_step_sgl(v, x))) {
             S = kq_stepped_sum_sgl(v, x, S, cutoff);
-            out[i] = kq_narrow_sgl(kq_add_dbl(S, kq_widen_sgl(x)));
-            v = x;
         }
+        out[i] = kq_narrow_sgl(kq_add_dbl(S, kq_widen_sgl(x)));
+        v = x;
     }
     *sum = S;
     return v;
