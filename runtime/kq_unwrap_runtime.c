@@ -161,13 +161,16 @@ static inline double kq_channel_dbl(const double* in, double* out, int32_t n, do
 static inline float kq_channel_sgl(const float* in, float* out, int32_t n, float v, double* sum,
                                    float cutoff) {
     /* One loop for both kinds of cutoff (unlike the double variant): the conversions of the
-     * output would make a second copy costly in a microcontroller's flash. */
-    const int calm_cutoff = cutoff >= KQ_CALM_CUTOFF_SGL;
+     * output would make a second copy costly in a microcontroller's flash. The calm test of
+     * kq_calm_step_sgl takes its bound from a register: KQ_CALM_STEP_SGL where the cutoff is
+     * calm, else -1, which no difference lies within. */
+    const float calm_bound = (cutoff >= KQ_CALM_CUTOFF_SGL) ? KQ_CALM_STEP_SGL : -1.0f;
     double S = *sum;
     int32_t i;
     for (i = 0; i < n; ++i) {
         const float x = in[i];
-        if (KQ_RARELY(!calm_cutoff || !kq_calm_step_sgl(v, x))) {
+        const float d = x - v;
+        if (KQ_RARELY(!(d < calm_bound && d > -calm_bound))) {
             S = kq_stepped_sum_sgl(v, x, S, cutoff);
         }
         out[i] = kq_narrow_sgl(kq_add_dbl(S, kq_widen_sgl(x)));
