@@ -254,21 +254,17 @@ static inline uint64_t kq_b64_subtract_magnitudes(uint64_t a, uint64_t b, uint64
     return z;
 }
 
-/* a + b (negate 0) or a - b (negate KQ_B64_SIGN), correctly rounded to nearest. */
-KQ_B64_OPERATION uint64_t kq_b64_add_or_sub(uint64_t a, uint64_t b, uint64_t negate) {
-    const uint64_t sign = a & KQ_B64_SIGN;
-    return (sign == ((b ^ negate) & KQ_B64_SIGN)) ? kq_b64_add_magnitudes(a, b, sign)
-                                                  : kq_b64_subtract_magnitudes(a, b, sign);
-}
-
 /* a + b, correctly rounded to nearest. */
-static inline uint64_t kq_b64_add(uint64_t a, uint64_t b) {
-    return kq_b64_add_or_sub(a, b, 0U);
+KQ_B64_OPERATION uint64_t kq_b64_add(uint64_t a, uint64_t b) {
+    const uint64_t sign = a & KQ_B64_SIGN;
+    return (sign == (b & KQ_B64_SIGN)) ? kq_b64_add_magnitudes(a, b, sign)
+                                       : kq_b64_subtract_magnitudes(a, b, sign);
 }
 
-/* a - b, correctly rounded to nearest (a NaN b keeps its own sign). */
+/* a - b, correctly rounded to nearest: a + (-b), except that a NaN b comes back with its own
+ * sign (quieted; a NaN a first). */
 static inline uint64_t kq_b64_sub(uint64_t a, uint64_t b) {
-    return kq_b64_add_or_sub(a, b, KQ_B64_SIGN);
+    return kq_b64_add(a, kq_b64_is_nan(b) ? b : (b ^ KQ_B64_SIGN));
 }
 
 /* The high 64 bits of a * b, with a one ORed in when the low 64 bits are not all zero. */
