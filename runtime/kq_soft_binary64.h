@@ -96,17 +96,29 @@ static inline uint32_t kq_b64_leading_zeros(uint64_t a) {
 #endif
 }
 
-/* a >> dist with every bit shifted out ORed into the lowest bit (the sticky bit). */
+/* a >> dist with every bit shifted out ORed into the lowest bit (the sticky bit), on 32-bit
+ * halves: a 32-bit core has no 64-bit shift, and the general sequences for one cost about twice
+ * as much. */
 static inline uint64_t kq_b64_shift_right_jam(uint64_t a, uint32_t dist) {
-    uint64_t z;
+    uint32_t high = (uint32_t)(a >> 32);
+    uint32_t low = (uint32_t)a;
+    uint32_t lost;
     if (dist == 0U) {
-        z = a;
-    } else if (dist < 63U) {
-        z = (a >> dist) | (uint64_t)((a << (64U - dist)) != 0U);
+        lost = 0U;
+    } else if (dist < 32U) {
+        lost = low << (32U - dist);
+        low = (low >> dist) | (high << (32U - dist));
+        high >>= dist;
+    } else if (dist < 64U) {
+        lost = low | ((dist == 32U) ? 0U : (high << (64U - dist)));
+        low = high >> (dist - 32U);
+        high = 0U;
     } else {
-        z = (uint64_t)(a != 0U);
+        lost = high | low;
+        low = 0U;
+        high = 0U;
     }
-    return z;
+    return ((uint64_t)high << 32) | low | (uint64_t)(lost != 0U);
 }
 
 /* The NaN an operation with a NaN operand returns: the first NaN operand, quieted. */
