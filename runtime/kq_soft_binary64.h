@@ -255,12 +255,20 @@ static inline uint64_t kq_b64_subtract_magnitudes(uint64_t a, uint64_t b, uint64
         }
         /* The difference has its leading one at bit 62 or 61 (the exponents differ), or lower
          * only when it cancels from a difference of one, where it is exact. */
-        shift = kq_b64_leading_zeros(sig_z) - 1U;
-        exp_z -= (int32_t)shift + 1;
-        if ((shift >= 10U) && (exp_z >= 0)) {
-            z = sign_z | (((uint64_t)(uint32_t)exp_z << 52) + (sig_z << (shift - 10U)));
+        if (sig_z >= 0x2000000000000000U) {
+            if (sig_z < 0x4000000000000000U) {
+                sig_z += sig_z; /* one bit up, without a general 64-bit shift */
+                --exp_z;
+            }
+            z = kq_b64_round_pack(sign_z, exp_z - 1, sig_z);
         } else {
-            z = kq_b64_round_pack(sign_z, exp_z, sig_z << shift);
+            shift = kq_b64_leading_zeros(sig_z) - 1U;
+            exp_z -= (int32_t)shift + 1;
+            if ((shift >= 10U) && (exp_z >= 0)) {
+                z = sign_z | (((uint64_t)(uint32_t)exp_z << 52) + (sig_z << (shift - 10U)));
+            } else {
+                z = kq_b64_round_pack(sign_z, exp_z, sig_z << shift);
+            }
         }
     }
     return z;
