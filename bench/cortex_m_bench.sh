@@ -2,7 +2,7 @@
 # Speed and size of the generated code on the Cortex-M boards: instructions per sample under
 # `qemu-system-arm -icount shift=0` (bench/cortex_m_bench.c counts them with SysTick, calibrated on
 # a loop of known length), flash (the image with one form less the image without it: the
-# generated code, the runtime and the software floating point they pull in) and RAM (the state
+# generated code, the runtime and any library routine they pull in) and RAM (the state
 # struct; the generated code and the runtime have no static data, which this checks).
 #
 #   bench/cortex_m_bench.sh [SAMPLES]     (default 4096)
