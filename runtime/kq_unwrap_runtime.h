@@ -103,6 +103,17 @@ KQ_RUNTIME_API void kq_unwrap_running_frame_in_place_sgl(float* buf, float* prev
                                                          int32_t frame_len, uint8_t* first_step);
 #endif
 
+/* The cutoff a tolerance gives, in the kernels' precision: the tolerance when above zero, else
+ * its negation (+0 becomes -0, -0 becomes +0, a NaN stays a NaN with its sign flipped), as the
+ * block derives it. In the runtime because the comparison and the rounding to binary32 are
+ * binary64 operations, the runtime's own where the processor has none. */
+#if KQ_RUNTIME_HAS(0, 5)
+KQ_RUNTIME_API double kq_cutoff_of_tolerance_dbl(double tolerance);
+#endif
+#if KQ_RUNTIME_HAS(6, 11)
+KQ_RUNTIME_API float kq_cutoff_of_tolerance_sgl(double tolerance);
+#endif
+
 /* Whether the floating-point mode lets the kernels give their bits (kq_fp_mode.h). The generated
  * code's entry points set the mode they need around their work and put the caller's back, so this
  * is 0 wherever the runtime can set the mode (or there is none). Under KQ_FP_MODE_UNMANAGED the

@@ -151,6 +151,12 @@ KQ_STEP_INLINE double kq_fabs(double x) {
     return kq_double_of(kq_bits_of(x) & UINT64_C(0x7fffffffffffffff));
 }
 
+/* True for a NaN, from the bits: no comparison, which is a library call where binary64 is
+ * software. */
+KQ_STEP_INLINE int kq_is_nan(double x) {
+    return (kq_bits_of(x) & UINT64_C(0x7fffffffffffffff)) > UINT64_C(0x7ff0000000000000);
+}
+
 /* True when the binary64 difference x - v lies within (-3, 3) (KQ_CALM_STEP). */
 KQ_STEP_INLINE int kq_calm_step_dbl(double v, double x) {
     const double d = x - v;

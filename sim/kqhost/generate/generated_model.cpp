@@ -356,8 +356,8 @@ int {0}_set_tolerance({0}_state* state, double tolerance) {{
     int refused = 1;
     const kq_fp_word caller_mode = kq_fp_mode_enter();
     const double held = kq_fp_mode_value(tolerance);
-    if (held == held) {{ /* a NaN is refused */
-        state->cutoff = ({0}_real)((held > 0.0) ? held : -held);
+    if (kq_is_nan(held) == 0) {{ /* a NaN is refused */
+        state->cutoff = kq_cutoff_of_tolerance_{14}(held);
         refused = 0;
     }}
     kq_fp_mode_leave(caller_mode);
@@ -370,7 +370,8 @@ void {0}_terminate({0}_state* state) {{
 )",
         n, call.tableName, describeWalk(model.walk),
         cutoffConstant(model.settings.cutoff, model.precision), parameters, call.function, buffers,
-        stateArgs, call.sizes, firstStep, reset, call.tableIndex, kRuntimeVersion, kProjectVersion);
+        stateArgs, call.sizes, firstStep, reset, call.tableIndex, kRuntimeVersion, kProjectVersion,
+        model.precision == Precision::Single ? "sgl" : "dbl");
 }
 
 }  // namespace kq::kqhost
