@@ -68,9 +68,9 @@ Options:
   --sample-time T      the source's sample time, for the block's setup (default 1)
   --block PATH         block library (default: )" KQHOST_DEFAULT_BLOCK_NAME R"(.so beside kqhost)
   --self-test          also write NAME_self_test.h and NAME_self_test.c: a known-answer test
-                       of the model for the product's processor and toolchain, with inputs
+                       of the model for the product's processor and toolchain, with samples
                        that meet the hard classes of floating-point arithmetic and the
-                       block's outputs for them, as C arrays; NAME_self_test(print) checks
+                       block's answers for them, as C arrays; NAME_self_test(print) checks
                        the floating-point mode, runs the model and reports through print
   --help               this text
 Each option may be given once. On failure kqhost prints one line 'kqhost: ...' on stderr and
