@@ -125,7 +125,7 @@ static double kqs_tolerance(int which) {
     }
 
 #define KQS_STEP_COPY(name, state, in, out) name##_step(state, in, out)
-#define KQS_STEP_IN_PLACE(name, state, in, out) ((void)(out), name##_step(state, in, in))
+#define KQS_STEP_IN_PLACE(name, state, in, out) ((void)(out), name##_step(state, in))
 #define KQS_COPY(name) KQS_MEASURE(name, KQS_STEP_COPY)
 #define KQS_IN_PLACE(name) KQS_MEASURE(name, KQS_STEP_IN_PLACE)
 KQS_MODELS(KQS_COPY, KQS_IN_PLACE)

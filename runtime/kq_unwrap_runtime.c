@@ -11,28 +11,58 @@
 
 #include "kq_wrap_step.h"
 
-/* binary64 in software: a Cortex-M4F or M33 (a binary32 FPU only), or no FPU at all. */
-#if defined(__arm__) && (defined(__SOFTFP__) || (defined(__ARM_FP) && !(__ARM_FP & 8)))
-#define KQ_SOFT_DOUBLE 1
+/* binary64 in software: a Cortex-M4F or M33 (a binary32 FPU only), a Cortex-M0 or M3 or any ARM
+ * soft-float build, a RISC-V core without the D extension. There the runtime does its binary64
+ * arithmetic itself (kq_soft_binary64.h) instead of calling the compiler's support routines, whose
+ * rounding differs between toolchains. -DKQ_SOFT_BINARY64=1 or =0 overrides the choice. */
+#if !defined(KQ_SOFT_BINARY64)
+#if (defined(__arm__) && (defined(__SOFTFP__) || (defined(__ARM_FP) && !(__ARM_FP & 8)))) || \
+    (defined(__riscv) && (!defined(__riscv_flen) || __riscv_flen < 64))
+#define KQ_SOFT_BINARY64 1
 #else
-#define KQ_SOFT_DOUBLE 0
+#define KQ_SOFT_BINARY64 0
+#endif
+#endif
+
+#if KQ_SOFT_BINARY64
+#include "kq_wrap_step_soft.h"
+#endif
+
+/* The binary64 operations of the channel walk: the runtime's own where binary64 is software, else
+ * the processor's. */
+static inline double kq_add_dbl(double a, double b) {
+#if KQ_SOFT_BINARY64
+    return kq_double_of(kq_b64_add(kq_bits_of(a), kq_bits_of(b)));
+#else
+    return a + b;
+#endif
+}
+
+#if KQ_RUNTIME_HAS_PRECISION(SGL)
+static inline double kq_widen_sgl(float value) {
+#if KQ_SOFT_BINARY64
+    return kq_double_of(kq_b64_from_binary32(kq_b32_bits_of(value)));
+#else
+    return (double)value;
+#endif
+}
+
+static inline float kq_narrow_sgl(double value) {
+#if KQ_SOFT_BINARY64
+    return kq_b32_float_of(kq_b64_to_binary32(kq_bits_of(value)));
+#else
+    return (float)value;
+#endif
+}
 #endif
 
 /* The calm tests of the double variant: on the bits where binary64 is software, else by the
  * processor's own comparison. */
 static inline int kq_calm_cutoff_dbl(double cutoff) {
-#if KQ_SOFT_DOUBLE
+#if KQ_SOFT_BINARY64
     return kq_calm_cutoff_dbl_bits(cutoff);
 #else
     return cutoff >= KQ_CALM_CUTOFF;
-#endif
-}
-
-static inline int kq_calm_dbl(double v, double x) {
-#if KQ_SOFT_DOUBLE
-    return kq_calm_step_dbl_bits(v, x);
-#else
-    return kq_calm_step_dbl(v, x);
 #endif
 }
 
@@ -50,17 +80,51 @@ static inline int kq_calm_dbl(double v, double x) {
  * microcontroller's flash. S goes in and out by value so that the channel loop keeps it in a
  * register. */
 #if KQ_RUNTIME_HAS_PRECISION(DBL)
+#if KQ_SOFT_BINARY64
+/* The same from the difference d = x - v, which the calm test has computed. */
+static KQ_NOINLINE double kq_stepped_sum_of_difference_dbl(uint64_t d, double S, double cutoff) {
+    return kq_double_of(kq_wrap_correction_soft(d, kq_bits_of(S), kq_bits_of(cutoff), 0));
+}
+
+static double kq_stepped_sum_dbl(double v, double x, double S, double cutoff) {
+    return kq_stepped_sum_of_difference_dbl(kq_b64_sub(kq_bits_of(x), kq_bits_of(v)), S, cutoff);
+}
+
+/* S after the step from v to x where the cutoff is calm: the step is skipped where the difference
+ * is calm, and the difference is computed once. */
+static inline double kq_calm_or_stepped_sum_dbl(double v, double x, double S, double cutoff) {
+    double sum = S;
+    if (KQ_RARELY(!kq_calm_by_magnitudes(kq_bits_of(v), kq_bits_of(x)))) {
+        const uint64_t d = kq_b64_sub(kq_bits_of(x), kq_bits_of(v));
+        if (!kq_calm_difference(d)) {
+            sum = kq_stepped_sum_of_difference_dbl(d, S, cutoff);
+        }
+    }
+    return sum;
+}
+#else
 static KQ_NOINLINE double kq_stepped_sum_dbl(double v, double x, double S, double cutoff) {
     (void)kq_wrap_step_dbl(v, x, &S, cutoff);
     return S;
 }
 
+static inline double kq_calm_or_stepped_sum_dbl(double v, double x, double S, double cutoff) {
+    return KQ_RARELY(!kq_calm_step_dbl(v, x)) ? kq_stepped_sum_dbl(v, x, S, cutoff) : S;
+}
+#endif
+
 #endif
 
 #if KQ_RUNTIME_HAS_PRECISION(SGL)
 static KQ_NOINLINE double kq_stepped_sum_sgl(float v, float x, double S, float cutoff) {
+#if KQ_SOFT_BINARY64
+    return kq_double_of(kq_wrap_correction_soft_sgl(
+        kq_b64_from_binary32(kq_b32_bits_of(v)), kq_b64_from_binary32(kq_b32_bits_of(x)),
+        kq_bits_of(S), kq_b64_from_binary32(kq_b32_bits_of(cutoff))));
+#else
     (void)kq_wrap_step_sgl((double)v, (double)x, &S, cutoff);
     return S;
+#endif
 }
 
 #endif
@@ -76,17 +140,15 @@ static inline double kq_channel_dbl(const double* in, double* out, int32_t n, do
     if (kq_calm_cutoff_dbl(cutoff) != 0) {
         for (i = 0; i < n; ++i) {
             const double x = in[i];
-            if (KQ_RARELY(kq_calm_dbl(v, x) == 0)) {
-                S = kq_stepped_sum_dbl(v, x, S, cutoff);
-            }
-            out[i] = S + x;
+            S = kq_calm_or_stepped_sum_dbl(v, x, S, cutoff);
+            out[i] = kq_add_dbl(S, x);
             v = x;
         }
     } else {
         for (i = 0; i < n; ++i) {
             const double x = in[i];
             S = kq_stepped_sum_dbl(v, x, S, cutoff);
-            out[i] = S + x;
+            out[i] = kq_add_dbl(S, x);
             v = x;
         }
     }
@@ -99,25 +161,22 @@ static inline double kq_channel_dbl(const double* in, double* out, int32_t n, do
 #if KQ_RUNTIME_HAS_PRECISION(SGL)
 static inline float kq_channel_sgl(const float* in, float* out, int32_t n, float prev, double* sum,
                                    float cutoff) {
+    /* One loop for both kinds of cutoff (unlike the double variant): the conversions of the
+     * output would make a second copy costly in a microcontroller's flash. The calm test of
+     * kq_calm_step_sgl takes its bound from a register: KQ_CALM_STEP_SGL where the cutoff is
+     * calm, else -1, which no difference lies within. */
+    const float calm_bound = (cutoff >= KQ_CALM_CUTOFF_SGL) ? KQ_CALM_STEP_SGL : -1.0f;
     double S = *sum;
     float v = prev;
     int32_t i;
-    if (cutoff >= KQ_CALM_CUTOFF_SGL) {
-        for (i = 0; i < n; ++i) {
-            const float x = in[i];
-            if (KQ_RARELY(kq_calm_step_sgl(v, x) == 0)) {
-                S = kq_stepped_sum_sgl(v, x, S, cutoff);
-            }
-            out[i] = (float)(S + (double)x);
-            v = x;
-        }
-    } else {
-        for (i = 0; i < n; ++i) {
-            const float x = in[i];
+    for (i = 0; i < n; ++i) {
+        const float x = in[i];
+        const float d = x - v;
+        if (KQ_RARELY(!((d < calm_bound) && (d > -calm_bound)))) {
             S = kq_stepped_sum_sgl(v, x, S, cutoff);
-            out[i] = (float)(S + (double)x);
-            v = x;
         }
+        out[i] = kq_narrow_sgl(kq_add_dbl(S, kq_widen_sgl(x)));
+        v = x;
     }
     *sum = S;
     return v;
@@ -219,9 +278,9 @@ static void kq_running_frame_sgl(const float* in, float* out, float* prev, float
     if (frame_len > 0) {
         for (j = 0; j < num_chans; ++j) {
             const ptrdiff_t base = (ptrdiff_t)j * frame_len;
-            double S = (double)cumsum[j];
+            double S = kq_widen_sgl(cumsum[j]);
             prev[j] = kq_channel_sgl(&in[base], &out[base], frame_len, prev[j], &S, cutoff);
-            cumsum[j] = (float)S;
+            cumsum[j] = kq_narrow_sgl(S);
         }
     }
 }
@@ -249,9 +308,9 @@ static void kq_running_sample_sgl(const float* in, float* out, float* prev, floa
     int32_t i;
     KQ_SEED_FIRST_STEP(in, prev, cumsum, num_elems, 1, first_step);
     for (i = 0; i < num_elems; ++i) {
-        double S = (double)cumsum[i];
+        double S = kq_widen_sgl(cumsum[i]);
         prev[i] = kq_channel_sgl(&in[i], &out[i], 1, prev[i], &S, cutoff);
-        cumsum[i] = (float)S;
+        cumsum[i] = kq_narrow_sgl(S);
     }
 }
 #endif
@@ -318,6 +377,29 @@ KQ_RUNTIME_API void kq_unwrap_running_frame_in_place_sgl(float* buf, float* prev
                                                          float cutoff, int32_t num_chans,
                                                          int32_t frame_len, uint8_t* first_step) {
     kq_running_frame_sgl(buf, buf, prev, cumsum, cutoff, num_chans, frame_len, first_step);
+}
+#endif
+
+/* ---- cutoff ---- */
+
+static inline double kq_magnitude_of_tolerance(double tolerance) {
+#if KQ_SOFT_BINARY64
+    const uint64_t bits = kq_bits_of(tolerance);
+    return kq_double_of(kq_b64_positive(bits) ? bits : (bits ^ KQ_B64_SIGN));
+#else
+    return kq_cutoff_of_tolerance(tolerance);
+#endif
+}
+
+#if KQ_RUNTIME_HAS_PRECISION(DBL)
+KQ_RUNTIME_API double kq_cutoff_of_tolerance_dbl(double tolerance) {
+    return kq_magnitude_of_tolerance(tolerance);
+}
+#endif
+
+#if KQ_RUNTIME_HAS_PRECISION(SGL)
+KQ_RUNTIME_API float kq_cutoff_of_tolerance_sgl(double tolerance) {
+    return kq_narrow_sgl(kq_magnitude_of_tolerance(tolerance));
 }
 #endif
 

@@ -16,6 +16,11 @@
 #include <stddef.h>
 #include <stdint.h>
 
+/* The version of these files: major * 10000 + minor * 100 + patch of the project's version.
+ * kqhost writes its own here when it writes the files; a model it generated stops the build
+ * beside runtime files of another version. */
+#define KQ_RUNTIME_VERSION 200
+
 #include "kq_fp_mode.h"
 #include "kq_kernel_list.h"
 
@@ -125,6 +130,17 @@ KQ_RUNTIME_API void kq_unwrap_running_frame_in_place_sgl(float* buf, float* prev
             *(first_step) = 0;                                                 \
         }                                                                      \
     } while (0)
+
+/* The cutoff a tolerance gives, in the kernels' precision: the tolerance when above zero, else
+ * its negation (+0 becomes -0, -0 becomes +0, a NaN stays a NaN with its sign flipped), as the
+ * block derives it. In the runtime because the comparison and the rounding to binary32 are
+ * binary64 operations, the runtime's own where the processor has none. */
+#if KQ_RUNTIME_HAS_PRECISION(DBL)
+KQ_RUNTIME_API double kq_cutoff_of_tolerance_dbl(double tolerance);
+#endif
+#if KQ_RUNTIME_HAS_PRECISION(SGL)
+KQ_RUNTIME_API float kq_cutoff_of_tolerance_sgl(double tolerance);
+#endif
 
 /* Whether the floating-point mode lets the kernels give their bits (kq_fp_mode.h). The generated
  * code's entry points set the mode they need around their work and put the caller's back, so this

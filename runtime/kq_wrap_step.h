@@ -151,6 +151,12 @@ KQ_STEP_INLINE double kq_fabs(double x) {
     return kq_double_of(kq_bits_of(x) & UINT64_C(0x7fffffffffffffff));
 }
 
+/* True for a NaN, from the bits: no comparison, which is a library call where binary64 is
+ * software. */
+KQ_STEP_INLINE int kq_is_nan(double x) {
+    return (kq_bits_of(x) & UINT64_C(0x7fffffffffffffff)) > UINT64_C(0x7ff0000000000000);
+}
+
 /* True when the binary64 difference x - v lies within (-3, 3) (KQ_CALM_STEP). */
 KQ_STEP_INLINE int kq_calm_step_dbl(double v, double x) {
     const double d = x - v;
@@ -191,7 +197,9 @@ KQ_STEP_INLINE int kq_calm_step_sgl(float v, float x) {
 
 /* The cutoff a Tolerance gives, in binary64 (a single model rounds it to binary32): the value
  * itself when above zero, else its negation, so -0 becomes +0, +0 becomes -0 and a NaN stays a NaN.
- * The block, the Python module and the generated code all take the cutoff from here. */
+ * The one statement of the rule: the block and the Python module call it, and so do the runtime's
+ * kq_cutoff_of_tolerance_dbl and _sgl, which the generated code calls (where binary64 is software
+ * they apply the same rule to the bits). */
 KQ_STEP_INLINE double kq_cutoff_of_tolerance(double tolerance) {
     return (tolerance > 0.0) ? tolerance : -tolerance;
 }

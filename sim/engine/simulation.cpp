@@ -5,11 +5,32 @@
 #include <type_traits>
 
 #include "sim/engine/block_error.h"
+#include "sim/engine/single_in_double.h"
 #include "sim/libvz/vz_host.h"
 
 namespace kq::sim {
 
 namespace {
+
+// A value of the port's type and back; a single goes by its bits, so that a signalling NaN reaches
+// the block and the output as it is.
+template <typename T>
+T toElement(double v) {
+    if constexpr (std::is_same_v<T, double>) {
+        return v;
+    } else {
+        return narrowToSingle(v);
+    }
+}
+
+template <typename T>
+double fromElement(T v) {
+    if constexpr (std::is_same_v<T, double>) {
+        return v;
+    } else {
+        return widenSingle(v);
+    }
+}
 
 // Time-major values and the port's column-major elements: time step t of channel c is element
 // (t, c) of a frame of `rows` time steps; a sample-based step holds element c.
@@ -23,13 +44,13 @@ void toPort(const double* values, void* port, size_t rows, size_t channels) {
             std::copy(values, values + rows * channels, elements);
         } else {
             std::transform(values, values + rows * channels, elements,
-                           [](double v) { return static_cast<T>(v); });
+                           [](double v) { return toElement<T>(v); });
         }
         return;
     }
     for (size_t t = 0; t < rows; ++t) {
         for (size_t c = 0; c < channels; ++c) {
-            elements[t + c * rows] = static_cast<T>(values[t * channels + c]);
+            elements[t + c * rows] = toElement<T>(values[t * channels + c]);
         }
     }
 }
@@ -38,12 +59,13 @@ template <typename T>
 void fromPort(const void* port, double* values, size_t rows, size_t channels) {
     const auto* elements = static_cast<const T*>(port);
     if (rows == 1 || channels == 1) {
-        std::copy(elements, elements + rows * channels, values);
+        std::transform(elements, elements + rows * channels, values,
+                       [](T v) { return fromElement(v); });
         return;
     }
     for (size_t t = 0; t < rows; ++t) {
         for (size_t c = 0; c < channels; ++c) {
-            values[t * channels + c] = elements[t + c * rows];
+            values[t * channels + c] = fromElement(elements[t + c * rows]);
         }
     }
 }

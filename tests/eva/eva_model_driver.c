@@ -45,7 +45,7 @@ static double arbitrary_double(void) {
 
 /* A copying model reads in and writes out; an in-place model overwrites its one buffer. */
 #define KQ_EVA_STEP_COPY(name, state, in, out) name##_step(state, in, out)
-#define KQ_EVA_STEP_IN_PLACE(name, state, in, out) name##_step(state, in, in)
+#define KQ_EVA_STEP_IN_PLACE(name, state, in, out) ((void)(out), name##_step(state, in))
 
 #define KQ_EVA_COPY(name) KQ_EVA_DRIVE(name, KQ_EVA_STEP_COPY)
 #define KQ_EVA_IN_PLACE(name) KQ_EVA_DRIVE(name, KQ_EVA_STEP_IN_PLACE)

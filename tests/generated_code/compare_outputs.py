@@ -2,6 +2,7 @@
 """Compares what generated code printed on a target with kqhost run's outputs, bit for bit.
 
     compare_outputs.py FORMS REFERENCES OUTPUT TARGET ALLOWED
+    compare_outputs.py --hash FORMS REFERENCES [OUTPUT]
     compare_outputs.py --self-test      (the allowances against a table of cases)
 
 FORMS: one form a line (NAME|ROWS|double or single|options); REFERENCES/NAME.f64 or .f32: kqhost
@@ -20,8 +21,13 @@ Every other difference fails, and so does an allowance the outputs never needed 
 table would then claim a difference that does not happen). So does a line
 "mode NAME forms N differing D refused R lost L" (the forms run again under another
 floating-point mode) with D, R or L above 0, or "mode NAME not held". Prints one line for the
-target; exits 1 on failure.
+target, with the hash of its outputs (below); exits 1 on failure.
+
+--hash prints the SHA-256 of kqhost's outputs (or of OUTPUT's) as one text, a line "form NAME"
+then one value's bits in hex a line, with every NaN written as the canonical quiet NaN: the one
+value that every target whose differences the table allows reproduces.
 """
+import hashlib
 import struct
 import sys
 
@@ -76,9 +82,19 @@ MODE_CASES = [
 ]
 
 
+# Outputs that hash as the first row does (True) or not: NaNs are one value, nothing else is.
+HASH_CASES = [
+    ([('f', 8, [0x7FF8000000000000, 0x8000000000000000]), ('g', 4, [0xFFC00000])], True),
+    ([('f', 8, [0xFFF0000000000001, 0x8000000000000000]), ('g', 4, [0x7F800001])], True),
+    ([('f', 8, [0x7FF8000000000000, 0x0000000000000000]), ('g', 4, [0xFFC00000])], False),
+    ([('f', 8, [0x7FF0000000000000, 0x8000000000000000]), ('g', 4, [0xFFC00000])], False),
+    ([('f', 8, [0x7FF8000000000000]), ('g', 4, [0x00000000, 0xFFC00000])], False),
+]
+
+
 def self_test():
     """The allowances against ALLOWANCE_CASES: a too generous one would hide real differences;
-    and the mode lines against MODE_CASES."""
+    and the mode lines against MODE_CASES; the hash against HASH_CASES."""
     wrong = [case for case in ALLOWANCE_CASES if allowed_kind(*case[:4]) != case[4]]
     for want, got, width, allowed, expected in wrong:
         print(f'compare_outputs: {want:x} -> {got:x} ({width} bytes, {allowed}) is covered by '
@@ -86,7 +102,37 @@ def self_test():
     wrong_modes = [line for line, passes in MODE_CASES if (mode_problem(line) is None) != passes]
     for line in wrong_modes:
         print(f'compare_outputs: the mode line "{line}" is judged wrongly')
-    sys.exit(1 if wrong or wrong_modes else 0)
+    first = normalised_hash(HASH_CASES[0][0])
+    wrong_hashes = [outputs for outputs, same in HASH_CASES
+                    if (normalised_hash(outputs) == first) != same]
+    for outputs in wrong_hashes:
+        print(f'compare_outputs: {outputs} hashes wrongly against {HASH_CASES[0][0]}')
+    sys.exit(1 if wrong or wrong_modes or wrong_hashes else 0)
+
+
+def normalised_hash(outputs):
+    """SHA-256 of [(form name, width, values)] as text, NaNs canonical."""
+    digest = hashlib.sha256()
+    for name, width, values in outputs:
+        digest.update(f'form {name}\n'.encode())
+        digest.update(''.join(f'{CANONICAL_NAN[width] if is_nan(v, width) else v:0{2 * width}x}\n'
+                              for v in values).encode())
+    return digest.hexdigest()
+
+
+def read_forms(forms_path):
+    """[(name, width)] of FORMS, in order."""
+    forms = []
+    for line in open(forms_path):
+        if line.strip():
+            name, _, precision, _ = line.rstrip('\n').split('|', 3)
+            forms.append((name, 8 if precision == 'double' else 4))
+    return forms
+
+
+def read_reference(references, name, width):
+    raw = open(f'{references}/{name}.{"f64" if width == 8 else "f32"}', 'rb').read()
+    return list(struct.unpack(f'<{len(raw) // width}{"Q" if width == 8 else "I"}', raw))
 
 
 def read_target(path):
@@ -118,6 +164,15 @@ def mode_problem(line):
 def main():
     if sys.argv[1:] == ['--self-test']:
         self_test()
+    if sys.argv[1] == '--hash':
+        forms = read_forms(sys.argv[2])
+        if len(sys.argv) > 4:
+            printed = read_target(sys.argv[4])
+            print(normalised_hash((name, width, printed.get(name, [])) for name, width in forms))
+        else:
+            print(normalised_hash((name, width, read_reference(sys.argv[3], name, width))
+                                  for name, width in forms))
+        sys.exit(0)
     forms_path, references, output, target, allowed_text = sys.argv[1:6]
     allowed = [] if allowed_text == 'none' else allowed_text.split(',')
     unknown = [kind for kind in allowed if kind not in KINDS]
@@ -126,13 +181,9 @@ def main():
     printed, modes = read_target(output)
     used = {kind: 0 for kind in allowed}
     problems, values, differing = [], 0, 0
-    for line in open(forms_path):
-        if not line.strip():
-            continue
-        name, _, precision, _ = line.rstrip('\n').split('|', 3)
-        width = 8 if precision == 'double' else 4
-        raw = open(f'{references}/{name}.{"f64" if width == 8 else "f32"}', 'rb').read()
-        want = struct.unpack(f'<{len(raw) // width}{"Q" if width == 8 else "I"}', raw)
+    forms = read_forms(forms_path)
+    for name, width in forms:
+        want = read_reference(references, name, width)
         got = printed.get(name)
         if got is None or len(got) != len(want):
             problems.append(f'{name}: {len(want)} values from kqhost, '
@@ -157,12 +208,13 @@ def main():
     notes = ', '.join(f'{count} {kind}' for kind, count in used.items() if count) or 'no NaN notes'
     if modes:
         notes += f'; the same under {len(modes)} other modes ({", ".join(m.split()[1] for m in modes)})'
+    digest = normalised_hash((name, width, printed.get(name, [])) for name, width in forms)
     if problems:
         print(f'{target}: DIFFERS from kqhost run: {differing} of {values} values'
-              f'{" (the first 12 shown)" if differing > 12 else ""}')
+              f'{" (the first 12 shown)" if differing > 12 else ""}; outputs hash {digest}')
         print('\n'.join('  ' + problem for problem in problems))
         sys.exit(1)
-    print(f'{target}: {values} values identical to kqhost run ({notes})')
+    print(f'{target}: {values} values identical to kqhost run ({notes}); outputs hash {digest}')
 
 
 if __name__ == '__main__':

@@ -51,7 +51,7 @@ static void KQ_FORM(_run)(struct kq_sink* sink) {
             }
         }
 #if KQ_FORM(_IN_PLACE)
-        KQ_FORM(_step)(&state, in, in);
+        KQ_FORM(_step)(&state, in);
         memcpy(out, in, sizeof out);
 #else
         KQ_FORM(_step)(&state, in, out);

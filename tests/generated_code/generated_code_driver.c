@@ -12,9 +12,9 @@
  * "reset" as the host's initial conditions, "tolerance" as a change of the Tolerance parameter.
  *
  * Compile with the generated folder on the include path and the model's name in KQ_MODEL:
- *     cc -std=c99 -ffp-contract=off -I DIR -DKQ_MODEL=NAME driver.c DIR/NAME.c
- * DIR/kq_unwrap_runtime.c The bytes are read and written one by one, so a big-endian processor
- * gives the same files. */
+ *     cc -std=c99 -ffp-contract=off -I DIR -DKQ_MODEL=NAME generated_code_driver.c DIR/NAME.c
+ * (NAME.c compiles in the runtime beside it). The bytes are read and written one by one, so a
+ * big-endian processor gives the same files. */
 #include <stdint.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -123,7 +123,9 @@ static int applyEvents(M(state) * state, int argc, char** argv, long step) {
             a += 2;
         } else if (strcmp(argv[a], "tolerance") == 0 && a + 2 < argc) {
             if (atol(argv[a + 1]) == step) {
-                M(set_tolerance)(state, strtod(argv[a + 2], NULL));
+                if (M(set_tolerance)(state, strtod(argv[a + 2], NULL)) != 0) {
+                    return 0;
+                }
             }
             a += 3;
         } else {
@@ -191,7 +193,11 @@ int main(int argc, char** argv) {
             status = fail("events are 'reset STEP' or 'tolerance STEP X'");
             break;
         }
+#if M(IN_PLACE)
+        M(step)(&state, port);
+#else
         M(step)(&state, port, result);
+#endif
         for (n = 0; n < rows; ++n) {
             for (c = 0; c < kChannels; ++c) {
                 if (!writeValue(output, result[c * kFrame + n])) {

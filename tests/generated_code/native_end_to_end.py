@@ -1,12 +1,22 @@
 """kqhost generate end to end on this machine: for each form of the table, generate the code,
 compile it with the host C compiler (-std=c99 -ffp-contract=off) and the driver, run it on the
 example input with hard values in it (as CSV text for every other form, raw values for the rest),
-and compare its raw output with kqhost run's on the same options, byte for byte.
+and compare its raw output with kqhost run's on the same options, byte for byte. A model must
+not build beside runtime files of another version.
 
-usage: native_end_to_end.py KQHOST CC DRIVER_SOURCE EXAMPLE_CSV
+Then the known-answer self-test (kqhost generate --self-test) of a few forms, built the same way
+with self_test_main.c: it must pass, and with one expected value's last bit flipped it must fail,
+naming that sample.
+
+Each model is also built into a C++ program (CXX_SOURCE, compiled with the host C++ compiler
+against the generated header), which checks the interface as a C++ caller sees it.
+
+usage: native_end_to_end.py KQHOST CC DRIVER_SOURCE EXAMPLE_CSV CXX CXX_SOURCE
 """
 import math
 import os
+import re
+import shutil
 import struct
 import subprocess
 import sys
@@ -41,7 +51,15 @@ FORMS = [
     ("single_row_running_infinite_cutoff", ["--precision", "single", "--tolerance", "1e39"], []),
     ("double_frame_running_zero_cutoff", ["--precision", "double", "--frame", "8", "--tolerance",
                                           "0"], []),
+    # A cutoff of 2*pi that the input's corrections of 2*pi + 1 ulp pass and those of 2*pi do not:
+    # only the cutoff written to the last bit tells them apart.
+    ("double_row_running_two_pi_cutoff", ["--precision", "double", "--tolerance",
+                                          "6.283185307179586"], []),
 ]
+
+# Two samples whose step needs a correction of 2*pi + 1 ulp (-0x1.921fb54442d19p+2); the other
+# way round, of exactly 2*pi.
+TWO_PI_AND_AN_ULP = (float.fromhex("-0x1.15bf5b345515ap+1"), float.fromhex("0x1.c7f50a8d15c78p+1"))
 
 PI = 3.141592653589793
 
@@ -55,7 +73,8 @@ def hard_rows():
     for i, value in enumerate(values):
         rows.append((0.0, -0.0))
         rows.append((value, values[(i + 5) % len(values)]))
-    return rows
+    v, x = TWO_PI_AND_AN_ULP
+    return rows + [(v, x), (x, v), (0.0, 0.0)]
 
 
 def read_example(path):
@@ -102,6 +121,37 @@ def driver_events(events):
     return out
 
 
+def check_cxx_caller(cc, cxx, cxx_source, work, folder, name):
+    """Builds the model into a C++ program with the header as C++ sees it, and runs it."""
+    header = open(os.path.join(folder, name + ".h")).read()
+    state_bytes = re.search(r"_state \((\d+) bytes where", header).group(1)
+    model_object = os.path.join(work, name + "_model.o")
+    program = os.path.join(work, name + "_cxx_program")
+    run([cc, "-std=c99", "-ffp-contract=off", "-O2", "-c", "-o", model_object,
+         os.path.join(folder, name + ".c")])
+    run([cxx, "-std=c++17", "-pedantic", "-Wall", "-Wextra", "-Werror", "-ffp-contract=off",
+         "-I", folder, f"-DKQ_MODEL={name}", f"-DKQ_STATE_BYTES={state_bytes}", "-o", program,
+         cxx_source, model_object])
+    run([program])
+
+
+def check_runtime_version_guard(cc, work, folder, name):
+    """The model must not build beside runtime files of another version."""
+    other = os.path.join(work, name + "_other_runtime")
+    shutil.copytree(folder, other)
+    runtime_header = os.path.join(other, "kq_unwrap_runtime.h")
+    text = open(runtime_header).read()
+    version = int(re.search(r"#define KQ_RUNTIME_VERSION (\d+)", text).group(1))
+    with open(runtime_header, "w") as f:
+        f.write(text.replace(f"#define KQ_RUNTIME_VERSION {version}",
+                             f"#define KQ_RUNTIME_VERSION {version + 1}"))
+    result = subprocess.run([cc, "-std=c99", "-ffp-contract=off", "-c", "-o", os.devnull,
+                             os.path.join(other, name + ".c")], capture_output=True, text=True)
+    if result.returncode == 0 or "not those of kqhost" not in result.stderr:
+        return f"{name}: builds beside a runtime of version {version + 1}: {result.stderr}"
+    return None
+
+
 def check_form(kqhost, cc, driver, rows, work, name, setup, events, csv):
     single = setup[setup.index("--precision") + 1] == "single"
     ext = ".f32" if single else ".f64"
@@ -135,12 +185,62 @@ def check_form(kqhost, cc, driver, rows, work, name, setup, events, csv):
     return None
 
 
+# (name, setup options) of the self-tests: running frames in double, stateless in place in single.
+SELF_TEST_FORMS = [
+    ("double_frame_running_self_test", ["--precision", "double", "--frame", "7", "--channels",
+                                        "3"]),
+    ("single_column_stateless_self_test",
+     ["--precision", "single", "--shape", "column", "--mode", "stateless", "--in-place",
+      "--channels", "2"]),
+]
+
+
+def check_self_test(kqhost, cc, work, name, setup):
+    """The self-test passes; with an expected value changed it reports that sample and fails."""
+    folder = os.path.join(work, name)
+    run([kqhost, "generate", "--self-test", "--name", name, "--output-dir", folder] + setup)
+    with open(os.path.join(folder, "self_tests.inc"), "w") as f:
+        f.write(f"KQ_SELF_TEST({name})\n")
+    main_source = os.path.join(os.path.dirname(os.path.abspath(__file__)), "self_test_main.c")
+    source = os.path.join(folder, name + "_self_test.c")
+
+    def build_and_run():
+        program = os.path.join(folder, "self_test")
+        run([cc, "-std=c99", "-pedantic", "-Wall", "-Wextra", "-Werror", "-ffp-contract=off",
+             "-O2", "-I", folder, "-o", program, main_source, os.path.join(folder, name + ".c"),
+             source])
+        return subprocess.run([program], capture_output=True, text=True)
+
+    passed = build_and_run()
+    if passed.returncode != 0 or not passed.stdout.startswith(f"{name} self-test: passed"):
+        return f"{name}: self-test did not pass ({passed.returncode}): {passed.stdout}"
+    # The 100th expected value (time step 100 // channels) with its last bit flipped.
+    channels = int(setup[setup.index("--channels") + 1])
+    with open(source) as f:
+        text = f.read()
+    table = text.index(f"{name}_kat_expected[] = {{")
+    values = list(re.finditer(r"0x([0-9a-f]+)", text[table:]))
+    target = values[100]
+    flipped = format(int(target.group(1), 16) ^ 1, f"0{len(target.group(1))}x")
+    start = table + target.start(1)
+    with open(source, "w") as f:
+        f.write(text[:start] + flipped + text[start + len(flipped):])
+    failed = build_and_run()
+    want = (f"{name} self-test: FAILED at time step {100 // channels}, channel {100 % channels}: "
+            f"input ")
+    if failed.returncode == 0 or not failed.stdout.startswith(want) or \
+            not failed.stdout.rstrip().endswith(f", expected {flipped}, got {target.group(1)}"):
+        return f"{name}: self-test with a changed expected value: {failed.stdout!r}, want {want!r}"
+    print(f"{name}: self-test passed and caught a changed value ({passed.stdout.strip()})")
+    return None
+
+
 def size_of(single):
     return 4 if single else 8
 
 
 def main():
-    kqhost, cc, driver, example = sys.argv[1:5]
+    kqhost, cc, driver, example, cxx, cxx_source = sys.argv[1:7]
     rows = read_example(example)
     rows = rows[:600] + hard_rows() + rows[600:1200]
     failures = []
@@ -150,6 +250,15 @@ def main():
                                  csv=index % 2 == 0)
             if failure:
                 failures.append(failure)
+            check_cxx_caller(cc, cxx, cxx_source, work, os.path.join(work, name), name)
+        for name, setup in SELF_TEST_FORMS:
+            failure = check_self_test(kqhost, cc, work, name, setup)
+            if failure:
+                failures.append(failure)
+        name = FORMS[0][0]
+        failure = check_runtime_version_guard(cc, work, os.path.join(work, name), name)
+        if failure:
+            failures.append(failure)
     for failure in failures:
         print(failure)
     return 1 if failures else 0

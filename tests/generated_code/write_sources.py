@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """Writes the target programs' share of the comparison into GEN (beside the generated code):
 kqg_inputs.h, the input files' bits as C arrays (so that a board needs no file and a big-endian
-processor reads the same values; binary32 signalling NaNs quiet, as kqhost run reads them), and kqg_forms.c, which includes every form's header and runs it
-through form_runner.h with its resets and tolerance changes.
+processor reads the same values; signalling NaNs as they are, as kqhost run passes them to the
+block), and kqg_forms.c, which includes every form's header and runs it through form_runner.h with
+its resets and tolerance changes.
 
     write_sources.py GEN INPUTS CHANNELS FORMS
 
@@ -27,12 +28,6 @@ def events(options):
     return sorted(out, key=lambda event: event[0])
 
 
-def quieted32(bits):
-    """A binary32 signalling NaN made quiet (its payload kept), any other value as it is."""
-    is_nan = bits & 0x7F800000 == 0x7F800000 and bits & 0x007FFFFF != 0
-    return bits | 0x00400000 if is_nan else bits
-
-
 def array(name, ctype, values, width):
     lines = [f'static const {ctype} {name}[] = {{']
     for start in range(0, len(values), 6):
@@ -46,9 +41,7 @@ def main():
     raw64 = open(f'{inputs}/phase.f64', 'rb').read()
     raw32 = open(f'{inputs}/phase.f32', 'rb').read()
     values64 = list(struct.unpack(f'<{len(raw64) // 8}Q', raw64))
-    # kqhost run reads binary32 samples through binary64, which quiets a signalling NaN: the
-    # arrays hold what the block receives.
-    values32 = [quieted32(v) for v in struct.unpack(f'<{len(raw32) // 4}I', raw32)]
+    values32 = list(struct.unpack(f'<{len(raw32) // 4}I', raw32))
     rows = len(values64) // channels
     assert len(values32) == len(values64) and rows * channels == len(values64)
     with open(f'{gen}/kqg_inputs.h', 'w') as out:

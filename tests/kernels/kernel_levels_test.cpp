@@ -742,6 +742,11 @@ constexpr ProcessorCase kProcessors[] = {
      {cpuid::kAvxLeaf1, cpuid::kAvx512Leaf7, cpuid::kAvxState | cpuid::kOpmaskState},
      true,
      false},
+    {"AVX-512, zmm state saved but not the mask registers",
+     {cpuid::kAvxLeaf1, cpuid::kAvx512Leaf7,
+      cpuid::kAvxState | cpuid::kZmmUpperState | cpuid::kZmm16To31State},
+     true,
+     false},
     {"AVX-512 in full", {cpuid::kAvxLeaf1, cpuid::kAvx512Leaf7, cpuid::kAvx512State}, true, true},
 };
 

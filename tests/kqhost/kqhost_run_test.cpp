@@ -4,6 +4,7 @@
 
 #include <bit>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -277,6 +278,26 @@ TEST(KqhostRun, RawFilesAndStandardOutputCarryTheSameValues) {
     expectSameBits(readSignal(dir / "out.f32", SignalFormat::F32, 1, Precision::Single),
                    expectedOutput<float>({"", Precision::Single, true, Layout::Row, 0, false},
                                          single, 1, 3.14159274f));
+
+    // A signalling NaN reaches the single port as the file holds it: the stateless unwrap passes
+    // every first sample on, so it comes out unchanged (read through binary64 it would be
+    // 7fc00001). The running unwrap adds to it, which quiets it.
+    const std::vector<std::uint32_t> nans = {0x7f800001, 0x3f800000, 0xffbfffff, 0x7fc00123};
+    kq::test::writeFile(dir / "nan.f32", std::string(reinterpret_cast<const char*>(nans.data()),
+                                                     nans.size() * sizeof nans[0]));
+    for (const char* mode : {"stateless", "running"}) {
+        const auto run = runProgram(KQHOST_PATH,
+                                    {"run", "--channels", "1", "--mode", mode,
+                                     (dir / "nan.f32").string(), (dir / "nan-out.f32").string()},
+                                    dir.path());
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        const std::string out = kq::test::readWholeFile(dir / "nan-out.f32");
+        ASSERT_EQ(out.size(), nans.size() * sizeof nans[0]);
+        std::vector<std::uint32_t> got(nans.size());
+        std::memcpy(got.data(), out.data(), out.size());
+        const std::vector<std::uint32_t> quieted = {0x7fc00001, 0x3f800000, 0xffffffff, 0x7fc00123};
+        EXPECT_EQ(got, std::string(mode) == "stateless" ? nans : quieted) << mode;
+    }
 }
 
 TEST(KqhostRun, ToleranceChangesAndResetsApplyBeforeTheirStep) {

@@ -396,4 +396,21 @@ TEST(RuntimeArithmetic, CalmCutoffTestsAgreeWithTheBinary64Comparison) {
     }
 }
 
+// The cutoff a tolerance gives, against the block's derivation (the value when above zero, else
+// its negation, rounded to binary32 in single): signed zeros, NaNs with payloads, binary32 ties
+// and overflow.
+TEST(RuntimeArithmetic, CutoffOfToleranceIsTheBlocksMagnitude) {
+    using D = std::numeric_limits<double>;
+    for (double tolerance :
+         {0.0, -0.0, 1e-15, -3.141592653589793, D::max(), -D::max(), D::infinity(), -D::infinity(),
+          D::denorm_min(), fromBits<double>(0x7ff8000000000123ull),
+          fromBits<double>(0xfff0000000000456ull), fromBits<double>(0x3ff0000010000000ull),
+          fromBits<double>(0xbff0000030000000ull), 3.4028235677973366e38, -1e-46}) {
+        const double magnitude = tolerance > 0.0 ? tolerance : -tolerance;
+        EXPECT_TRUE(sameBits(kq_cutoff_of_tolerance_dbl(tolerance), magnitude)) << tolerance;
+        EXPECT_TRUE(sameBits(kq_cutoff_of_tolerance_sgl(tolerance), static_cast<float>(magnitude)))
+            << tolerance;
+    }
+}
+
 }  // namespace

@@ -104,7 +104,7 @@ std::optional<RunOptions> parseRunOptions(const std::vector<std::string>& args) 
     RunOptions options;
     options.setup.blockPath = defaultBlockPath();
     std::vector<std::string> files;
-    OptionCursor cursor(args);
+    OptionCursor cursor(args, {"--set-tolerance", "--reset"});
     while (!cursor.done()) {
         const std::string word = cursor.takeWord();
         if (word == "--help" || word == "-h") {

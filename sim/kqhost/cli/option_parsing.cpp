@@ -2,6 +2,7 @@
 
 #include <fmt/format.h>
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 
@@ -10,14 +11,27 @@
 
 namespace kq::kqhost {
 
+namespace {
+bool isOptionWord(std::string_view word) {
+    return word.rfind("--", 0) == 0;
+}
+}  // namespace
+
 std::string OptionCursor::takeWord() {
     std::string word = args_[next_++];
     hasPendingValue_ = false;
     const size_t equals = word.find('=');
-    if (word.rfind("--", 0) == 0 && equals != std::string::npos) {
+    if (isOptionWord(word) && equals != std::string::npos) {
         pendingValue_ = word.substr(equals + 1);
         hasPendingValue_ = true;
         word.resize(equals);
+    }
+    if (isOptionWord(word) &&
+        std::find(repeatable_.begin(), repeatable_.end(), word) == repeatable_.end()) {
+        if (std::find(taken_.begin(), taken_.end(), word) != taken_.end()) {
+            throw KqhostError(word + " is given twice");
+        }
+        taken_.push_back(word);
     }
     return word;
 }
@@ -25,16 +39,22 @@ std::string OptionCursor::takeWord() {
 std::string OptionCursor::takeValue(std::string_view option) {
     if (hasPendingValue_) {
         hasPendingValue_ = false;
+        if (pendingValue_.empty()) {
+            throw KqhostError(std::string(option) + " needs a value");
+        }
         return pendingValue_;
     }
-    if (done()) {
+    if (done() || isOptionWord(args_[next_])) {
         throw KqhostError(std::string(option) + " needs a value");
     }
     return args_[next_++];
 }
 
 double parseAnyNumber(std::string_view option, std::string_view text) {
-    const std::optional<double> value = parseNumber(text, Precision::Double);
+    std::optional<double> value = parseNumber(text, Precision::Double);
+    if (!value) {
+        value = parseHexNumber(text);
+    }
     if (!value) {
         throw KqhostError(std::string(option) + ": not a number: '" + std::string(text) + "'");
     }

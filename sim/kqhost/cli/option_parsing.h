@@ -15,24 +15,33 @@
 namespace kq::kqhost {
 
 // Walks the arguments of one subcommand. Options may be given as "--name value" or "--name=value".
+// Each option may be given once, but for those named repeatable: a second one would silently
+// override the first.
 class OptionCursor {
   public:
-    explicit OptionCursor(std::vector<std::string> args) : args_(std::move(args)) {}
+    explicit OptionCursor(std::vector<std::string> args,
+                          std::vector<std::string_view> repeatable = {})
+        : args_(std::move(args)), repeatable_(std::move(repeatable)) {}
 
     bool done() const { return next_ >= args_.size(); }
-    // The next argument; an option's name without any "=value" part.
+    // The next argument; an option's name without any "=value" part. Throws KqhostError
+    // "OPTION is given twice" for a second one that is not repeatable.
     std::string takeWord();
-    // The value of the option just taken; throws KqhostError when it is missing.
+    // The value of the option just taken; throws KqhostError "OPTION needs a value" when there is
+    // none: at the end of the line, an empty "--name=", or an option ("--...") in its place.
     std::string takeValue(std::string_view option);
 
   private:
     std::vector<std::string> args_;
+    std::vector<std::string_view> repeatable_;
+    std::vector<std::string> taken_;
     size_t next_ = 0;
     std::string pendingValue_;
     bool hasPendingValue_ = false;
 };
 
-// A finite number, the whole text; throws KqhostError naming the option otherwise.
+// A finite number, the whole text: decimal, or a hexadecimal float ("0x1.8p-2") read exactly;
+// throws KqhostError naming the option otherwise.
 double parseFiniteNumber(std::string_view option, std::string_view text);
 // Any number, NaN and infinities included ("nan", "inf", "-inf").
 double parseAnyNumber(std::string_view option, std::string_view text);

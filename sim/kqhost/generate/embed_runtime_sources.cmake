@@ -1,9 +1,23 @@
 # Writes OUTPUT, a C++ source holding the files of the target runtime (FILES, in SOURCE_DIR) as
 # raw string literals: kqhost generate writes them beside the code it generates, so the folder
-# compiles on its own. Run with cmake -P at build time, whenever a runtime file changes.
+# compiles on its own. Run with cmake -P at build time, whenever a runtime file changes. The
+# runtime's KQ_RUNTIME_VERSION is the project's VERSION (MAJOR.MINOR.PATCH), written into the
+# embedded kq_unwrap_runtime.h.
+if(NOT VERSION MATCHES "^([0-9]+)\\.([0-9]?[0-9])\\.([0-9]?[0-9])$")
+  message(FATAL_ERROR "VERSION '${VERSION}' is not MAJOR.MINOR.PATCH with MINOR and PATCH below 100")
+endif()
+math(EXPR runtimeVersion "${CMAKE_MATCH_1} * 10000 + ${CMAKE_MATCH_2} * 100 + ${CMAKE_MATCH_3}")
+set(versionDefine "#define KQ_RUNTIME_VERSION ")
 set(entries "")
 foreach(file IN LISTS FILES)
   file(READ ${SOURCE_DIR}/${file} content)
+  if(file STREQUAL "kq_unwrap_runtime.h")
+    if(NOT content MATCHES "${versionDefine}[0-9]+")
+      message(FATAL_ERROR "${file} has no line '${versionDefine}N'")
+    endif()
+    string(REGEX REPLACE "${versionDefine}[0-9]+" "${versionDefine}${runtimeVersion}" content
+                         "${content}")
+  endif()
   string(FIND "${content}" ")kq_runtime\"" clash)
   if(NOT clash EQUAL -1)
     message(FATAL_ERROR "${file} holds the end marker of the raw string")
@@ -15,6 +29,9 @@ file(WRITE ${OUTPUT}.new
 #include \"sim/kqhost/generate/runtime_sources.h\"
 
 namespace kq::kqhost {
+
+const char* const kProjectVersion = \"${VERSION}\";
+const long kRuntimeVersion = ${runtimeVersion};
 
 const std::vector<RuntimeSource>& runtimeSources() {
     static const std::vector<RuntimeSource> sources = {

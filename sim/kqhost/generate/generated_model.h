@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "sim/kqhost/generate/codegen_record.h"
 #include "sim/kqhost/io/signal_format.h"
@@ -24,7 +25,13 @@ struct GeneratedModel {
     bool frameBased = false;   // the port is frame based (its state is reset even stateless)
     KernelWalk walk{};         // how the kernel walks the port buffer
     CodegenSettings settings;  // from the block's record
+    // The options given to kqhost generate, which the header states as its command line.
+    std::vector<std::string> arguments;
 };
+
+// The command line "kqhost generate ARGS...", each argument quoted as a POSIX shell would need it,
+// as text that may stand inside a C comment (no "*" followed by "/", no control characters).
+std::string generateCommandLine(const std::vector<std::string>& arguments);
 
 // Throws KqhostError unless `name` can prefix the generated C names and files: a C identifier of
 // at most kMaxModelNameLength characters, not a C keyword, not reserved (a leading underscore)

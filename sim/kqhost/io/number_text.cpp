@@ -1,5 +1,6 @@
 #include "sim/kqhost/io/number_text.h"
 
+#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
@@ -15,16 +16,18 @@ constexpr int kDoubleDigits = 17;
 constexpr int kSingleDigits = 9;
 
 template <typename Real>
-std::optional<double> parseIn(const char* first, const char* last) {
+std::optional<double> parseIn(const char* first, const char* last,
+                              std::chars_format format = std::chars_format::general) {
     Real value{};
-    const auto [end, ec] = std::from_chars(first, last, value, std::chars_format::general);
+    const auto [end, ec] = std::from_chars(first, last, value, format);
     if (end != last) {
         return std::nullopt;
     }
     if (ec == std::errc::result_out_of_range) {
         // from_chars refuses results that round to infinity or zero; strto* gives exactly those
         // (correctly rounded, straight to the type) for the text from_chars has just validated.
-        const std::string text(first, last);
+        const std::string text =
+            (format == std::chars_format::hex ? "0x" : "") + std::string(first, last);
         if constexpr (std::is_same_v<Real, float>) {
             return std::strtof(text.c_str(), nullptr);
         } else {
@@ -67,6 +70,28 @@ std::optional<double> parseNumber(std::string_view text, Precision precision) {
     }
     return precision == Precision::Single ? parseIn<float>(first, last)
                                           : parseIn<double>(first, last);
+}
+
+std::optional<double> parseHexNumber(std::string_view text) {
+    bool negative = false;
+    if (!text.empty() && (text[0] == '+' || text[0] == '-')) {
+        negative = text[0] == '-';
+        text.remove_prefix(1);
+    }
+    if (text.size() < 3 || text[0] != '0' || (text[1] != 'x' && text[1] != 'X')) {
+        return std::nullopt;
+    }
+    text.remove_prefix(2);
+    // from_chars would take a sign, "inf" or "nan" of its own here.
+    if (text[0] != '.' && !std::isxdigit(static_cast<unsigned char>(text[0]))) {
+        return std::nullopt;
+    }
+    const std::optional<double> magnitude =
+        parseIn<double>(text.data(), text.data() + text.size(), std::chars_format::hex);
+    if (!magnitude) {
+        return std::nullopt;
+    }
+    return negative ? -*magnitude : *magnitude;
 }
 
 }  // namespace kq::kqhost

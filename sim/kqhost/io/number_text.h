@@ -26,6 +26,11 @@ char* formatNumber(char* out, double v, Precision precision);
 // not such a number.
 std::optional<double> parseNumber(std::string_view text, Precision precision);
 
+// A hexadecimal float as C writes it ("0x1.921fb54442d18p+1", "-0X1P-3", "0x.8"), with an
+// optional sign, rounded once to binary64 (beyond its range to infinity or zero); nullopt if the
+// text is not one.
+std::optional<double> parseHexNumber(std::string_view text);
+
 }  // namespace kq::kqhost
 
 #endif

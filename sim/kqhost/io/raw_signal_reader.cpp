@@ -8,6 +8,7 @@
 #include <optional>
 #include <utility>
 
+#include "sim/engine/single_in_double.h"
 #include "sim/kqhost/io/kqhost_error.h"
 #include "sim/platform/file_io.h"
 
@@ -55,15 +56,17 @@ std::size_t RawSignalReader::readSteps(double* dst, std::size_t maxSteps) {
         }
         return steps;
     }
-    // binary32 values widen exactly, at either precision; they come through a bounded buffer.
+    // binary32 values widen exactly, at either precision, a signalling NaN included; they come
+    // through a bounded buffer.
     const std::size_t stagingSteps = std::max<std::size_t>(1, kStagingBytes / stepBytes_);
     std::size_t steps = 0;
     while (steps < maxSteps) {
         const std::size_t want = std::min(stagingSteps, maxSteps - steps);
         singles_.resize(want * channels_);
         const std::size_t got = readRawSteps(reinterpret_cast<char*>(singles_.data()), want);
-        std::copy(singles_.begin(), singles_.begin() + static_cast<std::ptrdiff_t>(got * channels_),
-                  dst + steps * channels_);
+        std::transform(singles_.begin(),
+                       singles_.begin() + static_cast<std::ptrdiff_t>(got * channels_),
+                       dst + steps * channels_, kq::sim::widenSingle);
         steps += got;
         if (got < want) {
             break;

@@ -42,7 +42,8 @@ class SignalReader {
 
     // Fills up to maxSteps * channels() values at dst, time-major (the channels of one step
     // together), and returns the number of whole steps read: fewer than maxSteps only at the end
-    // of the file, 0 once it is reached. Each value is exactly representable in the precision.
+    // of the file, 0 once it is reached. Each value is exactly representable in the precision;
+    // a .f32 file's values come as widenSingle makes them, a signalling NaN still signalling.
     // Throws KqhostError for malformed data met on the way (errors of later lines surface in the
     // call that reaches them).
     virtual std::size_t readSteps(double* dst, std::size_t maxSteps) = 0;

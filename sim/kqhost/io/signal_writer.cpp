@@ -2,11 +2,13 @@
 
 #include <algorithm>
 #include <bit>
+#include <cmath>
 #include <cstring>
 #include <optional>
 #include <stdexcept>
 #include <vector>
 
+#include "sim/engine/single_in_double.h"
 #include "sim/kqhost/io/atomic_output_file.h"
 #include "sim/kqhost/io/file_descriptor.h"
 #include "sim/kqhost/io/kqhost_error.h"
@@ -93,7 +95,9 @@ class BufferedSignalWriter final : public SignalWriter {
             if (buffer_.capacity() - buffer_.size() < sizeof(float)) {
                 flush();
             }
-            const float single = roundToSingle(values[i]);
+            // A NaN by its bits: the single the port held, a signalling one included.
+            const float single = std::isnan(values[i]) ? kq::sim::narrowToSingle(values[i])
+                                                       : roundToSingle(values[i]);
             const auto* bytes = reinterpret_cast<const char*>(&single);
             buffer_.insert(buffer_.end(), bytes, bytes + sizeof single);
         }

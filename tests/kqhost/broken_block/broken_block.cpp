@@ -8,7 +8,10 @@
 // The value spoiled moves on by one element from each output step to the next. At terminate:
 //   4  keeps the run-time record that start took, as a terminate that forgets to release it.
 // Asked for its code-generation record:
-//   5  writes one without the Running setting, which kqhost generate must refuse to read.
+//   5  writes one without the Running setting, which kqhost generate must refuse to read;
+//   6  writes one that disagrees with the block's setup: Running 1 and a Cutoff of 0.5 as a
+//      binary32 value whatever the mode, tolerance and port type, so that kqhost generate can be
+//      seen to take both from the record (and to refuse a Cutoff of another type than the port).
 #include <cstdint>
 #include <cstring>
 #include <optional>
@@ -31,7 +34,8 @@ enum class Breakage {
     LeaveOutputUnwritten = 2,
     ChangeInput = 3,
     KeepRecordAtTerminate = 4,
-    RecordWithoutRunning = 5
+    RecordWithoutRunning = 5,
+    RecordDisagreeingWithSetup = 6
 };
 constexpr Breakage kBreakage = static_cast<Breakage>(KQ_BREAKAGE);
 
@@ -112,6 +116,7 @@ class OutputStepFault {
                 break;
             case Breakage::KeepRecordAtTerminate:
             case Breakage::RecordWithoutRunning:
+            case Breakage::RecordDisagreeingWithSetup:
                 break;
         }
     }
@@ -171,6 +176,19 @@ void writeRecordWithoutRunning(BlockInstance* instance) {
     host->writeRecordText(host->recordWriterContext, "}");
 }
 
+// A record of the real block's form with Running 1 and a binary32 Cutoff of 0.5.
+void writeDisagreeingRecord(BlockInstance* instance) {
+    HostInfo* host = instance->hostInfo;
+    const float cutoff = 0.5f;
+    const uint8_t running = 1;
+    host->writeRecordText(host->recordWriterContext, "RBlkParamSettings {");
+    host->writeRecordPair(host->recordWriterContext, valueTypedScalar, "Cutoff", &cutoff,
+                          kTypeIdSingle, 1, 1);
+    host->writeRecordPair(host->recordWriterContext, valueTypedScalar, "Running", &running,
+                          kTypeIdBoolean, 1, 1);
+    host->writeRecordText(host->recordWriterContext, "}");
+}
+
 }  // namespace
 
 void kvxFunction(int32_t numLeft, vzArray* leftArgs[], int32_t numRight,
@@ -186,12 +204,18 @@ void kvxFunction(int32_t numLeft, vzArray* leftArgs[], int32_t numRight,
         writeRecordWithoutRunning(reinterpret_cast<BlockInstance*>(leftArgs[1]));
         return;
     }
+    if (kBreakage == Breakage::RecordDisagreeingWithSetup &&
+        isHostCall(numLeft, rightArgs, kFlagGXW)) {
+        writeDisagreeingRecord(reinterpret_cast<BlockInstance*>(leftArgs[1]));
+        return;
+    }
     if (kBreakage == Breakage::KeepRecordAtTerminate &&
         isHostCall(numLeft, rightArgs, kFlagTerminate)) {
         keptRecords().keep(reinterpret_cast<BlockInstance*>(leftArgs[1]));
     }
     if (kBreakage == Breakage::KeepRecordAtTerminate ||
         kBreakage == Breakage::RecordWithoutRunning ||
+        kBreakage == Breakage::RecordDisagreeingWithSetup ||
         !isHostCall(numLeft, rightArgs, kFlagOutputs)) {
         real(numLeft, leftArgs, numRight, rightArgs);
         return;

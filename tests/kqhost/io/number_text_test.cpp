@@ -82,6 +82,35 @@ TEST(ParseNumber, RefusesWhatIsNotOneNumber) {
     }
 }
 
+TEST(ParseHexNumber, ReadsCHexFloatsExactly) {
+    const struct {
+        const char* text;
+        double value;
+    } cases[] = {
+        {"0x1.921fb54442d18p+1", 0x1.921fb54442d18p+1},
+        {"-0X1P-3", -0x1p-3},
+        {"+0x.8", 0.5},
+        {"0xAp0", 10.0},
+        {"0x1.fffffffffffff8p0", 2.0},  // a tie, rounded to even
+        {"0x1.fffffffffffff7p0", 0x1.fffffffffffffp0},
+        {"0x1p-1074", 0x1p-1074},
+        {"0x1p-1076", 0.0},
+        {"0x1p1024", INFINITY},
+        {"-0x1p1024", -INFINITY},
+        {"-0x0p0", -0.0},
+    };
+    for (const auto& c : cases) {
+        const std::optional<double> parsed = parseHexNumber(c.text);
+        ASSERT_TRUE(parsed.has_value()) << c.text;
+        EXPECT_EQ(std::bit_cast<std::uint64_t>(*parsed), std::bit_cast<std::uint64_t>(c.value))
+            << c.text;
+    }
+    for (const char* text : {"", "0x", "-0x", "0x-1", "0x+1", "1p3", "0xg", "0x1p", "0x1p+", "0x1 ",
+                             " 0x1", "--0x1", "0x1.2.3", "0xinf", "0xnan", "0x."}) {
+        EXPECT_FALSE(parseHexNumber(text).has_value()) << "'" << text << "'";
+    }
+}
+
 TEST(ParseNumber, SingleRoundsOnceFromTheText) {
     // Just above the midpoint between 1 and the next float: correctly rounded it is the next
     // float, but through binary64 it would first become the midpoint, then 1 (ties to even).

@@ -65,15 +65,20 @@ TEST(RawSignalReader, RoundsToThePortPrecision) {
         readSignal(folder.file("d.f64"), SignalFormat::F64, std::size_t{2}, Precision::Single);
     EXPECT_EQ(asSingle.values, (std::vector<double>{0.1f, -INFINITY, 1.0, 0.0}));
 
-    // binary32 widens exactly at both precisions.
-    const std::vector<float> singles = {0.1f, -0x1p-149f, 3.4028235e38f, -0.0f};
+    // binary32 widens exactly at both precisions; a NaN keeps its bits, signalling or not (a
+    // conversion instruction would quiet 7f800001 into 7fc00001).
+    const std::vector<std::uint32_t> singles = {0x3dcccccd, 0x80000001, 0x7f7fffff, 0x80000000,
+                                                0x7f800001, 0xffbfffff, 0x7fc00123, 0xff800000};
+    const std::vector<std::uint64_t> widened = {
+        0x3fb99999a0000000, 0xb6a0000000000000, 0x47efffffe0000000, 0x8000000000000000,
+        0x7ff0000020000000, 0xfff7ffffe0000000, 0x7ff8002460000000, 0xfff0000000000000};
     for (const Precision precision : {Precision::Double, Precision::Single}) {
         const auto data = readSignal(folder.write("s.f32", rawBytes(singles)), SignalFormat::F32,
                                      std::size_t{4}, precision);
-        ASSERT_EQ(data.values.size(), 4u);
+        ASSERT_EQ(data.values.size(), singles.size());
         for (std::size_t i = 0; i < singles.size(); ++i) {
-            EXPECT_EQ(std::bit_cast<std::uint64_t>(data.values[i]),
-                      std::bit_cast<std::uint64_t>(static_cast<double>(singles[i])));
+            EXPECT_EQ(std::bit_cast<std::uint64_t>(data.values[i]), widened[i])
+                << std::hex << "single " << singles[i];
         }
     }
 }

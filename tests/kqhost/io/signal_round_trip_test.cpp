@@ -11,6 +11,7 @@
 
 #include "scratch_folder.h"
 #include "signal_io_helpers.h"
+#include "sim/engine/single_in_double.h"
 
 namespace kq::kqhost {
 namespace {
@@ -60,8 +61,9 @@ std::vector<double> valuesToStore(Precision precision, std::size_t count) {
         z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9;
         z = (z ^ (z >> 27)) * 0x94d049bb133111eb;
         z ^= z >> 31;
+        // A single by its bits: signalling NaNs must come back signalling.
         values.push_back(precision == Precision::Double ? std::bit_cast<double>(z)
-                                                        : static_cast<double>(std::bit_cast<float>(
+                                                        : sim::widenSingle(std::bit_cast<float>(
                                                               static_cast<std::uint32_t>(z))));
     }
     return values;
