@@ -7,6 +7,7 @@
 #include "block/output_step.h"
 #include "entry/command_line_call.h"
 #include "entry/host_call_dispatcher.h"
+#include "kernels/floating_point_mode.h"
 
 namespace {
 constexpr int32_t kInstanceSlot = 1;
@@ -17,6 +18,9 @@ static_assert(std::is_same_v<decltype(&kvxFunction), KvxFunctionFn>);
 
 void kvxFunction(int32_t numLeft, vzArray* leftArgs[], int32_t numRight,
                  const vzArray* rightArgs[]) {
+    // Every call computes in the mode the bits need (the cutoff from the dialog at start as much
+    // as the output step), and leaves the caller's mode as it found it.
+    const kq::DefaultFloatingPointMode defaultMode;
     if (numLeft >= 0) {
         kq::commandLineCall(numLeft, leftArgs, numRight, rightArgs);
         return;

@@ -16,9 +16,10 @@ kq_layer(runtime)
 kq_layer(kernels runtime kernels/simd)
 kq_layer(kernels/simd runtime kernels)
 kq_layer(kernels/reference runtime kernels)
-# The block: its hooks on the kernels, and the entry point on the hooks.
+# The block: its hooks on the kernels, and the entry point on the hooks (and on the kernels'
+# floating-point mode, which it sets for every call).
 kq_layer(block host kernels)
-kq_layer(entry host block)
+kq_layer(entry host block kernels)
 # The stand-in host: the operating system's services, the host's libraries, the engine on them,
 # and kqhost on the engine (its validation compares with the kernels' reference).
 kq_layer(sim/platform)
