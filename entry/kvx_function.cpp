@@ -16,11 +16,9 @@ constexpr int32_t kFlagSlot = 3;
 
 static_assert(std::is_same_v<decltype(&kvxFunction), KvxFunctionFn>);
 
-void kvxFunction(int32_t numLeft, vzArray* leftArgs[], int32_t numRight,
-                 const vzArray* rightArgs[]) {
-    // Every call computes in the mode the bits need (the cutoff from the dialog at start as much
-    // as the output step), and leaves the caller's mode as it found it.
-    const kq::DefaultFloatingPointMode defaultMode;
+namespace {
+
+void blockCall(int32_t numLeft, vzArray* leftArgs[], int32_t numRight, const vzArray* rightArgs[]) {
     if (numLeft >= 0) {
         kq::commandLineCall(numLeft, leftArgs, numRight, rightArgs);
         return;
@@ -42,4 +40,13 @@ void kvxFunction(int32_t numLeft, vzArray* leftArgs[], int32_t numRight,
         return;
     }
     kq::dispatchHostCall(instance, code);
+}
+
+}  // namespace
+
+void kvxFunction(int32_t numLeft, vzArray* leftArgs[], int32_t numRight,
+                 const vzArray* rightArgs[]) {
+    // Every call computes in the mode the bits need (the cutoff from the dialog at start as much
+    // as the output step), and leaves the caller's mode as it found it.
+    kq::inDefaultFloatingPointMode([&] { blockCall(numLeft, leftArgs, numRight, rightArgs); });
 }

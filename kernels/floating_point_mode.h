@@ -61,7 +61,9 @@ inline void writeFloatingPointControl(FloatingPointControl control) {
 // The default mode for the scope of one object: one at every way into the arithmetic.
 class DefaultFloatingPointMode {
   public:
-    DefaultFloatingPointMode() noexcept {
+    DefaultFloatingPointMode() noexcept : DefaultFloatingPointMode(readFloatingPointControl()) {}
+    // With the caller's control register already read.
+    explicit DefaultFloatingPointMode(FloatingPointControl callers) noexcept : callers_(callers) {
 #ifndef KQ_PROBE_WITHOUT_FLOATING_POINT_MODE
         if ((callers_ & kFloatingPointModeBits) != kDefaultFloatingPointMode) {
             writeFloatingPointControl((callers_ & ~kFloatingPointModeBits) |
@@ -71,6 +73,7 @@ class DefaultFloatingPointMode {
 #endif
     }
     ~DefaultFloatingPointMode() {
+        // A build for the probes that must fail never sets changed_: the guard takes no part.
         if (changed_) {
             FloatingPointControl raised = 0;
             if constexpr (kFloatingPointFlagBits != 0) {
@@ -83,14 +86,23 @@ class DefaultFloatingPointMode {
     DefaultFloatingPointMode& operator=(const DefaultFloatingPointMode&) = delete;
 
   private:
-#ifndef KQ_PROBE_WITHOUT_FLOATING_POINT_MODE
-    const FloatingPointControl callers_ = readFloatingPointControl();
-#else
-    // A build for the probes that must fail: the guard takes no part.
-    const FloatingPointControl callers_ = 0;
-#endif
+    const FloatingPointControl callers_;
     bool changed_ = false;
 };
+
+// `work` in the default mode, for the way in that a host takes at every step: in the default mode
+// the work is the caller's last act (a tail call, no frame kept for the guard), and the guard is
+// made only for another mode.
+template <typename Work>
+inline void inDefaultFloatingPointMode(Work&& work) {
+    const FloatingPointControl callers = readFloatingPointControl();
+    if ((callers & kFloatingPointModeBits) == kDefaultFloatingPointMode) {
+        work();
+        return;
+    }
+    const DefaultFloatingPointMode defaultMode(callers);
+    work();
+}
 
 }  // namespace kq
 

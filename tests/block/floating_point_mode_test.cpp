@@ -13,6 +13,7 @@
 #include <cstring>
 #include <limits>
 #include <random>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -69,6 +70,12 @@ struct Outcome {
     std::vector<FloatingPointState> after;
 };
 
+std::string hex(uint64_t value) {
+    std::ostringstream text;
+    text << "0x" << std::hex << value;
+    return text.str();
+}
+
 // Compares a run in the caller's state with the default mode's run of the same calls.
 ::testing::AssertionResult sameAsDefault(const Outcome& actual, const Outcome& inDefault,
                                          const FloatingPointState& caller) {
@@ -83,9 +90,9 @@ struct Outcome {
         const FloatingPointState expected{caller.mode, caller.flags | inDefault.after[call].flags};
         if (actual.after[call] != expected) {
             return ::testing::AssertionFailure()
-                   << "after call " << call << " the mode is 0x" << std::hex
-                   << actual.after[call].mode << " and the flags 0x" << actual.after[call].flags
-                   << ", expected 0x" << expected.mode << " and 0x" << expected.flags;
+                   << "after call " << call << " the mode is " << hex(actual.after[call].mode)
+                   << " and the flags " << hex(actual.after[call].flags) << ", expected "
+                   << hex(expected.mode) << " and " << hex(expected.flags);
         }
     }
     return ::testing::AssertionSuccess();
@@ -166,7 +173,7 @@ TEST_P(BlockInEveryMode, GivesTheDefaultModesBytesAndLeavesTheCallersMode) {
     ASSERT_EQ(inDefault.after.size(), size_t{kSteps + 2});
     for (const CallerMode& mode : kCallerModes) {
         for (uint64_t flags : {uint64_t{0}, kq::test::kCallersFlag, kq::test::kEveryFlag}) {
-            SCOPED_TRACE(::testing::Message() << mode.name << ", flags 0x" << std::hex << flags);
+            SCOPED_TRACE(::testing::Message() << mode.name << ", flags " << hex(flags));
             const FloatingPointState caller{kDefaultFloatingPointMode | mode.bits, flags};
             EXPECT_TRUE(sameAsDefault(runBlock(GetParam(), caller), inDefault, caller));
         }
@@ -259,7 +266,7 @@ TEST(KernelTablesInEveryMode, EveryEntryOfEveryLevelGivesTheDefaultModesBytesThr
                     const FloatingPointState caller{kDefaultFloatingPointMode | mode.bits, flags};
                     EXPECT_TRUE(sameAsDefault(runEntryOfItsPrecision({level, index, true}, caller),
                                               inDefault, caller))
-                        << "flags 0x" << std::hex << flags;
+                        << "flags " << hex(flags);
                 }
                 // The probe: the same calls without the guard see the mode.
                 const FloatingPointState caller{kDefaultFloatingPointMode | mode.bits, 0};

@@ -26,9 +26,10 @@ kq_layer(sim/platform)
 kq_layer(sim/libvz host)
 kq_layer(sim/libkvx host)
 kq_layer(sim/sig_blk_common host)
-kq_layer(sim/engine host sim/libvz sim/libkvx sim/platform)
+# The engine and kqhost take the kernels' floating-point mode guard for their own arithmetic.
+kq_layer(sim/engine host sim/libvz sim/libkvx sim/platform kernels)
 kq_layer(sim/kqhost host sim/engine sim/libvz sim/libkvx sim/platform sim/sig_blk_common
-         kernels/reference)
+         kernels kernels/reference)
 # The Python module and the engine integrations.
 kq_layer(python/src kernels)
 kq_layer(integrations/xcos host sim/engine)
