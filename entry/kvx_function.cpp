@@ -7,6 +7,7 @@
 #include "block/output_step.h"
 #include "entry/command_line_call.h"
 #include "entry/host_call_dispatcher.h"
+#include "host/kvx_error.h"
 #include "kernels/floating_point_mode.h"
 
 namespace {
@@ -18,11 +19,8 @@ static_assert(std::is_same_v<decltype(&kvxFunction), KvxFunctionFn>);
 
 namespace {
 
-void blockCall(int32_t numLeft, vzArray* leftArgs[], int32_t numRight, const vzArray* rightArgs[]) {
-    if (numLeft >= 0) {
-        kq::commandLineCall(numLeft, leftArgs, numRight, rightArgs);
-        return;
-    }
+// A host call (numLeft < 0), which reports its failures in the instance and returns.
+void hostCall(vzArray* leftArgs[], const vzArray* rightArgs[]) {
     // A host call: the instance travels in the second result slot, the flag code in the fourth
     // argument; nothing else is read.
     if (leftArgs == nullptr || leftArgs[kInstanceSlot] == nullptr) {
@@ -47,6 +45,17 @@ void blockCall(int32_t numLeft, vzArray* leftArgs[], int32_t numRight, const vzA
 void kvxFunction(int32_t numLeft, vzArray* leftArgs[], int32_t numRight,
                  const vzArray* rightArgs[]) {
     // Every call computes in the mode the bits need (the cutoff from the dialog at start as much
-    // as the output step), and leaves the caller's mode as it found it.
-    kq::inDefaultFloatingPointMode([&] { blockCall(numLeft, leftArgs, numRight, rightArgs); });
+    // as the output step), and leaves the caller's mode as it found it: a failed command-line call
+    // raises its message once the mode is the caller's again.
+    if (numLeft >= 0) {
+        kq::CommandLineMessage message{};
+        bool done = false;
+        kq::inDefaultFloatingPointMode(
+            [&] { done = kq::commandLineCall(numLeft, leftArgs, numRight, rightArgs, message); });
+        if (!done) {
+            kvxErrMsgTxt(message.text);
+        }
+        return;
+    }
+    kq::inDefaultFloatingPointMode([&] { hostCall(leftArgs, rightArgs); });
 }

@@ -58,28 +58,40 @@ inline void writeFloatingPointControl(FloatingPointControl control) {
 }
 #endif
 
+// Puts the default mode in place when `callers` (the control register as read) differs from it;
+// returns whether it did.
+inline bool enterDefaultFloatingPointMode(FloatingPointControl callers) {
+#ifdef KQ_PROBE_WITHOUT_FLOATING_POINT_MODE
+    // A build for the probes that must fail: the guard takes no part.
+    static_cast<void>(callers);
+    return false;
+#else
+    if ((callers & kFloatingPointModeBits) == kDefaultFloatingPointMode) {
+        return false;
+    }
+    writeFloatingPointControl((callers & ~kFloatingPointModeBits) | kDefaultFloatingPointMode);
+    return true;
+#endif
+}
+
+// Gives the caller's mode back after enterDefaultFloatingPointMode changed it, with the flags
+// raised in between added to the caller's.
+inline void leaveDefaultFloatingPointMode(FloatingPointControl callers) {
+    FloatingPointControl raised = 0;
+    if constexpr (kFloatingPointFlagBits != 0) {
+        raised = readFloatingPointControl() & kFloatingPointFlagBits;
+    }
+    writeFloatingPointControl(callers | raised);
+}
+
 // The default mode for the scope of one object: one at every way into the arithmetic.
 class DefaultFloatingPointMode {
   public:
-    DefaultFloatingPointMode() noexcept : DefaultFloatingPointMode(readFloatingPointControl()) {}
-    // With the caller's control register already read.
-    explicit DefaultFloatingPointMode(FloatingPointControl callers) noexcept : callers_(callers) {
-#ifndef KQ_PROBE_WITHOUT_FLOATING_POINT_MODE
-        if ((callers_ & kFloatingPointModeBits) != kDefaultFloatingPointMode) {
-            writeFloatingPointControl((callers_ & ~kFloatingPointModeBits) |
-                                      kDefaultFloatingPointMode);
-            changed_ = true;
-        }
-#endif
-    }
+    DefaultFloatingPointMode() noexcept
+        : callers_(readFloatingPointControl()), changed_(enterDefaultFloatingPointMode(callers_)) {}
     ~DefaultFloatingPointMode() {
-        // A build for the probes that must fail never sets changed_: the guard takes no part.
         if (changed_) {
-            FloatingPointControl raised = 0;
-            if constexpr (kFloatingPointFlagBits != 0) {
-                raised = readFloatingPointControl() & kFloatingPointFlagBits;
-            }
-            writeFloatingPointControl(callers_ | raised);
+            leaveDefaultFloatingPointMode(callers_);
         }
     }
     DefaultFloatingPointMode(const DefaultFloatingPointMode&) = delete;
@@ -87,21 +99,22 @@ class DefaultFloatingPointMode {
 
   private:
     const FloatingPointControl callers_;
-    bool changed_ = false;
+    const bool changed_;
 };
 
-// `work` in the default mode, for the way in that a host takes at every step: in the default mode
-// the work is the caller's last act (a tail call, no frame kept for the guard), and the guard is
-// made only for another mode.
+// `work` in the default mode, for the block's entry point, which a host calls at every step: in
+// the default mode the work is the caller's last act (a tail call, no frame kept), and no object
+// with a destructor is made, so the entry needs no unwinding code of its own. `work` must return
+// normally (the entry raises its errors after it), or the caller's mode does not come back.
 template <typename Work>
 inline void inDefaultFloatingPointMode(Work&& work) {
     const FloatingPointControl callers = readFloatingPointControl();
-    if ((callers & kFloatingPointModeBits) == kDefaultFloatingPointMode) {
+    if (!enterDefaultFloatingPointMode(callers)) {
         work();
         return;
     }
-    const DefaultFloatingPointMode defaultMode(callers);
     work();
+    leaveDefaultFloatingPointMode(callers);
 }
 
 }  // namespace kq

@@ -32,6 +32,8 @@ kq_layer(sim/kqhost host sim/engine sim/libvz sim/libkvx sim/platform sim/sig_bl
          kernels kernels/reference)
 # The Python module and the engine integrations.
 kq_layer(python/src kernels)
+# The C helper of the module's tests, which sets the floating-point mode: nothing of ours.
+kq_layer(python/tests)
 kq_layer(integrations/xcos host sim/engine)
 kq_layer(integrations/gnuradio kernels)
 # Programs that look at everything from outside: every public folder.
