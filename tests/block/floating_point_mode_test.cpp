@@ -307,4 +307,27 @@ TEST(FloatingPointModeGuard, RestoresTheCallersModeAndKeepsItsFlags) {
     }
 }
 
+// A command-line call that fails raises its message once the caller's mode is back: the host
+// catches the error in its own mode. One that succeeds leaves the caller's mode too.
+TEST(FloatingPointModeGuard, CommandLineCallsLeaveTheCallersModeWhenTheyRaise) {
+    for (const CallerMode& mode : kCallerModes) {
+        SCOPED_TRACE(mode.name);
+        const FloatingPointState caller{kDefaultFloatingPointMode | mode.bits,
+                                        kq::test::kCallersFlag};
+        kq::test::Arrays arrays;
+        kq::test::CommandLineResult failed;
+        const FloatingPointState afterFailure = kq::test::stateAfter(caller, [&] {
+            failed = kq::test::commandLine(0, {nullptr, nullptr, nullptr, arrays.scalar(0.5)});
+        });
+        EXPECT_NE(failed.raised.find("must be an integer"), std::string::npos) << failed.raised;
+        EXPECT_EQ(afterFailure.mode, caller.mode);
+        kq::test::CommandLineResult query;
+        const FloatingPointState afterQuery = kq::test::stateAfter(caller, [&] {
+            query = kq::test::commandLine(1, {nullptr, nullptr, nullptr, arrays.scalar(0)});
+        });
+        EXPECT_EQ(query.raised, "");
+        EXPECT_EQ(afterQuery.mode, caller.mode);
+    }
+}
+
 }  // namespace
