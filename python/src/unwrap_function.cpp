@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "array_arguments.h"
+#include "kernels/floating_point_mode.h"
 #include "unwrap_channels.h"
 
 namespace kq::python {
@@ -27,6 +28,7 @@ void runStateless(const py::array& in, const py::array& out, int axis, double cu
 }
 
 py::array unwrap(py::handle x, double cutoff, int axis, const py::object& out) {
+    const kq::DefaultFloatingPointMode defaultMode;  // the bits need it, whatever the caller left
     py::array in = realInput(x, Precision::Double, "unwrap");
     if (in.ndim() == 0) {
         throw py::value_error("unwrap needs an array of at least one dimension, not a 0-d value");

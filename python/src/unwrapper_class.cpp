@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "array_arguments.h"
+#include "kernels/floating_point_mode.h"
 #include "unwrap_channels.h"
 
 namespace kq::python {
@@ -90,6 +91,8 @@ class Unwrapper {
     double cutoff() const { return cutoff_; }
 
     void setCutoff(double tolerance) {
+        const kq::DefaultFloatingPointMode
+            defaultMode;  // the bits need it, whatever the caller left
         const double magnitude = cutoffMagnitude(tolerance);
         const double stored = precision_ == Precision::Single
                                   ? static_cast<double>(static_cast<float>(magnitude))
@@ -105,6 +108,8 @@ class Unwrapper {
     }
 
     py::array process(py::handle chunk, const py::object& out) {
+        const kq::DefaultFloatingPointMode
+            defaultMode;  // the bits need it, whatever the caller left
         py::array in = realInput(chunk, precision_, "Unwrapper.process");
         if (precisionOf(in) != precision_) {
             throw py::type_error("this Unwrapper takes " + dtypeName(dtype()) + " chunks, not " +

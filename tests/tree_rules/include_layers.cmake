@@ -16,20 +16,24 @@ kq_layer(runtime)
 kq_layer(kernels runtime kernels/simd)
 kq_layer(kernels/simd runtime kernels)
 kq_layer(kernels/reference runtime kernels)
-# The block: its hooks on the kernels, and the entry point on the hooks.
+# The block: its hooks on the kernels, and the entry point on the hooks (and on the kernels'
+# floating-point mode, which it sets for every call).
 kq_layer(block host kernels)
-kq_layer(entry host block)
+kq_layer(entry host block kernels)
 # The stand-in host: the operating system's services, the host's libraries, the engine on them,
 # and kqhost on the engine (its validation compares with the kernels' reference).
 kq_layer(sim/platform)
 kq_layer(sim/libvz host)
 kq_layer(sim/libkvx host)
 kq_layer(sim/sig_blk_common host)
-kq_layer(sim/engine host sim/libvz sim/libkvx sim/platform)
+# The engine and kqhost take the kernels' floating-point mode guard for their own arithmetic.
+kq_layer(sim/engine host sim/libvz sim/libkvx sim/platform kernels)
 kq_layer(sim/kqhost host sim/engine sim/libvz sim/libkvx sim/platform sim/sig_blk_common
-         kernels/reference)
+         kernels kernels/reference)
 # The Python module and the engine integrations.
 kq_layer(python/src kernels)
+# The C helper of the module's tests, which sets the floating-point mode: nothing of ours.
+kq_layer(python/tests)
 kq_layer(integrations/xcos host sim/engine)
 kq_layer(integrations/gnuradio kernels)
 # Programs that look at everything from outside: every public folder.
