@@ -7,14 +7,10 @@
 #include "block/block_hooks.h"
 #include "entry/block_identity.h"
 #include "entry/query_instance.h"
-#include "host/kvx_error.h"
 
 namespace kq {
 
 namespace {
-
-// Messages are formatted into a buffer of this size; longer texts are cut, never overflowed.
-constexpr size_t kMessageBufferSize = 256;
 
 constexpr int32_t kMarkerArg = 1;
 constexpr int32_t kFlagArg = 3;
@@ -27,10 +23,10 @@ constexpr double kLargestExactAddress = 9007199254740992.0;
 constexpr int kUnsignedEntries[] = {kSizesHostFlags15, kSizesHostFlags16, kSizesHostFlags17,
                                     kSizesHostFlags18, kSizesBlockOptions};
 
-[[noreturn]] void raiseWithLabel(const char* format) {
-    char message[kMessageBufferSize];
-    std::snprintf(message, sizeof message, format, kBlockLabel);
-    kvxErrMsgTxt(message);
+// Formats the message of a failed check; returns false, the result of the failed call.
+bool failWithLabel(CommandLineMessage& message, const char* format) {
+    std::snprintf(message.text, sizeof message.text, format, kBlockLabel);
+    return false;
 }
 
 bool isIntegerZeroFlag(const vzArray* flag, bool& isInteger) {
@@ -64,31 +60,32 @@ const double* loadTimeMarker(const vzArray* arg) {
     return data;
 }
 
-BlockInstance* markedInstance(const double* marker) {
+// The instance a marker names, or nullptr with the message.
+BlockInstance* markedInstance(const double* marker, CommandLineMessage& message) {
     const double address = marker[0];
     // Truncating the address back must be defined: a positive finite value within exact range.
     if (!(address >= 1.0 && address < kLargestExactAddress)) {
-        raiseWithLabel("%s was given a load-time marker without a valid instance address");
+        failWithLabel(message, "%s was given a load-time marker without a valid instance address");
+        return nullptr;
     }
     return reinterpret_cast<BlockInstance*>(static_cast<uintptr_t>(address));
 }
 
-void checkBlockName(const BlockInstance* instance) {
+bool checkBlockName(const BlockInstance* instance, CommandLineMessage& message) {
     // A block built under the exempt name skips the check; this block never does.
     if (std::memcmp(kBlockName, kNameCheckExemptName, kBlockNameBytes) == 0) {
-        return;
+        return true;
     }
     const char* hostName = instance->blockName != nullptr ? instance->blockName : "";
     // strncmp stops at the first terminator, so over these bytes it tests exact equality.
     if (std::strncmp(hostName, kBlockName, kBlockNameBytes) == 0) {
-        return;
+        return true;
     }
-    char message[kMessageBufferSize];
-    std::snprintf(message, sizeof message,
+    std::snprintf(message.text, sizeof message.text,
                   "R-block name mismatch. Name in source is \"#define R_BLOCK_NAME %s\", whereas "
                   "name of the R-block KVX file is \"%s\". The source needs to be updated",
                   kBlockName, hostName);
-    kvxErrMsgTxt(message);
+    return false;
 }
 
 void returnSizes(BlockInstance* instance, vzArray* leftArgs[]) {
@@ -107,27 +104,30 @@ void returnSizes(BlockInstance* instance, vzArray* leftArgs[]) {
 
 }  // namespace
 
-void commandLineCall(int32_t numLeft, vzArray* leftArgs[], int32_t numRight,
-                     const vzArray* rightArgs[]) {
+bool commandLineCall(int32_t numLeft, vzArray* leftArgs[], int32_t numRight,
+                     const vzArray* rightArgs[], CommandLineMessage& message) {
     if (numRight < kMinRightArgs || rightArgs == nullptr) {
-        raiseWithLabel("%s must be called with at least 4 right hand arguments");
+        return failWithLabel(message, "%s must be called with at least 4 right hand arguments");
     }
     if (numLeft > 1) {
-        raiseWithLabel("%s called with too many left hand arguments");
+        return failWithLabel(message, "%s called with too many left hand arguments");
     }
     bool isInteger = false;
     const bool flagIsZero = isIntegerZeroFlag(rightArgs[kFlagArg], isInteger);
     if (!isInteger) {
-        raiseWithLabel("The 4th right hand argument, FLAG, passed to %s must be an integer");
+        return failWithLabel(message,
+                             "The 4th right hand argument, FLAG, passed to %s must be an integer");
     }
     if (!flagIsZero) {
-        raiseWithLabel("Invalid flag passed to %s");
+        return failWithLabel(message, "Invalid flag passed to %s");
     }
 
     BlockInstance* instance = nullptr;
     if (const double* marker = loadTimeMarker(rightArgs[kMarkerArg])) {
-        instance = markedInstance(marker);
-        checkBlockName(instance);
+        instance = markedInstance(marker, message);
+        if (instance == nullptr || !checkBlockName(instance, message)) {
+            return false;
+        }
         registerBlockHooks(instance);
     } else {
         instance = createQueryInstance(numRight, rightArgs);
@@ -140,6 +140,7 @@ void commandLineCall(int32_t numLeft, vzArray* leftArgs[], int32_t numRight,
     } else {
         instance->sizes[kSizesBlockOptions] |= kBlockOptionCommandLineCall;
     }
+    return true;
 }
 
 }  // namespace kq

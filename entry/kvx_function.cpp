@@ -7,6 +7,8 @@
 #include "block/output_step.h"
 #include "entry/command_line_call.h"
 #include "entry/host_call_dispatcher.h"
+#include "host/kvx_error.h"
+#include "kernels/floating_point_mode.h"
 
 namespace {
 constexpr int32_t kInstanceSlot = 1;
@@ -15,12 +17,10 @@ constexpr int32_t kFlagSlot = 3;
 
 static_assert(std::is_same_v<decltype(&kvxFunction), KvxFunctionFn>);
 
-void kvxFunction(int32_t numLeft, vzArray* leftArgs[], int32_t numRight,
-                 const vzArray* rightArgs[]) {
-    if (numLeft >= 0) {
-        kq::commandLineCall(numLeft, leftArgs, numRight, rightArgs);
-        return;
-    }
+namespace {
+
+// A host call (numLeft < 0), which reports its failures in the instance and returns.
+void hostCall(vzArray* leftArgs[], const vzArray* rightArgs[]) {
     // A host call: the instance travels in the second result slot, the flag code in the fourth
     // argument; nothing else is read.
     if (leftArgs == nullptr || leftArgs[kInstanceSlot] == nullptr) {
@@ -38,4 +38,24 @@ void kvxFunction(int32_t numLeft, vzArray* leftArgs[], int32_t numRight,
         return;
     }
     kq::dispatchHostCall(instance, code);
+}
+
+}  // namespace
+
+void kvxFunction(int32_t numLeft, vzArray* leftArgs[], int32_t numRight,
+                 const vzArray* rightArgs[]) {
+    // Every call computes in the mode the bits need (the cutoff from the dialog at start as much
+    // as the output step), and leaves the caller's mode as it found it: a failed command-line call
+    // raises its message once the mode is the caller's again.
+    if (numLeft >= 0) {
+        kq::CommandLineMessage message{};
+        bool done = false;
+        kq::inDefaultFloatingPointMode(
+            [&] { done = kq::commandLineCall(numLeft, leftArgs, numRight, rightArgs, message); });
+        if (!done) {
+            kvxErrMsgTxt(message.text);
+        }
+        return;
+    }
+    kq::inDefaultFloatingPointMode([&] { hostCall(leftArgs, rightArgs); });
 }

@@ -73,13 +73,16 @@ def _is_single(dtype):
     return dtype.kind == "f" and dtype.itemsize == 4
 
 
+# Half a step above the largest float32: from here on binary32 rounding to nearest gives infinity
+# (the tie too, the largest float32 having an odd significand).
+_FLOAT32_OVERFLOW = float.fromhex("0x1.ffffffp+127")
+
+
 def _rounds_to_float32_infinity(magnitude):
     """Whether a finite binary64 magnitude rounds to infinity in binary32 (to nearest, as the
-    binding's conversion rounds): beyond the largest float32 by half its last step or more."""
-    if magnitude <= _FLOAT32_MAX:
-        return False
-    with np.errstate(over="ignore"):
-        return not np.isfinite(np.float32(magnitude))
+    binding's conversion rounds): beyond the largest float32 by half its last step or more. A
+    comparison, not a conversion, so the thread's rounding mode does not move the answer."""
+    return magnitude >= _FLOAT32_OVERFLOW
 
 
 def checked_cutoff(cutoff, dtype):

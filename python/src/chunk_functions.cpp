@@ -13,6 +13,7 @@
 
 #include "array_arguments.h"
 #include "kernel_calls.h"
+#include "kernels/floating_point_mode.h"
 #include "runtime/kq_wrap_step.h"
 
 namespace kq::python {
@@ -79,6 +80,7 @@ py::tuple takenOf(const py::array& block, const py::object& prev, double cutoff)
 }
 
 py::tuple takenCorrectionsOf(const py::array& block, const py::object& prev, double cutoff) {
+    const kq::DefaultFloatingPointMode defaultMode;  // the bits need it, whatever the caller left
     if (py::isinstance<py::array_t<double>>(block)) {
         return takenOf<double>(block, prev, cutoff);
     }
@@ -90,6 +92,7 @@ py::tuple takenCorrectionsOf(const py::array& block, const py::object& prev, dou
 
 py::array_t<double> addTakenOf(const py::object& sums, const py::array_t<int64_t>& counts,
                                const py::array_t<double>& values) {
+    const kq::DefaultFloatingPointMode defaultMode;  // the bits need it, whatever the caller left
     const int64_t channels = counts.size();
     const double* start = sums.is_none() ? nullptr : channelValues<double>(sums, channels, "sums");
     const int64_t* count = counts.data();
@@ -133,6 +136,7 @@ py::array carriedOf(const py::array& block, const py::object& prev, const py::ob
 
 py::array unwrapCarriedOf(const py::array& block, const py::object& prev, const py::object& sums,
                           double cutoff) {
+    const kq::DefaultFloatingPointMode defaultMode;  // the bits need it, whatever the caller left
     if (py::isinstance<py::array_t<double>>(block)) {
         return carriedOf<double>(block, prev, sums, cutoff);
     }

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "array_arguments.h"
+#include "kernels/floating_point_mode.h"
 #include "runtime/kq_wrap_step.h"
 #include "unwrap_channels.h"
 
@@ -28,6 +29,7 @@ void runStateless(const py::array& in, const py::array& out, int axis, double cu
 }
 
 py::array unwrap(py::handle x, double cutoff, int axis, const py::object& out) {
+    const kq::DefaultFloatingPointMode defaultMode;  // the bits need it, whatever the caller left
     py::array in = realInput(x, Precision::Double, "unwrap");
     if (in.ndim() == 0) {
         throw py::value_error("unwrap needs an array of at least one dimension, not a 0-d value");

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "array_arguments.h"
+#include "kernels/floating_point_mode.h"
 #include "runtime/kq_wrap_step.h"
 #include "unwrap_channels.h"
 
@@ -91,6 +92,8 @@ class Unwrapper {
     double cutoff() const { return cutoff_; }
 
     void setCutoff(double tolerance) {
+        const kq::DefaultFloatingPointMode
+            defaultMode;  // the bits need it, whatever the caller left
         const double magnitude = kq_cutoff_of_tolerance(tolerance);
         const double stored = precision_ == Precision::Single
                                   ? static_cast<double>(static_cast<float>(magnitude))
@@ -106,6 +109,8 @@ class Unwrapper {
     }
 
     py::array process(py::handle chunk, const py::object& out) {
+        const kq::DefaultFloatingPointMode
+            defaultMode;  // the bits need it, whatever the caller left
         py::array in = realInput(chunk, precision_, "Unwrapper.process");
         if (precisionOf(in) != precision_) {
             throw py::type_error("this Unwrapper takes " + dtypeName(dtype()) + " chunks, not " +

@@ -4,6 +4,7 @@
 #include <stdexcept>
 #include <type_traits>
 
+#include "kernels/floating_point_mode.h"
 #include "sim/engine/block_error.h"
 #include "sim/engine/single_in_double.h"
 #include "sim/libvz/vz_host.h"
@@ -151,7 +152,11 @@ void Simulation::step(const double* input, double* output) {
     readOutput(output);
 }
 
+// The host's own conversions to and from the port's type run in the default floating-point mode
+// (flush-to-zero would lose single-precision subnormals), whatever mode the process is in; the
+// block's calls find the process's mode, and the block sets its own.
 void Simulation::writeInput(const double* input) {
+    const DefaultFloatingPointMode defaultMode;
     void* port = host_.block()->inputPorts[0].data;
     if (setup_.typeId == kTypeIdSingle) {
         toPort<float>(input, port, timeStepsPerStep(), setup_.channels);
@@ -165,6 +170,7 @@ void Simulation::runOutputStep() {
 }
 
 void Simulation::readOutput(double* output) {
+    const DefaultFloatingPointMode defaultMode;
     const void* port = host_.block()->outputPorts[0].data;
     if (setup_.typeId == kTypeIdSingle) {
         fromPort<float>(port, output, timeStepsPerStep(), setup_.channels);

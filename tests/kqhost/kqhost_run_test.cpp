@@ -6,10 +6,13 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <limits>
 #include <numbers>
 #include <random>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -19,6 +22,7 @@
 #include "sim/kqhost/cli/kqhost_defaults.h"
 #include "sim/kqhost/io/signal_reader.h"
 #include "sim/kqhost/io/signal_writer.h"
+#include "tests/block/floating_point_modes.h"
 
 namespace {
 
@@ -368,5 +372,102 @@ TEST(KqhostSizes, PrintsTheSizesVector) {
     EXPECT_EQ(raised.exitCode, 1);
     EXPECT_EQ(raised.err, "kqhost: Invalid flag passed to KVX level2 R-block \"kqphasefix2\"\n");
 }
+
+#ifdef KQ_FLOATING_POINT_MODE_PRELOAD
+// kqhost in a process whose floating-point mode was set before main (by a library loaded ahead of
+// it, as a host's plug-ins or a library built with -ffast-math set it), so the block loads and
+// runs in that mode: every mode of kCallerModes gives the default mode's bytes, in raw and CSV
+// files, double and single (with a Tolerance of 2 pi, whose single-precision cutoff falls on one
+// side of a turn or the other with the rounding direction). The block built without its mode
+// guard must give other bytes in every mode, or the inputs would not see the mode.
+struct ModeRunCase {
+    const char* input;
+    const char* output;
+    std::vector<std::string> options;
+};
+
+// Runs kqhost with the preloaded library setting `modeBits` (none: not preloaded); the output's
+// bytes.
+std::string runInMode(const ScratchDir& dir, const ModeRunCase& c, const std::string& block,
+                      const std::string* modeBits) {
+    const bool emulated = !kq::test::childLauncher().empty();
+    const std::string preload = std::string("LD_PRELOAD=") + KQ_FLOATING_POINT_MODE_PRELOAD;
+    const std::string mode = modeBits != nullptr ? "KQ_TEST_FLOATING_POINT_MODE=" + *modeBits : "";
+    const char* asanOptions = std::getenv("ASAN_OPTIONS");
+    const std::string savedAsanOptions = asanOptions != nullptr ? asanOptions : "";
+    if (modeBits != nullptr) {
+        if (emulated) {  // the emulator sets the program's environment, not its own
+            setenv("QEMU_SET_ENV", (preload + "," + mode).c_str(), 1);
+        } else {
+            setenv("LD_PRELOAD", KQ_FLOATING_POINT_MODE_PRELOAD, 1);
+            setenv("KQ_TEST_FLOATING_POINT_MODE", modeBits->c_str(), 1);
+            // A sanitized kqhost wants its runtime first; the preloaded library needs none.
+            setenv("ASAN_OPTIONS", (savedAsanOptions + ":verify_asan_link_order=0").c_str(), 1);
+        }
+    }
+    std::vector<std::string> args = {"run", "--block", block};
+    args.insert(args.end(), c.options.begin(), c.options.end());
+    args.insert(args.end(), {(dir / c.input).string(), (dir / c.output).string()});
+    const kq::test::ProcessResult result = runProgram(KQHOST_PATH, args, dir.path());
+    unsetenv("QEMU_SET_ENV");
+    unsetenv("LD_PRELOAD");
+    unsetenv("KQ_TEST_FLOATING_POINT_MODE");
+    if (asanOptions != nullptr) {
+        setenv("ASAN_OPTIONS", savedAsanOptions.c_str(), 1);
+    } else {
+        unsetenv("ASAN_OPTIONS");
+    }
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    return kq::test::readWholeFile(dir / c.output);
+}
+
+TEST(KqhostInEveryMode, GivesTheDefaultModesBytesAndWithoutTheGuardOtherOnes) {
+    ScratchDir dir;
+    // Wrapped phase with subnormals and a NaN with a payload among the samples, exact in single.
+    constexpr size_t kChannels = 2;
+    constexpr size_t kSteps = 300;
+    std::vector<double> input = makeSignal(kSteps, kChannels, Precision::Single, 29);
+    for (size_t i = 0; i < input.size(); ++i) {
+        if (i % 11 == 4) {
+            input[i] = std::numeric_limits<float>::denorm_min() * static_cast<float>(i % 5 + 1);
+        } else if (i % 13 == 9) {
+            input[i] = -std::numeric_limits<float>::min() / 4;
+        } else if (i % 37 == 20) {
+            input[i] = std::bit_cast<double>(uint64_t{0x7FF8'0000'1234'0000});
+        }
+    }
+    writeSignal(dir / "in.f64", SignalFormat::F64, input, kChannels, Precision::Double);
+    writeSignal(dir / "in.f32", SignalFormat::F32, input, kChannels, Precision::Single);
+    writeSignal(dir / "in.csv", SignalFormat::Csv, input, kChannels, Precision::Double);
+    const ModeRunCase cases[] = {
+        {"in.f64", "out.f64", {"--channels", "2", "--frame", "64"}},
+        {"in.f64", "out.f64", {"--channels", "2", "--mode", "stateless", "--frame", "16"}},
+        {"in.f32", "out.f32", {"--channels", "2", "--tolerance", "6.283185307179586"}},
+        {"in.f32",
+         "out.f32",
+         {"--channels", "2", "--tolerance", "6.283185307179586", "--frame", "7", "--in-place"}},
+        {"in.csv", "out.csv", {"--frame", "10"}},
+        {"in.csv", "out.csv", {"--precision", "single", "--tolerance", "6.283185307179586"}},
+    };
+    for (const kq::test::CallerMode& mode : kq::test::kCallerModes) {
+        std::ostringstream bits;
+        bits << std::hex << mode.bits;
+        const std::string modeBits = bits.str();
+        int unguardedDifferences = 0;
+        for (const ModeRunCase& c : cases) {
+            SCOPED_TRACE(::testing::Message() << mode.name << ", " << c.input << " "
+                                              << ::testing::PrintToString(c.options));
+            const std::string inDefault = runInMode(dir, c, KQ_BLOCK_MODULE_PATH, nullptr);
+            ASSERT_FALSE(inDefault.empty());
+            EXPECT_EQ(runInMode(dir, c, KQ_BLOCK_MODULE_PATH, &modeBits), inDefault);
+            if (runInMode(dir, c, KQ_UNGUARDED_BLOCK_PATH, &modeBits) != inDefault) {
+                ++unguardedDifferences;
+            }
+        }
+        EXPECT_GT(unguardedDifferences, 0)
+            << mode.name << ": the block without its guard gave the default bytes in every case";
+    }
+}
+#endif
 
 }  // namespace

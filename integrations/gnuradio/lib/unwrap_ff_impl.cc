@@ -8,6 +8,7 @@
 #include "unwrap_ff_impl.h"
 
 #include "double_kernels.h"
+#include "kernels/floating_point_mode.h"
 
 #include <gnuradio/io_signature.h>
 
@@ -75,6 +76,9 @@ int unwrap_ff_impl::work(int noutput_items, gr_vector_const_void_star& input_ite
     if (noutput_items <= 0) {
         return 0;  // a running kernel call without samples would clear its first step unseeded
     }
+    // The widening, the kernels and the rounding back in the mode the bits need (a flowgraph may
+    // share its thread with code that set flush-to-zero), and the scheduler's mode given back.
+    const kq::DefaultFloatingPointMode default_mode;
     const auto* in = static_cast<const float*>(input_items[0]);
     auto* out = static_cast<float*>(output_items[0]);
     const auto items = static_cast<size_t>(noutput_items);

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "kernels/floating_point_mode.h"
 #include "sim/engine/block_library.h"
 #include "sim/engine/host_caller.h"
 #include "sim/engine/simulation.h"
@@ -194,7 +195,14 @@ size_t streamRun(kq::sim::Simulation& simulation, const StepEvents& events, Sign
     size_t timeStepsDone = 0;
     ProgressMeter progress(kProgressQuietStart);
     for (;;) {
-        const size_t got = readFully(reader, input.data(), chunkTimeSteps);
+        // kqhost's own arithmetic (reading numbers, rounding them to the port's precision, the
+        // plot, writing) runs in the default floating-point mode whatever mode the process is in;
+        // the block's calls find the process's mode, and the block sets its own.
+        size_t got = 0;
+        {
+            const DefaultFloatingPointMode defaultMode;
+            got = readFully(reader, input.data(), chunkTimeSteps);
+        }
         if (got == 0) {
             break;
         }
@@ -205,9 +213,12 @@ size_t streamRun(kq::sim::Simulation& simulation, const StepEvents& events, Sign
             const size_t offset = s * timeStepsPerStep * channels;
             simulation.step(&input[offset], &output[offset]);
         }
-        writer.writeSteps(output.data(), got);
-        if (plot != nullptr) {
-            plot->add(input.data(), output.data(), got);
+        {
+            const DefaultFloatingPointMode defaultMode;
+            writer.writeSteps(output.data(), got);
+            if (plot != nullptr) {
+                plot->add(input.data(), output.data(), got);
+            }
         }
         timeStepsDone += got;
         progress.update("kqhost: {} time steps in {:.1f} s", timeStepsDone,
@@ -223,7 +234,10 @@ size_t streamRun(kq::sim::Simulation& simulation, const StepEvents& events, Sign
 }  // namespace
 
 int runRunCommand(const std::vector<std::string>& args) {
-    const std::optional<RunOptions> options = parseRunOptions(args);
+    const std::optional<RunOptions> options = [&] {
+        const DefaultFloatingPointMode defaultMode;  // the numbers of the options
+        return parseRunOptions(args);
+    }();
     if (!options) {
         return 0;
     }
@@ -258,6 +272,7 @@ int runRunCommand(const std::vector<std::string>& args) {
 
     checkEventsWithinRun(options->events, stepsRun);
     if (plot) {
+        const DefaultFloatingPointMode defaultMode;
         plot->writeSvg(*options->plotPath,
                        std::string(kDefaultBlockName) + ": " + options->inputPath);
     }
