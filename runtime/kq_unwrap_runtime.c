@@ -404,7 +404,7 @@ static inline double kq_magnitude_of_tolerance(double tolerance) {
     const uint64_t bits = kq_bits_of(tolerance);
     return kq_double_of(kq_b64_positive(bits) ? bits : (bits ^ KQ_B64_SIGN));
 #else
-    return tolerance > 0.0 ? tolerance : -tolerance;
+    return (tolerance > 0.0) ? tolerance : -tolerance;
 #endif
 }
 

@@ -86,7 +86,7 @@ static inline uint64_t kq_wrap_correction_soft(uint64_t d, uint64_t S, uint64_t 
         p = pi;
     }
     c = kq_b64_sub(p, d);
-    if (kq_b64_less(cutoff, c & ~KQ_B64_SIGN)) {
+    if (kq_b64_less(cutoff, c & ~KQ_B64_SIGN) != 0) {
         sum = kq_b64_add(sum, c);
     }
     return sum;
