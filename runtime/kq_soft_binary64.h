@@ -333,8 +333,8 @@ static inline uint64_t kq_b64_multiply_high_jam(uint64_t a, uint64_t b) {
     return high | (((((uint32_t)middle) | (uint32_t)low_low) != 0U) ? 1U : 0U);
 }
 
-/* A finite non-zero operand's significand with its leading one at bit 52, and its exponent
- * (a subnormal is normalised below 1). */
+/* A finite operand's significand with its leading one at bit 52, and its exponent (a subnormal
+ * is normalised below 1; a zero gives a zero significand, and so a zero product). */
 static inline uint64_t kq_b64_normalised(uint64_t a, int32_t* exp) {
     const int32_t e = kq_b64_exponent_field(a);
     uint64_t sig = a & KQ_B64_FRACTION;
@@ -349,8 +349,10 @@ static inline uint64_t kq_b64_normalised(uint64_t a, int32_t* exp) {
     return sig;
 }
 
-/* a * b, correctly rounded to nearest. */
-KQ_B64_OPERATION uint64_t kq_b64_mul(uint64_t a, uint64_t b) {
+/* a * b, correctly rounded to nearest, where it is not invalid (a zero times an infinity): a zero
+ * times a finite value goes through the general case, which gives it exactly. The step's
+ * products are all such: each has one of its finite non-zero constants as b. */
+KQ_B64_OPERATION uint64_t kq_b64_mul_valid(uint64_t a, uint64_t b) {
     const uint64_t sign = (a ^ b) & KQ_B64_SIGN;
     const uint64_t mag_a = a & ~KQ_B64_SIGN;
     const uint64_t mag_b = b & ~KQ_B64_SIGN;
@@ -358,9 +360,7 @@ KQ_B64_OPERATION uint64_t kq_b64_mul(uint64_t a, uint64_t b) {
     if ((mag_a > KQ_B64_INFINITY) || (mag_b > KQ_B64_INFINITY)) {
         z = kq_b64_propagate_nan(a, b);
     } else if ((mag_a == KQ_B64_INFINITY) || (mag_b == KQ_B64_INFINITY)) {
-        z = ((mag_a == 0U) || (mag_b == 0U)) ? KQ_B64_DEFAULT_NAN : (sign | KQ_B64_INFINITY);
-    } else if ((mag_a == 0U) || (mag_b == 0U)) {
-        z = sign;
+        z = sign | KQ_B64_INFINITY;
     } else {
         int32_t exp_a;
         int32_t exp_b;
@@ -373,6 +373,20 @@ KQ_B64_OPERATION uint64_t kq_b64_mul(uint64_t a, uint64_t b) {
             sig_z <<= 1;
         }
         z = kq_b64_round_pack(sign, exp_z, sig_z);
+    }
+    return z;
+}
+
+/* a * b, correctly rounded to nearest. */
+static inline uint64_t kq_b64_mul(uint64_t a, uint64_t b) {
+    const uint64_t mag_a = a & ~KQ_B64_SIGN;
+    const uint64_t mag_b = b & ~KQ_B64_SIGN;
+    uint64_t z;
+    if (((mag_a == 0U) && (mag_b == KQ_B64_INFINITY)) ||
+        ((mag_b == 0U) && (mag_a == KQ_B64_INFINITY))) {
+        z = KQ_B64_DEFAULT_NAN;
+    } else {
+        z = kq_b64_mul_valid(a, b);
     }
     return z;
 }
