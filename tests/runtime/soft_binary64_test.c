@@ -233,7 +233,7 @@ static int turn_bounds(void) {
     int failures = 0;
     int single;
     for (single = 0; single < 2; ++single) {
-        const kq_soft_step_constants constants =
+        const kq_soft_step_constants* constants =
             single ? kq_soft_step_constants_sgl() : kq_soft_step_constants_dbl();
         int i;
         for (i = 0; i < 4 * 9 + 100000; ++i) {
