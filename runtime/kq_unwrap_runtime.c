@@ -83,7 +83,8 @@ static inline int kq_calm_cutoff_dbl(double cutoff) {
 #if KQ_SOFT_BINARY64
 /* The same from the difference d = x - v, which the calm test has computed. */
 static KQ_NOINLINE double kq_stepped_sum_of_difference_dbl(uint64_t d, double S, double cutoff) {
-    return kq_double_of(kq_wrap_correction_soft(d, kq_bits_of(S), kq_bits_of(cutoff), 0));
+    return kq_double_of(kq_wrap_correction_soft(d, kq_bits_of(S), kq_bits_of(cutoff),
+                                                kq_soft_step_constants_dbl()));
 }
 
 static double kq_stepped_sum_dbl(double v, double x, double S, double cutoff) {
@@ -404,7 +405,7 @@ static inline double kq_magnitude_of_tolerance(double tolerance) {
     const uint64_t bits = kq_bits_of(tolerance);
     return kq_double_of(kq_b64_positive(bits) ? bits : (bits ^ KQ_B64_SIGN));
 #else
-    return tolerance > 0.0 ? tolerance : -tolerance;
+    return (tolerance > 0.0) ? tolerance : -tolerance;
 #endif
 }
 

@@ -233,6 +233,8 @@ static int turn_bounds(void) {
     int failures = 0;
     int single;
     for (single = 0; single < 2; ++single) {
+        const kq_soft_step_constants* constants =
+            single ? kq_soft_step_constants_sgl() : kq_soft_step_constants_dbl();
         int i;
         for (i = 0; i < 4 * 9 + 100000; ++i) {
             uint64_t u;
@@ -242,12 +244,12 @@ static int turn_bounds(void) {
                 const uint32_t exp = 0x3C0U + kq_case_below(&state, 0x45U);
                 u = kq_case_value(&state, exp, 1);
             }
-            if (kq_soft_unturned(u, single) != processor_unturned(kq_double_of(u), single)) {
+            if (kq_soft_unturned(u, constants) != processor_unturned(kq_double_of(u), single)) {
                 if (++failures <= 10) {
                     printf("turn bounds (%s): u %016llx: processor %016llx, soft %016llx\n",
                            single ? "single" : "double", (unsigned long long)u,
                            (unsigned long long)processor_unturned(kq_double_of(u), single),
-                           (unsigned long long)kq_soft_unturned(u, single));
+                           (unsigned long long)kq_soft_unturned(u, constants));
                 }
             }
         }
