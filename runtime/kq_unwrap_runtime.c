@@ -54,6 +54,24 @@ static inline float kq_narrow_sgl(double value) {
     return (float)value;
 #endif
 }
+
+/* The same conversions where they run once per call or per wrap (the cutoff, the step's
+ * operands): where binary64 is software, the out-of-line functions that take every value, so that
+ * only the channel loop holds inline copies, which keeps the flash of a single-precision model
+ * within 4 KB for a few instructions per wrap. */
+#if KQ_SOFT_BINARY64
+static inline uint64_t kq_widen_sgl_bits(float value) {
+    return kq_b64_from_binary32_any(kq_b32_bits_of(value));
+}
+#endif
+
+static inline float kq_narrow_sgl_once(double value) {
+#if KQ_SOFT_BINARY64
+    return kq_b32_float_of(kq_b64_to_binary32_any(kq_bits_of(value)));
+#else
+    return (float)value;
+#endif
+}
 #endif
 
 /* The calm tests of the double variant: on the bits where binary64 is software, else by the
@@ -119,9 +137,8 @@ static inline double kq_calm_or_stepped_sum_dbl(double v, double x, double S, do
 #if KQ_RUNTIME_HAS(6, 11)
 static KQ_NOINLINE double kq_stepped_sum_sgl(float v, float x, double S, float cutoff) {
 #if KQ_SOFT_BINARY64
-    return kq_double_of(kq_wrap_correction_soft_sgl(
-        kq_b64_from_binary32(kq_b32_bits_of(v)), kq_b64_from_binary32(kq_b32_bits_of(x)),
-        kq_bits_of(S), kq_b64_from_binary32(kq_b32_bits_of(cutoff))));
+    return kq_double_of(kq_wrap_correction_soft_sgl(kq_widen_sgl_bits(v), kq_widen_sgl_bits(x),
+                                                    kq_bits_of(S), kq_widen_sgl_bits(cutoff)));
 #else
     (void)kq_wrap_step_sgl((double)v, (double)x, &S, cutoff);
     return S;
@@ -443,7 +460,7 @@ KQ_RUNTIME_API double kq_cutoff_of_tolerance_dbl(double tolerance) {
 
 #if KQ_RUNTIME_HAS(6, 11)
 KQ_RUNTIME_API float kq_cutoff_of_tolerance_sgl(double tolerance) {
-    return kq_narrow_sgl(kq_magnitude_of_tolerance(tolerance));
+    return kq_narrow_sgl_once(kq_magnitude_of_tolerance(tolerance));
 }
 #endif
 
