@@ -42,8 +42,11 @@ static void soft_results(uint64_t a, uint64_t b, uint64_t s, uint64_t cutoff, ui
     out[KQ_SUB] = kq_b64_sub(a, b);
     out[KQ_MUL] = kq_b64_mul(a, b);
     out[KQ_LESS] = (uint64_t)kq_b64_less(a, b);
-    out[KQ_TO32] = kq_b64_to_binary32(a);
-    out[KQ_FROM32] = kq_b64_from_binary32((uint32_t)b);
+    /* Half the pairs through the conversions' out-of-line forms, which the runtime also calls
+     * for values the inline ones take (the cutoff, the step's operands). */
+    out[KQ_TO32] = ((b & 1U) != 0U) ? kq_b64_to_binary32_any(a) : kq_b64_to_binary32(a);
+    out[KQ_FROM32] = ((a & 1U) != 0U) ? kq_b64_from_binary32_any((uint32_t)b)
+                                      : kq_b64_from_binary32((uint32_t)b);
     out[KQ_STEP_DBL] = kq_wrap_correction_soft_dbl(a, b, s, cutoff);
     out[KQ_STEP_SGL] = kq_wrap_correction_soft_sgl(v32, x32, s, cutoff32);
 }
