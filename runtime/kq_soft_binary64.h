@@ -77,6 +77,12 @@ static inline int kq_b64_is_nan(uint64_t a) {
     return (a & ~KQ_B64_SIGN) > KQ_B64_INFINITY;
 }
 
+/* The biased exponent field, 0 to 0x7FF. */
+static inline int32_t kq_b64_exponent_field(uint64_t a) {
+    const uint32_t field = (uint32_t)(a >> 52) & 0x7FFU;
+    return (int32_t)field;
+}
+
 /* Leading zeros of a non-zero value. */
 static inline uint32_t kq_b64_leading_zeros(uint64_t a) {
 #if defined(__GNUC__)
@@ -94,6 +100,14 @@ static inline uint32_t kq_b64_leading_zeros(uint64_t a) {
     }
     return count;
 #endif
+}
+
+/* The left shift that brings the leading one of a non-zero a below 2^(64 - top) to bit 63 - top:
+ * a's leading zeros less top, counted on a << top with bit 0 set. The low one changes no count
+ * (the leading one lies at bit top or above) and leaves no value without one, so the count is
+ * below 64 for every a, as the shifts it feeds need. */
+static inline uint32_t kq_b64_normalising_shift(uint64_t a, uint32_t top) {
+    return kq_b64_leading_zeros((a << top) | 1U);
 }
 
 /* a >> dist with every bit shifted out ORed into the lowest bit (the sticky bit), on 32-bit
@@ -118,7 +132,7 @@ static inline uint64_t kq_b64_shift_right_jam(uint64_t a, uint32_t dist) {
         low = 0U;
         high = 0U;
     }
-    return ((uint64_t)high << 32) | low | (uint64_t)(lost != 0U);
+    return ((uint64_t)high << 32) | low | ((lost != 0U) ? 1U : 0U);
 }
 
 /* The NaN an operation with a NaN operand returns: the first NaN operand, quieted. */
@@ -155,8 +169,8 @@ static inline uint64_t kq_b64_round_pack(uint64_t sign, int32_t exp, uint64_t si
 
 /* |a| + |b| with the sign sign (a's), a and b finite or not. */
 static inline uint64_t kq_b64_add_magnitudes(uint64_t a, uint64_t b, uint64_t sign) {
-    const int32_t exp_a = (int32_t)((a >> 52) & 0x7FFU);
-    const int32_t exp_b = (int32_t)((b >> 52) & 0x7FFU);
+    const int32_t exp_a = kq_b64_exponent_field(a);
+    const int32_t exp_b = kq_b64_exponent_field(b);
     uint64_t sig_a = a & KQ_B64_FRACTION;
     uint64_t sig_b = b & KQ_B64_FRACTION;
     const int32_t exp_diff = exp_a - exp_b;
@@ -167,9 +181,9 @@ static inline uint64_t kq_b64_add_magnitudes(uint64_t a, uint64_t b, uint64_t si
         } else if (exp_a == 0x7FF) {
             z = ((sig_a | sig_b) != 0U) ? kq_b64_propagate_nan(a, b) : a;
         } else {
-            z = kq_b64_round_pack(sign, exp_a, (KQ_B64_HIDDEN * 2U + sig_a + sig_b) << 9);
+            z = kq_b64_round_pack(sign, exp_a, ((KQ_B64_HIDDEN * 2U) + sig_a + sig_b) << 9);
         }
-    } else if ((exp_diff > 0 ? exp_a : exp_b) == 0x7FF) {
+    } else if (((exp_diff > 0) ? exp_a : exp_b) == 0x7FF) {
         const uint64_t big = (exp_diff > 0) ? sig_a : sig_b;
         z = (big != 0U) ? kq_b64_propagate_nan(a, b) : (sign | KQ_B64_INFINITY);
     } else {
@@ -179,11 +193,19 @@ static inline uint64_t kq_b64_add_magnitudes(uint64_t a, uint64_t b, uint64_t si
         sig_b <<= 9;
         if (exp_diff < 0) {
             exp_z = exp_b;
-            sig_a = (exp_a != 0) ? (sig_a + 0x2000000000000000U) : (sig_a << 1);
+            if (exp_a != 0) {
+                sig_a += 0x2000000000000000U;
+            } else {
+                sig_a <<= 1;
+            }
             sig_a = kq_b64_shift_right_jam(sig_a, (uint32_t)(-exp_diff));
         } else {
             exp_z = exp_a;
-            sig_b = (exp_b != 0) ? (sig_b + 0x2000000000000000U) : (sig_b << 1);
+            if (exp_b != 0) {
+                sig_b += 0x2000000000000000U;
+            } else {
+                sig_b <<= 1;
+            }
             sig_b = kq_b64_shift_right_jam(sig_b, (uint32_t)exp_diff);
         }
         sig_z = 0x2000000000000000U + sig_a + sig_b;
@@ -198,8 +220,8 @@ static inline uint64_t kq_b64_add_magnitudes(uint64_t a, uint64_t b, uint64_t si
 
 /* |a| - |b| with a's sign sign (the result's sign flips when |b| is larger). */
 static inline uint64_t kq_b64_subtract_magnitudes(uint64_t a, uint64_t b, uint64_t sign) {
-    const int32_t exp_a = (int32_t)((a >> 52) & 0x7FFU);
-    const int32_t exp_b = (int32_t)((b >> 52) & 0x7FFU);
+    const int32_t exp_a = kq_b64_exponent_field(a);
+    const int32_t exp_b = kq_b64_exponent_field(b);
     uint64_t sig_a = a & KQ_B64_FRACTION;
     uint64_t sig_b = b & KQ_B64_FRACTION;
     const int32_t exp_diff = exp_a - exp_b;
@@ -213,7 +235,7 @@ static inline uint64_t kq_b64_subtract_magnitudes(uint64_t a, uint64_t b, uint64
             /* Equal exponents: the difference is exact, so it is only normalised. */
             uint64_t sign_z = sign;
             uint64_t diff;
-            int32_t exp_z = (exp_a != 0) ? (exp_a - 1) : 0;
+            int32_t exp_z = (exp_a == 0) ? 0 : (exp_a - 1);
             int32_t shift;
             if (sig_a > sig_b) {
                 diff = sig_a - sig_b;
@@ -221,7 +243,7 @@ static inline uint64_t kq_b64_subtract_magnitudes(uint64_t a, uint64_t b, uint64
                 diff = sig_b - sig_a;
                 sign_z ^= KQ_B64_SIGN;
             }
-            shift = (int32_t)kq_b64_leading_zeros(diff) - 11;
+            shift = (int32_t)kq_b64_normalising_shift(diff, 11U);
             if (exp_z < shift) {
                 shift = exp_z; /* a subnormal result */
                 exp_z = 0;
@@ -230,7 +252,7 @@ static inline uint64_t kq_b64_subtract_magnitudes(uint64_t a, uint64_t b, uint64
             }
             z = sign_z | (((uint64_t)(uint32_t)exp_z << 52) + (diff << (uint32_t)shift));
         }
-    } else if ((exp_diff > 0 ? exp_a : exp_b) == 0x7FF) {
+    } else if (((exp_diff > 0) ? exp_a : exp_b) == 0x7FF) {
         const uint64_t big = (exp_diff > 0) ? sig_a : sig_b;
         const uint64_t sign_z = (exp_diff > 0) ? sign : (sign ^ KQ_B64_SIGN);
         z = (big != 0U) ? kq_b64_propagate_nan(a, b) : (sign_z | KQ_B64_INFINITY);
@@ -243,12 +265,20 @@ static inline uint64_t kq_b64_subtract_magnitudes(uint64_t a, uint64_t b, uint64
         sig_b <<= 10;
         if (exp_diff < 0) {
             sign_z ^= KQ_B64_SIGN;
-            sig_a = (exp_a != 0) ? (sig_a + 0x4000000000000000U) : (sig_a << 1);
+            if (exp_a != 0) {
+                sig_a += 0x4000000000000000U;
+            } else {
+                sig_a <<= 1;
+            }
             sig_a = kq_b64_shift_right_jam(sig_a, (uint32_t)(-exp_diff));
             exp_z = exp_b;
             sig_z = (sig_b | 0x4000000000000000U) - sig_a;
         } else {
-            sig_b = (exp_b != 0) ? (sig_b + 0x4000000000000000U) : (sig_b << 1);
+            if (exp_b != 0) {
+                sig_b += 0x4000000000000000U;
+            } else {
+                sig_b <<= 1;
+            }
             sig_b = kq_b64_shift_right_jam(sig_b, (uint32_t)exp_diff);
             exp_z = exp_a;
             sig_z = (sig_a | 0x4000000000000000U) - sig_b;
@@ -262,10 +292,11 @@ static inline uint64_t kq_b64_subtract_magnitudes(uint64_t a, uint64_t b, uint64
             }
             z = kq_b64_round_pack(sign_z, exp_z - 1, sig_z);
         } else {
-            shift = kq_b64_leading_zeros(sig_z) - 1U;
+            shift = kq_b64_normalising_shift(sig_z, 1U);
             exp_z -= (int32_t)shift + 1;
             if ((shift >= 10U) && (exp_z >= 0)) {
-                z = sign_z | (((uint64_t)(uint32_t)exp_z << 52) + (sig_z << (shift - 10U)));
+                const uint32_t up = shift - 10U;
+                z = sign_z | (((uint64_t)(uint32_t)exp_z << 52) + (sig_z << up));
             } else {
                 z = kq_b64_round_pack(sign_z, exp_z, sig_z << shift);
             }
@@ -299,16 +330,16 @@ static inline uint64_t kq_b64_multiply_high_jam(uint64_t a, uint64_t b) {
     const uint64_t high_high = (uint64_t)a_high * b_high;
     const uint64_t middle = (low_low >> 32) + (uint32_t)low_high + (uint32_t)high_low;
     const uint64_t high = high_high + (low_high >> 32) + (high_low >> 32) + (middle >> 32);
-    return high | (uint64_t)((((uint32_t)middle) | (uint32_t)low_low) != 0U);
+    return high | (((((uint32_t)middle) | (uint32_t)low_low) != 0U) ? 1U : 0U);
 }
 
-/* A finite non-zero operand's significand with its leading one at bit 52, and its exponent
- * (a subnormal is normalised below 1). */
+/* A finite operand's significand with its leading one at bit 52, and its exponent (a subnormal
+ * is normalised below 1; a zero gives a zero significand, and so a zero product). */
 static inline uint64_t kq_b64_normalised(uint64_t a, int32_t* exp) {
-    const int32_t e = (int32_t)((a >> 52) & 0x7FFU);
+    const int32_t e = kq_b64_exponent_field(a);
     uint64_t sig = a & KQ_B64_FRACTION;
     if (e == 0) {
-        const uint32_t shift = kq_b64_leading_zeros(sig) - 11U;
+        const uint32_t shift = kq_b64_normalising_shift(sig, 11U);
         sig <<= shift;
         *exp = 1 - (int32_t)shift;
     } else {
@@ -318,8 +349,10 @@ static inline uint64_t kq_b64_normalised(uint64_t a, int32_t* exp) {
     return sig;
 }
 
-/* a * b, correctly rounded to nearest. */
-KQ_B64_OPERATION uint64_t kq_b64_mul(uint64_t a, uint64_t b) {
+/* a * b, correctly rounded to nearest, where it is not invalid (a zero times an infinity): a zero
+ * times a finite value goes through the general case, which gives it exactly. The step's
+ * products are all such: each has one of its finite non-zero constants as b. */
+KQ_B64_OPERATION uint64_t kq_b64_mul_valid(uint64_t a, uint64_t b) {
     const uint64_t sign = (a ^ b) & KQ_B64_SIGN;
     const uint64_t mag_a = a & ~KQ_B64_SIGN;
     const uint64_t mag_b = b & ~KQ_B64_SIGN;
@@ -327,9 +360,7 @@ KQ_B64_OPERATION uint64_t kq_b64_mul(uint64_t a, uint64_t b) {
     if ((mag_a > KQ_B64_INFINITY) || (mag_b > KQ_B64_INFINITY)) {
         z = kq_b64_propagate_nan(a, b);
     } else if ((mag_a == KQ_B64_INFINITY) || (mag_b == KQ_B64_INFINITY)) {
-        z = ((mag_a == 0U) || (mag_b == 0U)) ? KQ_B64_DEFAULT_NAN : (sign | KQ_B64_INFINITY);
-    } else if ((mag_a == 0U) || (mag_b == 0U)) {
-        z = sign;
+        z = sign | KQ_B64_INFINITY;
     } else {
         int32_t exp_a;
         int32_t exp_b;
@@ -346,15 +377,33 @@ KQ_B64_OPERATION uint64_t kq_b64_mul(uint64_t a, uint64_t b) {
     return z;
 }
 
+/* a * b, correctly rounded to nearest. */
+static inline uint64_t kq_b64_mul(uint64_t a, uint64_t b) {
+    const uint64_t mag_a = a & ~KQ_B64_SIGN;
+    const uint64_t mag_b = b & ~KQ_B64_SIGN;
+    uint64_t z;
+    if (((mag_a == 0U) && (mag_b == KQ_B64_INFINITY)) ||
+        ((mag_b == 0U) && (mag_a == KQ_B64_INFINITY))) {
+        z = KQ_B64_DEFAULT_NAN;
+    } else {
+        z = kq_b64_mul_valid(a, b);
+    }
+    return z;
+}
+
 /* a < b (false when either is a NaN; -0 and +0 are equal). */
 static inline int kq_b64_less(uint64_t a, uint64_t b) {
-    int less;
+    int less = 0;
     if (kq_b64_is_nan(a) || kq_b64_is_nan(b)) {
-        less = 0;
+        /* unordered: not less */
     } else if (((a ^ b) & KQ_B64_SIGN) != 0U) {
-        less = ((a & KQ_B64_SIGN) != 0U) && (((a | b) << 1) != 0U);
+        if (((a & KQ_B64_SIGN) != 0U) && (((a | b) << 1) != 0U)) {
+            less = 1;
+        }
+    } else if ((a != b) && (((a & KQ_B64_SIGN) != 0U) != (a < b))) {
+        less = 1;
     } else {
-        less = (a != b) && (((a & KQ_B64_SIGN) != 0U) != (a < b));
+        /* equal, or a above b */
     }
     return less;
 }
@@ -367,7 +416,7 @@ static inline int kq_b64_positive(uint64_t a) {
 /* Truncation toward zero: the fraction bits below the binary point cleared. |a| < 1 gives a zero
  * of a's sign; |a| >= 2^52, infinities and NaNs come back as they are. */
 static inline uint64_t kq_b64_trunc(uint64_t a) {
-    const int32_t exponent = (int32_t)((a >> 52) & 0x7FFU) - 0x3FF;
+    const int32_t exponent = kq_b64_exponent_field(a) - 0x3FF;
     uint64_t z;
     if (exponent < 0) {
         z = a & KQ_B64_SIGN;
@@ -381,9 +430,11 @@ static inline uint64_t kq_b64_trunc(uint64_t a) {
 
 /* A binary32 value widened to binary64 (exact; a NaN is quieted, its payload kept): every case. */
 KQ_B64_RARE uint64_t kq_b64_from_binary32_any(uint32_t f) {
-    const uint64_t sign = (uint64_t)(f & KQ_B32_SIGN) << 32;
+    const uint32_t sign_bit = f & KQ_B32_SIGN;
+    const uint32_t fraction = f & KQ_B32_FRACTION;
+    const uint64_t sign = (uint64_t)sign_bit << 32;
     const uint32_t exp = (f >> 23) & 0xFFU;
-    const uint64_t frac = (uint64_t)(f & KQ_B32_FRACTION);
+    const uint64_t frac = (uint64_t)fraction;
     uint64_t z;
     if (exp == 0xFFU) {
         z = sign | KQ_B64_INFINITY | (frac << 29) | ((frac != 0U) ? KQ_B64_QUIET : 0U);
@@ -394,7 +445,7 @@ KQ_B64_RARE uint64_t kq_b64_from_binary32_any(uint32_t f) {
     } else {
         /* A subnormal: its leading one, at bit 52 - shift, becomes the hidden bit (at bit 22 it
          * is 2^-127, binary64's exponent field 0x380). */
-        const uint32_t shift = kq_b64_leading_zeros(frac) - 11U;
+        const uint32_t shift = kq_b64_normalising_shift(frac, 11U);
         z = sign | (((uint64_t)0x380U + 30U - shift) << 52) | ((frac << shift) & KQ_B64_FRACTION);
     }
     return z;
@@ -403,9 +454,10 @@ KQ_B64_RARE uint64_t kq_b64_from_binary32_any(uint32_t f) {
 /* The same, a normal value inline: the exponent rebiased, the fraction moved up. */
 static inline uint64_t kq_b64_from_binary32(uint32_t f) {
     const uint32_t exp = (f >> 23) & 0xFFU;
+    const uint32_t sign = f & KQ_B32_SIGN;
+    const uint32_t magnitude = f & ~KQ_B32_SIGN;
     return ((exp - 1U) < 0xFEU)
-               ? (((uint64_t)(f & KQ_B32_SIGN) << 32) | ((uint64_t)(f & ~KQ_B32_SIGN) << 29)) +
-                     ((uint64_t)0x380U << 52)
+               ? (((uint64_t)sign << 32) | ((uint64_t)magnitude << 29)) + ((uint64_t)0x380U << 52)
                : kq_b64_from_binary32_any(f);
 }
 
@@ -413,7 +465,7 @@ static inline uint64_t kq_b64_from_binary32(uint32_t f) {
  * kept): every case. */
 KQ_B64_RARE uint32_t kq_b64_to_binary32_any(uint64_t a) {
     const uint32_t sign = (uint32_t)(a >> 32) & KQ_B32_SIGN;
-    const int32_t exp = (int32_t)((a >> 52) & 0x7FFU);
+    const int32_t exp = kq_b64_exponent_field(a);
     const uint64_t frac = a & KQ_B64_FRACTION;
     uint32_t z;
     if (exp == 0x7FF) {
@@ -424,7 +476,8 @@ KQ_B64_RARE uint32_t kq_b64_to_binary32_any(uint64_t a) {
         /* 30 significant bits, the leading one at bit 30, the rest sticky; then rounded as
          * kq_b64_round_pack rounds, with seven extra bits. A binary64 subnormal is far below
          * the binary32 range and rounds to zero whatever its leading bit. */
-        uint32_t sig = (uint32_t)(frac >> 22) | (uint32_t)((frac & 0x3FFFFFU) != 0U) | 0x40000000U;
+        uint32_t sig =
+            (uint32_t)(frac >> 22) | (((frac & 0x3FFFFFU) != 0U) ? 1U : 0U) | 0x40000000U;
         int32_t e = exp - 0x381;
         if (e < 0) {
             sig = (uint32_t)kq_b64_shift_right_jam(sig, (uint32_t)(-e));
@@ -456,7 +509,10 @@ static inline uint32_t kq_b64_to_binary32(uint64_t a) {
     if ((exp - 0x381U) <= 0xFDU) {
         const uint32_t low = (uint32_t)a & 0x1FFFFFFFU;
         const uint32_t top = ((exp - 0x380U) << 23) | ((uint32_t)(a >> 29) & KQ_B32_FRACTION);
-        const uint32_t up = (low > 0x10000000U) || ((low == 0x10000000U) && ((top & 1U) != 0U));
+        uint32_t up = 0U;
+        if ((low > 0x10000000U) || ((low == 0x10000000U) && ((top & 1U) != 0U))) {
+            up = 1U;
+        }
         z = ((uint32_t)(a >> 32) & KQ_B32_SIGN) | (top + up);
     } else {
         z = kq_b64_to_binary32_any(a);

@@ -54,6 +54,24 @@ static inline float kq_narrow_sgl(double value) {
     return (float)value;
 #endif
 }
+
+/* The same conversions where they run once per call or per wrap (the cutoff, the step's
+ * operands): where binary64 is software, the out-of-line functions that take every value, so that
+ * only the channel loop holds inline copies, which keeps the flash of a single-precision model
+ * within 4 KB for a few instructions per wrap. */
+#if KQ_SOFT_BINARY64
+static inline uint64_t kq_widen_sgl_bits(float value) {
+    return kq_b64_from_binary32_any(kq_b32_bits_of(value));
+}
+#endif
+
+static inline float kq_narrow_sgl_once(double value) {
+#if KQ_SOFT_BINARY64
+    return kq_b32_float_of(kq_b64_to_binary32_any(kq_bits_of(value)));
+#else
+    return (float)value;
+#endif
+}
 #endif
 
 /* The calm tests of the double variant: on the bits where binary64 is software, else by the
@@ -83,7 +101,8 @@ static inline int kq_calm_cutoff_dbl(double cutoff) {
 #if KQ_SOFT_BINARY64
 /* The same from the difference d = x - v, which the calm test has computed. */
 static KQ_NOINLINE double kq_stepped_sum_of_difference_dbl(uint64_t d, double S, double cutoff) {
-    return kq_double_of(kq_wrap_correction_soft(d, kq_bits_of(S), kq_bits_of(cutoff), 0));
+    return kq_double_of(kq_wrap_correction_soft(d, kq_bits_of(S), kq_bits_of(cutoff),
+                                                kq_soft_step_constants_dbl()));
 }
 
 static double kq_stepped_sum_dbl(double v, double x, double S, double cutoff) {
@@ -118,9 +137,8 @@ static inline double kq_calm_or_stepped_sum_dbl(double v, double x, double S, do
 #if KQ_RUNTIME_HAS_PRECISION(SGL)
 static KQ_NOINLINE double kq_stepped_sum_sgl(float v, float x, double S, float cutoff) {
 #if KQ_SOFT_BINARY64
-    return kq_double_of(kq_wrap_correction_soft_sgl(
-        kq_b64_from_binary32(kq_b32_bits_of(v)), kq_b64_from_binary32(kq_b32_bits_of(x)),
-        kq_bits_of(S), kq_b64_from_binary32(kq_b32_bits_of(cutoff))));
+    return kq_double_of(kq_wrap_correction_soft_sgl(kq_widen_sgl_bits(v), kq_widen_sgl_bits(x),
+                                                    kq_bits_of(S), kq_widen_sgl_bits(cutoff)));
 #else
     (void)kq_wrap_step_sgl((double)v, (double)x, &S, cutoff);
     return S;
@@ -159,20 +177,46 @@ static inline double kq_channel_dbl(const double* in, double* out, int32_t n, do
 #endif
 
 #if KQ_RUNTIME_HAS_PRECISION(SGL)
+/* The calm test of the single variant's channel loop, |d| < bound for the binary32 difference d,
+ * and its bound: KQ_CALM_STEP_SGL where the cutoff is calm, else one that no difference lies
+ * within. Where binary64 is software (a binary32 FPU at most) it compares the bits, which order
+ * as the magnitudes do (a NaN lies above every bound): one integer comparison instead of two of
+ * the FPU's, each moving its flags. */
+#if KQ_SOFT_BINARY64
+typedef uint32_t kq_calm_bound_sgl;
+
+static inline kq_calm_bound_sgl kq_calm_bound_of_sgl(float cutoff) {
+    return (cutoff >= KQ_CALM_CUTOFF_SGL) ? kq_b32_bits_of(KQ_CALM_STEP_SGL) : 0U;
+}
+
+static inline int kq_calm_within_sgl(float d, kq_calm_bound_sgl bound) {
+    return (kq_b32_bits_of(d) & ~KQ_B32_SIGN) < bound;
+}
+#else
+typedef float kq_calm_bound_sgl;
+
+static inline kq_calm_bound_sgl kq_calm_bound_of_sgl(float cutoff) {
+    return (cutoff >= KQ_CALM_CUTOFF_SGL) ? KQ_CALM_STEP_SGL : -1.0f;
+}
+
+static inline int kq_calm_within_sgl(float d, kq_calm_bound_sgl bound) {
+    return (d < bound) && (d > -bound);
+}
+#endif
+
 static inline float kq_channel_sgl(const float* in, float* out, int32_t n, float prev, double* sum,
                                    float cutoff) {
     /* One loop for both kinds of cutoff (unlike the double variant): the conversions of the
      * output would make a second copy costly in a microcontroller's flash. The calm test of
-     * kq_calm_step_sgl takes its bound from a register: KQ_CALM_STEP_SGL where the cutoff is
-     * calm, else -1, which no difference lies within. */
-    const float calm_bound = (cutoff >= KQ_CALM_CUTOFF_SGL) ? KQ_CALM_STEP_SGL : -1.0f;
+     * kq_calm_step_sgl takes its bound from a register. */
+    const kq_calm_bound_sgl calm_bound = kq_calm_bound_of_sgl(cutoff);
     double S = *sum;
     float v = prev;
     int32_t i;
     for (i = 0; i < n; ++i) {
         const float x = in[i];
         const float d = x - v;
-        if (KQ_RARELY(!((d < calm_bound) && (d > -calm_bound)))) {
+        if (KQ_RARELY(kq_calm_within_sgl(d, calm_bound) == 0)) {
             S = kq_stepped_sum_sgl(v, x, S, cutoff);
         }
         out[i] = kq_narrow_sgl(kq_add_dbl(S, kq_widen_sgl(x)));
@@ -399,7 +443,7 @@ KQ_RUNTIME_API double kq_cutoff_of_tolerance_dbl(double tolerance) {
 
 #if KQ_RUNTIME_HAS_PRECISION(SGL)
 KQ_RUNTIME_API float kq_cutoff_of_tolerance_sgl(double tolerance) {
-    return kq_narrow_sgl(kq_magnitude_of_tolerance(tolerance));
+    return kq_narrow_sgl_once(kq_magnitude_of_tolerance(tolerance));
 }
 #endif
 

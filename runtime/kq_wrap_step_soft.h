@@ -28,33 +28,60 @@
 #define KQ_TURN_ONE_SGL 0x401921FB6546DF32U       /* 6.2831855606562375 */
 #define KQ_TURN_TWO_SGL 0x402921FB6546DF32U       /* 12.566371121312475 */
 
+/* The constants of one variant: the step's (kq_wrap_step.h) and its turn bounds (as bits), in one
+ * constant object per variant. The caller picks the variant, so each step holds only its own. */
+typedef struct {
+    double pi;
+    double two_pi;
+    double inv_two_pi;
+    double floor_bias;
+    uint64_t turn_minus_one;
+    uint64_t turn_zero;
+    uint64_t turn_one;
+    uint64_t turn_two;
+} kq_soft_step_constants;
+
+static inline const kq_soft_step_constants* kq_soft_step_constants_dbl(void) {
+    static const kq_soft_step_constants constants = {
+        KQ_PI_DBL,         KQ_TWO_PI_DBL,         KQ_INV_TWO_PI_DBL,
+        KQ_FLOOR_BIAS_DBL, KQ_TURN_MINUS_ONE_DBL, KQ_TURN_ZERO_DBL,
+        KQ_TURN_ONE_DBL,   KQ_TURN_TWO_DBL};
+    return &constants;
+}
+
+static inline const kq_soft_step_constants* kq_soft_step_constants_sgl(void) {
+    static const kq_soft_step_constants constants = {
+        KQ_PI_SGL,         KQ_TWO_PI_SGL,         KQ_INV_TWO_PI_SGL,
+        KQ_FLOOR_BIAS_SGL, KQ_TURN_MINUS_ONE_SGL, KQ_TURN_ZERO_SGL,
+        KQ_TURN_ONE_SGL,   KQ_TURN_TWO_SGL};
+    return &constants;
+}
+
 /* The step's turn count k from u, as the step computes it: t = u * inv_two_pi, t - floor_bias
  * unless t > 0, truncated. */
 static inline uint64_t kq_soft_turn_count(uint64_t u, uint64_t inv_two_pi, uint64_t floor_bias) {
-    const uint64_t t = kq_b64_mul(u, inv_two_pi);
+    const uint64_t t = kq_b64_mul_valid(u, inv_two_pi);
     return kq_b64_trunc(kq_b64_positive(t) ? t : kq_b64_sub(t, floor_bias));
 }
 
 /* The step's u - k * two_pi. Where the turn count is -1, 0 or 1 (between the variant's turn
  * bounds) it is u + two_pi, u or u - two_pi: k * two_pi is exact, and for k = 0 (+0 or -0) the
  * difference is u itself, since u = d + pi is never -0. Elsewhere the whole computation. */
-static inline uint64_t kq_soft_unturned(uint64_t u, int single) {
-    const uint64_t two_pi = single ? kq_bits_of(KQ_TWO_PI_SGL) : kq_bits_of(KQ_TWO_PI_DBL);
+static inline uint64_t kq_soft_unturned(uint64_t u, const kq_soft_step_constants* constants) {
     const uint64_t magnitude = u & ~KQ_B64_SIGN;
     uint64_t z = u;
     int whole = 0;
     if ((u & KQ_B64_SIGN) != 0U) {
-        if (magnitude > ((single ? KQ_TURN_ZERO_SGL : KQ_TURN_ZERO_DBL) & ~KQ_B64_SIGN)) {
-            if (magnitude <=
-                ((single ? KQ_TURN_MINUS_ONE_SGL : KQ_TURN_MINUS_ONE_DBL) & ~KQ_B64_SIGN)) {
-                z = kq_b64_add(u, two_pi);
+        if (magnitude > (constants->turn_zero & ~KQ_B64_SIGN)) {
+            if (magnitude <= (constants->turn_minus_one & ~KQ_B64_SIGN)) {
+                z = kq_b64_add(u, kq_bits_of(constants->two_pi));
             } else {
                 whole = 1;
             }
         }
-    } else if (u >= (single ? KQ_TURN_ONE_SGL : KQ_TURN_ONE_DBL)) {
-        if (u < (single ? KQ_TURN_TWO_SGL : KQ_TURN_TWO_DBL)) {
-            z = kq_b64_sub(u, two_pi);
+    } else if (u >= constants->turn_one) {
+        if (u < constants->turn_two) {
+            z = kq_b64_sub(u, kq_bits_of(constants->two_pi));
         } else {
             whole = 1;
         }
@@ -63,11 +90,9 @@ static inline uint64_t kq_soft_unturned(uint64_t u, int single) {
     }
     if (whole != 0) {
         /* k * two_pi for a whole (or infinite, or NaN) k: two_pi is finite and non-zero. */
-        const uint64_t k = single ? kq_soft_turn_count(u, kq_bits_of(KQ_INV_TWO_PI_SGL),
-                                                       kq_bits_of(KQ_FLOOR_BIAS_SGL))
-                                  : kq_soft_turn_count(u, kq_bits_of(KQ_INV_TWO_PI_DBL),
-                                                       kq_bits_of(KQ_FLOOR_BIAS_DBL));
-        z = kq_b64_sub(u, kq_b64_mul(k, two_pi));
+        const uint64_t k = kq_soft_turn_count(u, kq_bits_of(constants->inv_two_pi),
+                                              kq_bits_of(constants->floor_bias));
+        z = kq_b64_sub(u, kq_b64_mul_valid(k, kq_bits_of(constants->two_pi)));
     }
     return z;
 }
@@ -75,10 +100,10 @@ static inline uint64_t kq_soft_unturned(uint64_t u, int single) {
 /* The step's new correction S (its output is then S + x) from the difference d = x - v, all
  * values as bits, with the constants of the double or the single variant. */
 static inline uint64_t kq_wrap_correction_soft(uint64_t d, uint64_t S, uint64_t cutoff,
-                                               int single) {
-    const uint64_t pi = single ? kq_bits_of(KQ_PI_SGL) : kq_bits_of(KQ_PI_DBL);
+                                               const kq_soft_step_constants* constants) {
+    const uint64_t pi = kq_bits_of(constants->pi);
     const uint64_t u = kq_b64_add(d, pi);
-    uint64_t p = kq_b64_sub(kq_soft_unturned(u, single), pi);
+    uint64_t p = kq_b64_sub(kq_soft_unturned(u, constants), pi);
     uint64_t c;
     uint64_t sum = S;
     /* -pi is neither zero nor a NaN: equal values have equal bits. */
@@ -86,7 +111,7 @@ static inline uint64_t kq_wrap_correction_soft(uint64_t d, uint64_t S, uint64_t 
         p = pi;
     }
     c = kq_b64_sub(p, d);
-    if (kq_b64_less(cutoff, c & ~KQ_B64_SIGN)) {
+    if (kq_b64_less(cutoff, c & ~KQ_B64_SIGN) != 0) {
         sum = kq_b64_add(sum, c);
     }
     return sum;
@@ -94,13 +119,13 @@ static inline uint64_t kq_wrap_correction_soft(uint64_t d, uint64_t S, uint64_t 
 
 static inline uint64_t kq_wrap_correction_soft_dbl(uint64_t v, uint64_t x, uint64_t S,
                                                    uint64_t cutoff) {
-    return kq_wrap_correction_soft(kq_b64_sub(x, v), S, cutoff, 0);
+    return kq_wrap_correction_soft(kq_b64_sub(x, v), S, cutoff, kq_soft_step_constants_dbl());
 }
 
 /* The single variant: v, x and cutoff binary32 values widened exactly, S binary64. */
 static inline uint64_t kq_wrap_correction_soft_sgl(uint64_t v, uint64_t x, uint64_t S,
                                                    uint64_t cutoff) {
-    return kq_wrap_correction_soft(kq_b64_sub(x, v), S, cutoff, 1);
+    return kq_wrap_correction_soft(kq_b64_sub(x, v), S, cutoff, kq_soft_step_constants_sgl());
 }
 
 /* The tests of kq_calm_step_dbl_bits that need no subtraction: true when the high words of v and

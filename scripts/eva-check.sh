@@ -6,7 +6,8 @@
 # infinities included (non-finite values are data here: -warn-special-float none lets them be
 # values instead of alarms), arbitrary cutoffs and state, and every count up to the drivers'
 # bounds. Each is analysed twice: as a processor with binary64 hardware compiles it, and as a
-# Cortex-M4F compiles it (binary64 in software: the calm tests on the samples' bits).
+# Cortex-M4F compiles it (binary64 in software: the runtime's own arithmetic, kq_soft_binary64.h).
+# The runtime's driver also calls the step's functions that the tests call and no kernel does.
 #
 # Fails on any alarm, on a statement of an analysed function that no input reaches, on a runtime
 # function no configuration reaches, on a function a model calls that the analysis does not reach,

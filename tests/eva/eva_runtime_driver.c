@@ -2,12 +2,15 @@
  * called with buffers of arbitrary contents (every binary64 or binary32 bit pattern, NaNs and
  * infinities included), an arbitrary cutoff, Prev, Cumsum and first-step flag, and every count
  * from -1 to the buffers' bounds. An analysis without alarms then covers every call within those
- * bounds. Not compiled by the build. */
+ * bounds. Then the functions of the step's headers that no kernel calls in one configuration or
+ * another, and the tests do (the soft step of the double variant, the general multiplication and
+ * the other calm tests), on arbitrary operands. Not compiled by the build. */
 #include <__fc_builtin.h>
 #include <stddef.h>
 #include <stdint.h>
 
 #include "kq_unwrap_runtime.h"
+#include "kq_wrap_step_soft.h"
 
 #define KQ_EVA_CHANNELS 3
 #define KQ_EVA_FRAME 4
@@ -66,6 +69,23 @@ static int32_t elements(void) {
     return Frama_C_interval(-1, KQ_EVA_VALUES);
 }
 
+static uint64_t arbitrary_bits(void) {
+    uint64_t bits;
+    arbitrary(&bits, sizeof bits);
+    return bits;
+}
+
+/* The step's functions that no kernel calls, on arbitrary operands: their results are the
+ * driver's exit status, so none is left unused. */
+static int step_functions(void) {
+    const uint64_t step = kq_wrap_correction_soft_dbl(arbitrary_bits(), arbitrary_bits(),
+                                                      arbitrary_bits(), arbitrary_bits());
+    const uint64_t product = kq_b64_mul(arbitrary_bits(), arbitrary_bits());
+    const int calm = kq_calm_step_dbl_bits(arbitrary_double(), arbitrary_double()) +
+                     kq_calm_step_sgl(arbitrary_float(), arbitrary_float());
+    return ((step ^ product) == 0U) ? calm : 0;
+}
+
 int main(void) {
     scramble();
     kq_unwrap_stateless_copy_dbl(in_dbl, out_dbl, arbitrary_double(), channels(), frame());
@@ -99,5 +119,5 @@ int main(void) {
     scramble();
     kq_unwrap_running_frame_in_place_sgl(in_sgl, prev_sgl, cumsum_sgl, arbitrary_float(),
                                          channels(), frame(), &first_step);
-    return kq_check_fp_environment();
+    return kq_check_fp_environment() + step_functions();
 }
