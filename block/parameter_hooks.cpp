@@ -4,6 +4,7 @@
 #include "block/work_vectors.h"
 #include "host/data_types.h"
 #include "host/sig_blk_common.h"
+#include "runtime/kq_wrap_step.h"
 
 namespace kq {
 
@@ -38,9 +39,7 @@ void hookProcessParameters(BlockInstance* instance) {
         return;
     }
     const double value = vzGetScalar(tolerance);
-    // The value itself when above zero, else its negation: +0 becomes -0, -0 becomes +0 and a NaN
-    // stays a NaN.
-    const double magnitude = value > 0.0 ? value : -value;
+    const double magnitude = kq_cutoff_of_tolerance(value);
     // Stored in the input's precision. The vector was declared in that type; should the two ever
     // differ (a host that changed the type afterwards), nothing is written rather than a value
     // of the wrong size.

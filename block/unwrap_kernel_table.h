@@ -1,4 +1,5 @@
-// The twelve-entry kernel table, indexed by
+// The twelve-entry kernel table, in the order of the runtime's kernel list
+// (runtime/kq_kernel_list.h), so indexed by
 //   inPlace + 6 * single + 2 * running * (1 + perChannel).
 #ifndef KQ_BLOCK_UNWRAP_KERNEL_TABLE_H
 #define KQ_BLOCK_UNWRAP_KERNEL_TABLE_H
@@ -10,14 +11,15 @@
 
 namespace kq {
 
-inline constexpr int kNumUnwrapKernels = 12;
+inline constexpr int kNumUnwrapKernels = kNumKernels;
 
 // Entry i runs kernel i of KQ_UNWRAP_KERNELS (kernels/kernel_list.h), in this order: stateless
 // copy, stateless in place, running per-element copy, running per-element in place, running
 // per-channel copy, running per-channel in place; double for 0 to 5, single for 6 to 11.
 // An in-place entry reads and overwrites one buffer: entries 5 and 11 take it from the record's
 // `in`, entries 1, 3, 7 and 9 from its `out`.
-// These entries run the scalar kernels of kernels/unwrap_kernels.h, the reference of every level.
+// These entries run the scalar kernels (the runtime's, kernels/unwrap_kernels.h), the reference of
+// every level.
 extern const std::array<UnwrapKernelEntry, kNumUnwrapKernels> UnwrapKernelTable;
 
 // The same twelve entries running the kernels of one vector level (kernelsFor(level)); the scalar
@@ -32,7 +34,10 @@ UnwrapKernelEntry unwrapOneElementEntry(bool inPlace, bool single, bool running)
 
 // Index of the entry for a choice of layout, precision and buffer sharing.
 constexpr int unwrapKernelIndex(bool inPlace, bool single, bool running, bool perChannel) {
-    return int{inPlace} + 6 * int{single} + 2 * int{running} * (1 + int{perChannel});
+    const KernelShape shape = !running     ? KernelShape::Stateless
+                              : perChannel ? KernelShape::RunningFrame
+                                           : KernelShape::RunningSample;
+    return kernelIndex(formOf(shape, inPlace), single);
 }
 
 }  // namespace kq

@@ -1,9 +1,11 @@
-// The first call of a running kernel, shared by the scalar kernels and every vector level.
+// The first call of a running kernel, shared by every vector level: the runtime's seeding
+// (KQ_SEED_FIRST_STEP, runtime/kq_unwrap_runtime.h), which the scalar kernels run too.
 #ifndef KQ_KERNELS_FIRST_STEP_H
 #define KQ_KERNELS_FIRST_STEP_H
 
-#include <cstddef>
 #include <cstdint>
+
+#include "runtime/kq_unwrap_runtime.h"
 
 namespace kq {
 
@@ -19,16 +21,7 @@ namespace {
 template <typename T>
 inline void seedFirstStep(const T* in, T* prev, T* cumsum, int32_t numChans, int32_t frameLen,
                           uint8_t* firstStep) {
-    if (*firstStep == 0) {
-        return;
-    }
-    if (frameLen > 0) {
-        for (int32_t j = 0; j < numChans; ++j) {
-            cumsum[j] = T{0};
-            prev[j] = in[static_cast<std::ptrdiff_t>(j) * frameLen];
-        }
-    }
-    *firstStep = 0;
+    KQ_SEED_FIRST_STEP(in, prev, cumsum, numChans, frameLen, firstStep);
 }
 
 }  // namespace

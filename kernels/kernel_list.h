@@ -3,9 +3,9 @@
 // of the vector levels, the block's table, the tests, the fuzzers, the benchmark) expands these
 // lists instead of naming them again.
 //
-// The list runs in the order of the block's kernel table, whose index is
-//   inPlace + 6 * single + 2 * running * (1 + perChannel),
-// which is kernelIndex(form, single) below.
+// The twelve are the target runtime's kernels, listed once in runtime/kq_kernel_list.h; this list
+// adds each one's KernelSet member and C++ form, in the same order (the order of the block's kernel
+// table: kernelIndex(form, single) below), which the static_assert at the end holds it to.
 #ifndef KQ_KERNELS_KERNEL_LIST_H
 #define KQ_KERNELS_KERNEL_LIST_H
 
@@ -16,25 +16,26 @@
 #include "kernels/chunk_carry.h"
 #include "kernels/unwrap_kernels.h"
 #include "kernels/unwrap_rows.h"
+#include "runtime/kq_kernel_list.h"
 
 namespace kq {
 
-// X(Function, member, Form, T): the kernel Function of kernels/unwrap_kernels.h, the KernelSet
-// member that holds it at every vector level, its KernelForm and its data type. Every kernel has
-// one function per data type, named with the suffix Dbl or Sgl.
-#define KQ_UNWRAP_KERNELS(X)                                                                \
-    X(unwrapStatelessCopyDbl, statelessCopyDbl, StatelessCopy, double)                      \
-    X(unwrapStatelessInPlaceDbl, statelessInPlaceDbl, StatelessInPlace, double)             \
-    X(unwrapRunningSampleCopyDbl, runningSampleCopyDbl, RunningSampleCopy, double)          \
-    X(unwrapRunningSampleInPlaceDbl, runningSampleInPlaceDbl, RunningSampleInPlace, double) \
-    X(unwrapRunningFrameCopyDbl, runningFrameCopyDbl, RunningFrameCopy, double)             \
-    X(unwrapRunningFrameInPlaceDbl, runningFrameInPlaceDbl, RunningFrameInPlace, double)    \
-    X(unwrapStatelessCopySgl, statelessCopySgl, StatelessCopy, float)                       \
-    X(unwrapStatelessInPlaceSgl, statelessInPlaceSgl, StatelessInPlace, float)              \
-    X(unwrapRunningSampleCopySgl, runningSampleCopySgl, RunningSampleCopy, float)           \
-    X(unwrapRunningSampleInPlaceSgl, runningSampleInPlaceSgl, RunningSampleInPlace, float)  \
-    X(unwrapRunningFrameCopySgl, runningFrameCopySgl, RunningFrameCopy, float)              \
-    X(unwrapRunningFrameInPlaceSgl, runningFrameInPlaceSgl, RunningFrameInPlace, float)
+// X(Function, member, Form, T): the kernel Function (the runtime's, kernels/unwrap_kernels.h), the
+// KernelSet member that holds it at every vector level, its KernelForm and its data type.
+#define KQ_UNWRAP_KERNELS(X)                                                                       \
+    X(kq_unwrap_stateless_copy_dbl, statelessCopyDbl, StatelessCopy, double)                       \
+    X(kq_unwrap_stateless_in_place_dbl, statelessInPlaceDbl, StatelessInPlace, double)             \
+    X(kq_unwrap_running_sample_copy_dbl, runningSampleCopyDbl, RunningSampleCopy, double)          \
+    X(kq_unwrap_running_sample_in_place_dbl, runningSampleInPlaceDbl, RunningSampleInPlace,        \
+      double)                                                                                      \
+    X(kq_unwrap_running_frame_copy_dbl, runningFrameCopyDbl, RunningFrameCopy, double)             \
+    X(kq_unwrap_running_frame_in_place_dbl, runningFrameInPlaceDbl, RunningFrameInPlace, double)   \
+    X(kq_unwrap_stateless_copy_sgl, statelessCopySgl, StatelessCopy, float)                        \
+    X(kq_unwrap_stateless_in_place_sgl, statelessInPlaceSgl, StatelessInPlace, float)              \
+    X(kq_unwrap_running_sample_copy_sgl, runningSampleCopySgl, RunningSampleCopy, float)           \
+    X(kq_unwrap_running_sample_in_place_sgl, runningSampleInPlaceSgl, RunningSampleInPlace, float) \
+    X(kq_unwrap_running_frame_copy_sgl, runningFrameCopySgl, RunningFrameCopy, float)              \
+    X(kq_unwrap_running_frame_in_place_sgl, runningFrameInPlaceSgl, RunningFrameInPlace, float)
 
 // The row kernels of kernels/unwrap_rows.h, with the same columns. Not in the block's table.
 #define KQ_ROW_KERNELS(X)                   \
@@ -51,11 +52,11 @@ namespace kq {
 // Every kernel a vector level has: the members of its KernelSet.
 #define KQ_LEVEL_KERNELS(X) KQ_UNWRAP_KERNELS(X) KQ_ROW_KERNELS(X) KQ_CHUNK_CARRY_KERNELS(X)
 
-// How a kernel walks its buffer.
+// How a kernel walks its buffer: the runtime's shapes (KQ_SHAPE_* of runtime/kq_kernel_list.h).
 enum class KernelShape {
-    Stateless,      // numChans channels of frameLen samples, each call on its own
-    RunningSample,  // numElems channels of one sample each, carried on from call to call
-    RunningFrame,   // numChans channels of frameLen samples, carried on from call to call
+    Stateless = KQ_SHAPE_STATELESS,  // numChans channels of frameLen samples, each call on its own
+    RunningSample = KQ_SHAPE_RUNNING_SAMPLE,  // numElems channels of one sample each, carried on
+    RunningFrame = KQ_SHAPE_RUNNING_FRAME,    // numChans channels of frameLen samples, carried on
 };
 
 // A shape, copying or in place: the kernel's parameter list, and its place within a precision.
@@ -83,6 +84,12 @@ constexpr bool isInPlace(KernelForm form) {
 }
 constexpr KernelForm formOf(KernelShape shape, bool inPlace) {
     return static_cast<KernelForm>(2 * static_cast<int>(shape) + int{inPlace});
+}
+
+// The form of the runtime's list entry of a shape and a place (KQ_SHAPE_* and KQ_PLACE_* of
+// runtime/kq_kernel_list.h).
+constexpr KernelForm listedForm(int shape, int place) {
+    return formOf(static_cast<KernelShape>(shape), place == KQ_PLACE_IN_PLACE);
 }
 
 // Position in the list (and in the block's table) of the kernel of `form` in double or single.
@@ -171,6 +178,35 @@ constexpr bool kernelListInTableOrder() {
     return inOrder && position == 2 * kNumKernelForms;
 }
 static_assert(kernelListInTableOrder());
+
+template <typename F, typename G>
+constexpr bool sameFunction(F* f, G* g) {
+    if constexpr (std::is_same_v<F, G>) {
+        return f == g;
+    } else {
+        return false;
+    }
+}
+
+// Entry by entry, the runtime's list holds the same kernels: the same function at the same
+// position, of the same form and data type, at the index its three words give.
+constexpr bool kernelListMatchesTheRuntime() {
+    int position = 0;
+    bool same = true;
+#define KQ_CHECK_RUNTIME_ENTRY(function, shape, place, precision, T)                          \
+    {                                                                                         \
+        constexpr KernelForm form = listedForm(KQ_SHAPE_##shape, KQ_PLACE_##place);           \
+        constexpr bool single = KQ_PRECISION_##precision == KQ_PRECISION_SGL;                 \
+        same = same && KQ_KERNEL_INDEX(shape, place, precision) == position &&                \
+               kernelIndex(form, single) == position && std::is_same_v<T, float> == single && \
+               sameFunction(ScalarKernel<form, T>::fn, &(function));                          \
+        ++position;                                                                           \
+    }
+    KQ_KERNEL_LIST(KQ_CHECK_RUNTIME_ENTRY)
+#undef KQ_CHECK_RUNTIME_ENTRY
+    return same && position == kNumKernels && KQ_NUM_KERNELS == kNumKernels;
+}
+static_assert(kernelListMatchesTheRuntime());
 
 }  // namespace kq
 

@@ -8,7 +8,7 @@
 // a function of what it reports (vectorLevelRunsOn), so it can be checked for any processor.
 //
 // Example: kernelsFor(bestVectorLevel()).statelessCopyDbl(in, out, cutoff, numChans, frameLen)
-// writes the same bits as unwrapStatelessCopyDbl(in, out, cutoff, numChans, frameLen).
+// writes the same bits as kq_unwrap_stateless_copy_dbl(in, out, cutoff, numChans, frameLen).
 #ifndef KQ_KERNELS_VECTOR_LEVEL_H
 #define KQ_KERNELS_VECTOR_LEVEL_H
 

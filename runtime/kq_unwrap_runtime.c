@@ -38,7 +38,7 @@ static inline double kq_add_dbl(double a, double b) {
 #endif
 }
 
-#if KQ_RUNTIME_HAS(6, 11)
+#if KQ_RUNTIME_HAS_PRECISION(SGL)
 static inline double kq_widen_sgl(float value) {
 #if KQ_SOFT_BINARY64
     return kq_double_of(kq_b64_from_binary32(kq_b32_bits_of(value)));
@@ -97,7 +97,7 @@ static inline int kq_calm_cutoff_dbl(double cutoff) {
  * copy per precision instead of one in each of the twelve kernels keeps the runtime small in a
  * microcontroller's flash. S goes in and out by value so that the channel loop keeps it in a
  * register. */
-#if KQ_RUNTIME_HAS(0, 5)
+#if KQ_RUNTIME_HAS_PRECISION(DBL)
 #if KQ_SOFT_BINARY64
 /* The same from the difference d = x - v, which the calm test has computed. */
 static KQ_NOINLINE double kq_stepped_sum_of_difference_dbl(uint64_t d, double S, double cutoff) {
@@ -134,7 +134,7 @@ static inline double kq_calm_or_stepped_sum_dbl(double v, double x, double S, do
 
 #endif
 
-#if KQ_RUNTIME_HAS(6, 11)
+#if KQ_RUNTIME_HAS_PRECISION(SGL)
 static KQ_NOINLINE double kq_stepped_sum_sgl(float v, float x, double S, float cutoff) {
 #if KQ_SOFT_BINARY64
     return kq_double_of(kq_wrap_correction_soft_sgl(kq_widen_sgl_bits(v), kq_widen_sgl_bits(x),
@@ -147,7 +147,7 @@ static KQ_NOINLINE double kq_stepped_sum_sgl(float v, float x, double S, float c
 
 #endif
 
-#if KQ_RUNTIME_HAS(0, 5)
+#if KQ_RUNTIME_HAS_PRECISION(DBL)
 /* n samples of one channel: in[i] becomes out[i] = S + in[i] after the step from the previous raw
  * sample (prev before the first). Updates *sum and returns the last raw sample. */
 static inline double kq_channel_dbl(const double* in, double* out, int32_t n, double prev,
@@ -176,7 +176,7 @@ static inline double kq_channel_dbl(const double* in, double* out, int32_t n, do
 
 #endif
 
-#if KQ_RUNTIME_HAS(6, 11)
+#if KQ_RUNTIME_HAS_PRECISION(SGL)
 /* The calm test of the single variant's channel loop, |d| < bound for the binary32 difference d,
  * and its bound: KQ_CALM_STEP_SGL where the cutoff is calm, else one that no difference lies
  * within. Where binary64 is software (a binary32 FPU at most) it compares the bits, which order
@@ -230,7 +230,7 @@ static inline float kq_channel_sgl(const float* in, float* out, int32_t n, float
 
 /* ---- stateless ---- */
 
-#if KQ_RUNTIME_HAS(0, 1)
+#if KQ_RUNTIME_HAS_SHAPE(STATELESS, DBL)
 static void kq_stateless_dbl(const double* in, double* out, double cutoff, int32_t num_chans,
                              int32_t frame_len) {
     int32_t j;
@@ -248,7 +248,7 @@ static void kq_stateless_dbl(const double* in, double* out, double cutoff, int32
 
 #endif
 
-#if KQ_RUNTIME_HAS(6, 7)
+#if KQ_RUNTIME_HAS_SHAPE(STATELESS, SGL)
 static void kq_stateless_sgl(const float* in, float* out, float cutoff, int32_t num_chans,
                              int32_t frame_len) {
     int32_t j;
@@ -265,28 +265,28 @@ static void kq_stateless_sgl(const float* in, float* out, float cutoff, int32_t 
 }
 #endif
 
-#if KQ_RUNTIME_HAS(0, 0)
+#if KQ_RUNTIME_HAS(STATELESS, COPY, DBL)
 KQ_RUNTIME_API void kq_unwrap_stateless_copy_dbl(const double* in, double* out, double cutoff,
                                                  int32_t num_chans, int32_t frame_len) {
     kq_stateless_dbl(in, out, cutoff, num_chans, frame_len);
 }
 #endif
 
-#if KQ_RUNTIME_HAS(1, 1)
+#if KQ_RUNTIME_HAS(STATELESS, IN_PLACE, DBL)
 KQ_RUNTIME_API void kq_unwrap_stateless_in_place_dbl(double* buf, double cutoff, int32_t num_chans,
                                                      int32_t frame_len) {
     kq_stateless_dbl(buf, buf, cutoff, num_chans, frame_len);
 }
 #endif
 
-#if KQ_RUNTIME_HAS(6, 6)
+#if KQ_RUNTIME_HAS(STATELESS, COPY, SGL)
 KQ_RUNTIME_API void kq_unwrap_stateless_copy_sgl(const float* in, float* out, float cutoff,
                                                  int32_t num_chans, int32_t frame_len) {
     kq_stateless_sgl(in, out, cutoff, num_chans, frame_len);
 }
 #endif
 
-#if KQ_RUNTIME_HAS(7, 7)
+#if KQ_RUNTIME_HAS(STATELESS, IN_PLACE, SGL)
 KQ_RUNTIME_API void kq_unwrap_stateless_in_place_sgl(float* buf, float cutoff, int32_t num_chans,
                                                      int32_t frame_len) {
     kq_stateless_sgl(buf, buf, cutoff, num_chans, frame_len);
@@ -295,24 +295,7 @@ KQ_RUNTIME_API void kq_unwrap_stateless_in_place_sgl(float* buf, float cutoff, i
 
 /* ---- running ---- */
 
-/* The first call after a reset seeds each channel's Prev with its first raw sample and its Cumsum
- * with zero, so that sample comes out unchanged. A call without samples has nothing to seed from
- * and leaves the state alone; the flag is cleared either way. */
-#define KQ_SEED_FIRST_STEP(in, prev, cumsum, num_chans, frame_len, first_step) \
-    do {                                                                       \
-        if (*(first_step) != 0) {                                              \
-            if ((frame_len) > 0) {                                             \
-                int32_t seed_j;                                                \
-                for (seed_j = 0; seed_j < (num_chans); ++seed_j) {             \
-                    (cumsum)[seed_j] = 0;                                      \
-                    (prev)[seed_j] = (in)[(ptrdiff_t)seed_j * (frame_len)];    \
-                }                                                              \
-            }                                                                  \
-            *(first_step) = 0;                                                 \
-        }                                                                      \
-    } while (0)
-
-#if KQ_RUNTIME_HAS(4, 5)
+#if KQ_RUNTIME_HAS_SHAPE(RUNNING_FRAME, DBL)
 static void kq_running_frame_dbl(const double* in, double* out, double* prev, double* cumsum,
                                  double cutoff, int32_t num_chans, int32_t frame_len,
                                  uint8_t* first_step) {
@@ -330,7 +313,7 @@ static void kq_running_frame_dbl(const double* in, double* out, double* prev, do
 
 #endif
 
-#if KQ_RUNTIME_HAS(10, 11)
+#if KQ_RUNTIME_HAS_SHAPE(RUNNING_FRAME, SGL)
 static void kq_running_frame_sgl(const float* in, float* out, float* prev, float* cumsum,
                                  float cutoff, int32_t num_chans, int32_t frame_len,
                                  uint8_t* first_step) {
@@ -349,7 +332,7 @@ static void kq_running_frame_sgl(const float* in, float* out, float* prev, float
 #endif
 
 /* Each element is a channel of one sample: the channel walk over a length of 1. */
-#if KQ_RUNTIME_HAS(2, 3)
+#if KQ_RUNTIME_HAS_SHAPE(RUNNING_SAMPLE, DBL)
 static void kq_running_sample_dbl(const double* in, double* out, double* prev, double* cumsum,
                                   double cutoff, int32_t num_elems, uint8_t* first_step) {
     int32_t i;
@@ -363,7 +346,7 @@ static void kq_running_sample_dbl(const double* in, double* out, double* prev, d
 
 #endif
 
-#if KQ_RUNTIME_HAS(8, 9)
+#if KQ_RUNTIME_HAS_SHAPE(RUNNING_SAMPLE, SGL)
 static void kq_running_sample_sgl(const float* in, float* out, float* prev, float* cumsum,
                                   float cutoff, int32_t num_elems, uint8_t* first_step) {
     int32_t i;
@@ -376,7 +359,7 @@ static void kq_running_sample_sgl(const float* in, float* out, float* prev, floa
 }
 #endif
 
-#if KQ_RUNTIME_HAS(2, 2)
+#if KQ_RUNTIME_HAS(RUNNING_SAMPLE, COPY, DBL)
 KQ_RUNTIME_API void kq_unwrap_running_sample_copy_dbl(const double* in, double* out, double* prev,
                                                       double* cumsum, double cutoff,
                                                       int32_t num_elems, uint8_t* first_step) {
@@ -384,7 +367,7 @@ KQ_RUNTIME_API void kq_unwrap_running_sample_copy_dbl(const double* in, double* 
 }
 #endif
 
-#if KQ_RUNTIME_HAS(3, 3)
+#if KQ_RUNTIME_HAS(RUNNING_SAMPLE, IN_PLACE, DBL)
 KQ_RUNTIME_API void kq_unwrap_running_sample_in_place_dbl(double* buf, double* prev, double* cumsum,
                                                           double cutoff, int32_t num_elems,
                                                           uint8_t* first_step) {
@@ -392,7 +375,7 @@ KQ_RUNTIME_API void kq_unwrap_running_sample_in_place_dbl(double* buf, double* p
 }
 #endif
 
-#if KQ_RUNTIME_HAS(8, 8)
+#if KQ_RUNTIME_HAS(RUNNING_SAMPLE, COPY, SGL)
 KQ_RUNTIME_API void kq_unwrap_running_sample_copy_sgl(const float* in, float* out, float* prev,
                                                       float* cumsum, float cutoff,
                                                       int32_t num_elems, uint8_t* first_step) {
@@ -400,7 +383,7 @@ KQ_RUNTIME_API void kq_unwrap_running_sample_copy_sgl(const float* in, float* ou
 }
 #endif
 
-#if KQ_RUNTIME_HAS(9, 9)
+#if KQ_RUNTIME_HAS(RUNNING_SAMPLE, IN_PLACE, SGL)
 KQ_RUNTIME_API void kq_unwrap_running_sample_in_place_sgl(float* buf, float* prev, float* cumsum,
                                                           float cutoff, int32_t num_elems,
                                                           uint8_t* first_step) {
@@ -408,7 +391,7 @@ KQ_RUNTIME_API void kq_unwrap_running_sample_in_place_sgl(float* buf, float* pre
 }
 #endif
 
-#if KQ_RUNTIME_HAS(4, 4)
+#if KQ_RUNTIME_HAS(RUNNING_FRAME, COPY, DBL)
 KQ_RUNTIME_API void kq_unwrap_running_frame_copy_dbl(const double* in, double* out, double* prev,
                                                      double* cumsum, double cutoff,
                                                      int32_t num_chans, int32_t frame_len,
@@ -417,7 +400,7 @@ KQ_RUNTIME_API void kq_unwrap_running_frame_copy_dbl(const double* in, double* o
 }
 #endif
 
-#if KQ_RUNTIME_HAS(5, 5)
+#if KQ_RUNTIME_HAS(RUNNING_FRAME, IN_PLACE, DBL)
 KQ_RUNTIME_API void kq_unwrap_running_frame_in_place_dbl(double* buf, double* prev, double* cumsum,
                                                          double cutoff, int32_t num_chans,
                                                          int32_t frame_len, uint8_t* first_step) {
@@ -425,7 +408,7 @@ KQ_RUNTIME_API void kq_unwrap_running_frame_in_place_dbl(double* buf, double* pr
 }
 #endif
 
-#if KQ_RUNTIME_HAS(10, 10)
+#if KQ_RUNTIME_HAS(RUNNING_FRAME, COPY, SGL)
 KQ_RUNTIME_API void kq_unwrap_running_frame_copy_sgl(const float* in, float* out, float* prev,
                                                      float* cumsum, float cutoff, int32_t num_chans,
                                                      int32_t frame_len, uint8_t* first_step) {
@@ -433,7 +416,7 @@ KQ_RUNTIME_API void kq_unwrap_running_frame_copy_sgl(const float* in, float* out
 }
 #endif
 
-#if KQ_RUNTIME_HAS(11, 11)
+#if KQ_RUNTIME_HAS(RUNNING_FRAME, IN_PLACE, SGL)
 KQ_RUNTIME_API void kq_unwrap_running_frame_in_place_sgl(float* buf, float* prev, float* cumsum,
                                                          float cutoff, int32_t num_chans,
                                                          int32_t frame_len, uint8_t* first_step) {
@@ -448,17 +431,17 @@ static inline double kq_magnitude_of_tolerance(double tolerance) {
     const uint64_t bits = kq_bits_of(tolerance);
     return kq_double_of(kq_b64_positive(bits) ? bits : (bits ^ KQ_B64_SIGN));
 #else
-    return (tolerance > 0.0) ? tolerance : -tolerance;
+    return kq_cutoff_of_tolerance(tolerance);
 #endif
 }
 
-#if KQ_RUNTIME_HAS(0, 5)
+#if KQ_RUNTIME_HAS_PRECISION(DBL)
 KQ_RUNTIME_API double kq_cutoff_of_tolerance_dbl(double tolerance) {
     return kq_magnitude_of_tolerance(tolerance);
 }
 #endif
 
-#if KQ_RUNTIME_HAS(6, 11)
+#if KQ_RUNTIME_HAS_PRECISION(SGL)
 KQ_RUNTIME_API float kq_cutoff_of_tolerance_sgl(double tolerance) {
     return kq_narrow_sgl_once(kq_magnitude_of_tolerance(tolerance));
 }

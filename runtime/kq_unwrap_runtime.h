@@ -13,6 +13,7 @@
 #ifndef KQ_UNWRAP_RUNTIME_H
 #define KQ_UNWRAP_RUNTIME_H
 
+#include <stddef.h>
 #include <stdint.h>
 
 /* The version of these files: major * 10000 + minor * 100 + patch of the project's version.
@@ -21,96 +22,123 @@
 #define KQ_RUNTIME_VERSION 200
 
 #include "kq_fp_mode.h"
+#include "kq_kernel_list.h"
 
 /* Generated code compiles the runtime into its own file, with KQ_RUNTIME_ONE_KERNEL set to the
- * index of the one kernel it calls (0 to 11, in the order below, the order of the block's kernel
- * table): only that kernel is compiled, with internal linkage, so a model's image carries no
- * other and two models may share a program. Without it all twelve are compiled with external
- * linkage, as a library. */
+ * one kernel it calls, by its words in kq_kernel_list.h, e.g.
+ *     #define KQ_RUNTIME_ONE_KERNEL KQ_KERNEL_INDEX(RUNNING_FRAME, IN_PLACE, DBL)
+ * Only that kernel is compiled, with internal linkage, so a model's image carries no other and two
+ * models may share a program. Without it all twelve are compiled with external linkage, as a
+ * library. KQ_RUNTIME_HAS tells whether a kernel is compiled; KQ_RUNTIME_HAS_SHAPE and
+ * KQ_RUNTIME_HAS_PRECISION whether any of a shape (in one precision) or of a precision is. */
 #if defined(KQ_RUNTIME_ONE_KERNEL)
 #define KQ_RUNTIME_API static
-#define KQ_RUNTIME_HAS(first, last) \
-    (KQ_RUNTIME_ONE_KERNEL >= (first) && KQ_RUNTIME_ONE_KERNEL <= (last))
+#define KQ_RUNTIME_HAS(shape, place, precision) \
+    (KQ_RUNTIME_ONE_KERNEL == KQ_KERNEL_INDEX(shape, place, precision))
 #else
 #define KQ_RUNTIME_API
-#define KQ_RUNTIME_HAS(first, last) 1
+#define KQ_RUNTIME_HAS(shape, place, precision) 1
 #endif
+#define KQ_RUNTIME_HAS_SHAPE(shape, precision) \
+    (KQ_RUNTIME_HAS(shape, COPY, precision) || KQ_RUNTIME_HAS(shape, IN_PLACE, precision))
+#define KQ_RUNTIME_HAS_PRECISION(precision)             \
+    (KQ_RUNTIME_HAS_SHAPE(STATELESS, precision) ||      \
+     KQ_RUNTIME_HAS_SHAPE(RUNNING_SAMPLE, precision) || \
+     KQ_RUNTIME_HAS_SHAPE(RUNNING_FRAME, precision))
 
 #ifdef __cplusplus
 extern "C" {
 #endif
 
 /* Stateless: every channel of every call starts from a zero correction; sample 0 passes through. */
-#if KQ_RUNTIME_HAS(0, 0)
+#if KQ_RUNTIME_HAS(STATELESS, COPY, DBL)
 KQ_RUNTIME_API void kq_unwrap_stateless_copy_dbl(const double* in, double* out, double cutoff,
                                                  int32_t num_chans, int32_t frame_len);
 #endif
-#if KQ_RUNTIME_HAS(1, 1)
+#if KQ_RUNTIME_HAS(STATELESS, IN_PLACE, DBL)
 KQ_RUNTIME_API void kq_unwrap_stateless_in_place_dbl(double* buf, double cutoff, int32_t num_chans,
                                                      int32_t frame_len);
 #endif
-#if KQ_RUNTIME_HAS(6, 6)
+#if KQ_RUNTIME_HAS(STATELESS, COPY, SGL)
 KQ_RUNTIME_API void kq_unwrap_stateless_copy_sgl(const float* in, float* out, float cutoff,
                                                  int32_t num_chans, int32_t frame_len);
 #endif
-#if KQ_RUNTIME_HAS(7, 7)
+#if KQ_RUNTIME_HAS(STATELESS, IN_PLACE, SGL)
 KQ_RUNTIME_API void kq_unwrap_stateless_in_place_sgl(float* buf, float cutoff, int32_t num_chans,
                                                      int32_t frame_len);
 #endif
 
 /* Running per element: each of num_elems values is a channel with one sample per call. */
-#if KQ_RUNTIME_HAS(2, 2)
+#if KQ_RUNTIME_HAS(RUNNING_SAMPLE, COPY, DBL)
 KQ_RUNTIME_API void kq_unwrap_running_sample_copy_dbl(const double* in, double* out, double* prev,
                                                       double* cumsum, double cutoff,
                                                       int32_t num_elems, uint8_t* first_step);
 #endif
-#if KQ_RUNTIME_HAS(3, 3)
+#if KQ_RUNTIME_HAS(RUNNING_SAMPLE, IN_PLACE, DBL)
 KQ_RUNTIME_API void kq_unwrap_running_sample_in_place_dbl(double* buf, double* prev, double* cumsum,
                                                           double cutoff, int32_t num_elems,
                                                           uint8_t* first_step);
 #endif
-#if KQ_RUNTIME_HAS(8, 8)
+#if KQ_RUNTIME_HAS(RUNNING_SAMPLE, COPY, SGL)
 KQ_RUNTIME_API void kq_unwrap_running_sample_copy_sgl(const float* in, float* out, float* prev,
                                                       float* cumsum, float cutoff,
                                                       int32_t num_elems, uint8_t* first_step);
 #endif
-#if KQ_RUNTIME_HAS(9, 9)
+#if KQ_RUNTIME_HAS(RUNNING_SAMPLE, IN_PLACE, SGL)
 KQ_RUNTIME_API void kq_unwrap_running_sample_in_place_sgl(float* buf, float* prev, float* cumsum,
                                                           float cutoff, int32_t num_elems,
                                                           uint8_t* first_step);
 #endif
 
 /* Running per channel: num_chans channels of frame_len samples, carried on into the next call. */
-#if KQ_RUNTIME_HAS(4, 4)
+#if KQ_RUNTIME_HAS(RUNNING_FRAME, COPY, DBL)
 KQ_RUNTIME_API void kq_unwrap_running_frame_copy_dbl(const double* in, double* out, double* prev,
                                                      double* cumsum, double cutoff,
                                                      int32_t num_chans, int32_t frame_len,
                                                      uint8_t* first_step);
 #endif
-#if KQ_RUNTIME_HAS(5, 5)
+#if KQ_RUNTIME_HAS(RUNNING_FRAME, IN_PLACE, DBL)
 KQ_RUNTIME_API void kq_unwrap_running_frame_in_place_dbl(double* buf, double* prev, double* cumsum,
                                                          double cutoff, int32_t num_chans,
                                                          int32_t frame_len, uint8_t* first_step);
 #endif
-#if KQ_RUNTIME_HAS(10, 10)
+#if KQ_RUNTIME_HAS(RUNNING_FRAME, COPY, SGL)
 KQ_RUNTIME_API void kq_unwrap_running_frame_copy_sgl(const float* in, float* out, float* prev,
                                                      float* cumsum, float cutoff, int32_t num_chans,
                                                      int32_t frame_len, uint8_t* first_step);
 #endif
-#if KQ_RUNTIME_HAS(11, 11)
+#if KQ_RUNTIME_HAS(RUNNING_FRAME, IN_PLACE, SGL)
 KQ_RUNTIME_API void kq_unwrap_running_frame_in_place_sgl(float* buf, float* prev, float* cumsum,
                                                          float cutoff, int32_t num_chans,
                                                          int32_t frame_len, uint8_t* first_step);
 #endif
 
+/* The first call of a running kernel, for these kernels and the block's vector levels: the first
+ * call after a reset seeds each channel's Prev with its first raw sample and its Cumsum
+ * with zero, so that sample comes out unchanged. A call without samples has nothing to seed from
+ * and leaves the state alone; the flag is cleared either way. */
+#define KQ_SEED_FIRST_STEP(in, prev, cumsum, num_chans, frame_len, first_step) \
+    do {                                                                       \
+        if (*(first_step) != 0) {                                              \
+            if ((frame_len) > 0) {                                             \
+                int32_t seed_j;                                                \
+                for (seed_j = 0; seed_j < (num_chans); ++seed_j) {             \
+                    (cumsum)[seed_j] = 0;                                      \
+                    (prev)[seed_j] = (in)[(ptrdiff_t)seed_j * (frame_len)];    \
+                }                                                              \
+            }                                                                  \
+            *(first_step) = 0;                                                 \
+        }                                                                      \
+    } while (0)
+
 /* The cutoff a tolerance gives, in the kernels' precision: the tolerance when above zero, else
  * its negation (+0 becomes -0, -0 becomes +0, a NaN stays a NaN with its sign flipped), as the
  * block derives it. In the runtime because the comparison and the rounding to binary32 are
  * binary64 operations, the runtime's own where the processor has none. */
-#if KQ_RUNTIME_HAS(0, 5)
+#if KQ_RUNTIME_HAS_PRECISION(DBL)
 KQ_RUNTIME_API double kq_cutoff_of_tolerance_dbl(double tolerance);
 #endif
-#if KQ_RUNTIME_HAS(6, 11)
+#if KQ_RUNTIME_HAS_PRECISION(SGL)
 KQ_RUNTIME_API float kq_cutoff_of_tolerance_sgl(double tolerance);
 #endif
 

@@ -195,6 +195,15 @@ KQ_STEP_INLINE int kq_calm_step_sgl(float v, float x) {
     return (d < KQ_CALM_STEP_SGL) && (d > -KQ_CALM_STEP_SGL);
 }
 
+/* The cutoff a Tolerance gives, in binary64 (a single model rounds it to binary32): the value
+ * itself when above zero, else its negation, so -0 becomes +0, +0 becomes -0 and a NaN stays a NaN.
+ * The one statement of the rule: the block and the Python module call it, and so do the runtime's
+ * kq_cutoff_of_tolerance_dbl and _sgl, which the generated code calls (where binary64 is software
+ * they apply the same rule to the bits). */
+KQ_STEP_INLINE double kq_cutoff_of_tolerance(double tolerance) {
+    return (tolerance > 0.0) ? tolerance : -tolerance;
+}
+
 /* The step with the constants of one variant. The turn count k stays a binary64 whole number:
  * converting it to an integer would be undefined for differences beyond about 1.35e10 rad and for
  * NaN or infinite ones, and truncation in binary64 equals the 32-bit count wherever that exists. */

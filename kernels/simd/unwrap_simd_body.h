@@ -1,7 +1,7 @@
 // The bodies of the vector kernels, written once over a lane set L (the operations of one vector
 // level on binary64 lanes: kernels/simd/lanes_avx2.h, lanes_avx512.h, lanes_neon.h) and the data
-// type T. They give the same bits as the scalar kernels of unwrap_stateless.cpp and
-// unwrap_running.cpp.
+// type T. They give the same bits as the scalar kernels (the runtime's,
+// runtime/kq_unwrap_runtime.c).
 //
 // Two strategies keep the additions of a channel in order without a branch per block: one
 // channel at a time in stretches of blocks (unwrapAlong, unwrap_simd_along.h), and as many channels

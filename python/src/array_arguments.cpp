@@ -107,10 +107,6 @@ void checkChannelLength(int64_t length) {
     }
 }
 
-double cutoffMagnitude(double tolerance) {
-    return tolerance > 0.0 ? tolerance : -tolerance;
-}
-
 ArrayView viewOf(const py::array& a) {
     ArrayView view;
     view.data = static_cast<char*>(const_cast<void*>(a.data()));

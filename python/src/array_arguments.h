@@ -43,10 +43,6 @@ int normalizedAxis(int axis, int ndim);
 // The kernels take channels of at most INT32_MAX samples; a ValueError for longer ones.
 void checkChannelLength(int64_t length);
 
-// The cutoff from a tolerance: its magnitude (+0 becomes -0 and -0 becomes +0, a NaN stays NaN),
-// as the block derives it. Single data then round it to binary32, as the block stores it.
-double cutoffMagnitude(double tolerance);
-
 ArrayView viewOf(const py::array& a);
 
 }  // namespace kq::python

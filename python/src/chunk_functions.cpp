@@ -14,6 +14,7 @@
 #include "array_arguments.h"
 #include "kernel_calls.h"
 #include "kernels/floating_point_mode.h"
+#include "runtime/kq_wrap_step.h"
 
 namespace kq::python {
 
@@ -47,7 +48,7 @@ py::tuple takenOf(const py::array& block, const py::object& prev, double cutoff)
     const Channels channels = channelsOf(block, "_taken_corrections");
     const T* previous = prev.is_none() ? nullptr : channelValues<T>(prev, channels.count, "prev");
     const T* in = static_cast<const T*>(block.data());
-    const T cut = static_cast<T>(cutoffMagnitude(cutoff));
+    const T cut = static_cast<T>(kq_cutoff_of_tolerance(cutoff));
     py::array_t<int64_t> counts(channels.count);
     int64_t* count = counts.mutable_data();
     std::vector<double> taken;
@@ -124,7 +125,7 @@ py::array carriedOf(const py::array& block, const py::object& prev, const py::ob
     py::array_t<T> result({channels.count, channels.length});
     const T* in = static_cast<const T*>(block.data());
     T* out = result.mutable_data();
-    const T cut = static_cast<T>(cutoffMagnitude(cutoff));
+    const T cut = static_cast<T>(kq_cutoff_of_tolerance(cutoff));
     py::gil_scoped_release released;
     for (int64_t j = 0; j < channels.count; ++j) {
         unwrapCarried<T>(in + j * channels.length, out + j * channels.length, channels.length,

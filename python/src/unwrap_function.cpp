@@ -5,6 +5,7 @@
 
 #include "array_arguments.h"
 #include "kernels/floating_point_mode.h"
+#include "runtime/kq_wrap_step.h"
 #include "unwrap_channels.h"
 
 namespace kq::python {
@@ -37,9 +38,9 @@ py::array unwrap(py::handle x, double cutoff, int axis, const py::object& out) {
     checkChannelLength(in.shape(channelsAxis));
     py::array result = outputFor(in, out);
     if (precisionOf(in) == Precision::Double) {
-        runStateless<double>(in, result, channelsAxis, cutoffMagnitude(cutoff));
+        runStateless<double>(in, result, channelsAxis, kq_cutoff_of_tolerance(cutoff));
     } else {
-        runStateless<float>(in, result, channelsAxis, cutoffMagnitude(cutoff));
+        runStateless<float>(in, result, channelsAxis, kq_cutoff_of_tolerance(cutoff));
     }
     return result;
 }

@@ -13,6 +13,7 @@
 
 #include "array_arguments.h"
 #include "kernels/floating_point_mode.h"
+#include "runtime/kq_wrap_step.h"
 #include "unwrap_channels.h"
 
 namespace kq::python {
@@ -93,7 +94,7 @@ class Unwrapper {
     void setCutoff(double tolerance) {
         const kq::DefaultFloatingPointMode
             defaultMode;  // the bits need it, whatever the caller left
-        const double magnitude = cutoffMagnitude(tolerance);
+        const double magnitude = kq_cutoff_of_tolerance(tolerance);
         const double stored = precision_ == Precision::Single
                                   ? static_cast<double>(static_cast<float>(magnitude))
                                   : magnitude;

@@ -106,10 +106,10 @@ INSTANTIATE_TEST_SUITE_P(VectorLevels, ChunkCarryLevels, ::testing::ValuesIn(kAl
                          kq::test::levelTestName);
 
 void stateless(const double* in, double* out, double cutoff, int32_t n) {
-    unwrapStatelessCopyDbl(in, out, cutoff, 1, n);
+    kq_unwrap_stateless_copy_dbl(in, out, cutoff, 1, n);
 }
 void stateless(const float* in, float* out, float cutoff, int32_t n) {
-    unwrapStatelessCopySgl(in, out, cutoff, 1, n);
+    kq_unwrap_stateless_copy_sgl(in, out, cutoff, 1, n);
 }
 
 // The first chunk is the stateless kernel; every later one is carried on from the corrections

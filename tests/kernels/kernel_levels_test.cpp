@@ -665,7 +665,7 @@ TEST(KernelSets, AdvancedSimdIsTheLevelOf64BitArm) {
 #if defined(__aarch64__)
     EXPECT_TRUE(vectorLevelAvailable(VectorLevel::Neon));
     EXPECT_EQ(bestVectorLevel(), VectorLevel::Neon);
-    EXPECT_NE(kernelsFor(VectorLevel::Neon).statelessCopyDbl, &unwrapStatelessCopyDbl);
+    EXPECT_NE(kernelsFor(VectorLevel::Neon).statelessCopyDbl, &kq_unwrap_stateless_copy_dbl);
 #else
     EXPECT_FALSE(vectorLevelAvailable(VectorLevel::Neon));
     EXPECT_NE(bestVectorLevel(), VectorLevel::Neon);

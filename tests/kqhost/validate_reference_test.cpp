@@ -32,7 +32,7 @@ SimulationSetup portSetup(size_t frameLen, PortShape shape, size_t channels, dou
 struct WalkCase {
     std::string name;
     SimulationSetup setup;
-    KernelWalk::Kind kind;
+    KernelWalk::Shape shape;
     int32_t numChans;
     int32_t frameLen;
 };
@@ -42,7 +42,7 @@ class ValidateKernelWalk : public ::testing::TestWithParam<WalkCase> {};
 TEST_P(ValidateKernelWalk, FollowsTheBlocksLayoutForThePort) {
     const WalkCase& c = GetParam();
     const KernelWalk walk = kq::kqhost::kernelWalkFor(c.setup);
-    EXPECT_EQ(walk.kind, c.kind);
+    EXPECT_EQ(walk.shape, c.shape);
     EXPECT_EQ(walk.numChans, c.numChans);
     EXPECT_EQ(walk.frameLen, c.frameLen);
     EXPECT_EQ(walk.values(), static_cast<size_t>(c.numChans * c.frameLen));
@@ -53,27 +53,27 @@ constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 INSTANTIATE_TEST_SUITE_P(
     Table, ValidateKernelWalk,
     ::testing::Values(WalkCase{"FrameRunning", portSetup(4, PortShape::Row, 3, 0.0),
-                               KernelWalk::Kind::RunningChannels, 3, 4},
+                               KernelWalk::Shape::RunningFrame, 3, 4},
                       WalkCase{"FrameStateless", portSetup(4, PortShape::Row, 3, 1.0),
-                               KernelWalk::Kind::Stateless, 3, 4},
+                               KernelWalk::Shape::Stateless, 3, 4},
                       WalkCase{"FrameOfOneRowRunning", portSetup(1, PortShape::Row, 9, 0.0),
-                               KernelWalk::Kind::RunningChannels, 9, 1},
+                               KernelWalk::Shape::RunningFrame, 9, 1},
                       WalkCase{"RowRunning", portSetup(0, PortShape::Row, 5, 0.0),
-                               KernelWalk::Kind::RunningElements, 5, 1},
+                               KernelWalk::Shape::RunningSample, 5, 1},
                       WalkCase{"RowRunningNegativeZeroMode", portSetup(0, PortShape::Row, 5, -0.0),
-                               KernelWalk::Kind::RunningElements, 5, 1},
+                               KernelWalk::Shape::RunningSample, 5, 1},
                       WalkCase{"RowStateless", portSetup(0, PortShape::Row, 5, 1.0),
-                               KernelWalk::Kind::Stateless, 1, 5},
+                               KernelWalk::Shape::Stateless, 1, 5},
                       WalkCase{"RowStatelessNaNMode", portSetup(0, PortShape::Row, 5, kNaN),
-                               KernelWalk::Kind::Stateless, 1, 5},
+                               KernelWalk::Shape::Stateless, 1, 5},
                       WalkCase{"ColumnRunning", portSetup(0, PortShape::Column, 8, 0.0),
-                               KernelWalk::Kind::RunningElements, 8, 1},
+                               KernelWalk::Shape::RunningSample, 8, 1},
                       WalkCase{"ColumnStateless", portSetup(0, PortShape::Column, 8, -1.0),
-                               KernelWalk::Kind::Stateless, 1, 8},
+                               KernelWalk::Shape::Stateless, 1, 8},
                       WalkCase{"VectorRunning", portSetup(0, PortShape::Vector, 5, 0.0),
-                               KernelWalk::Kind::RunningChannels, 1, 5},
+                               KernelWalk::Shape::RunningFrame, 1, 5},
                       WalkCase{"VectorStateless", portSetup(0, PortShape::Vector, 5, 0.5),
-                               KernelWalk::Kind::Stateless, 1, 5}),
+                               KernelWalk::Shape::Stateless, 1, 5}),
     [](const ::testing::TestParamInfo<WalkCase>& testCase) { return testCase.param.name; });
 
 TEST(ValidateCutoff, IsTheMagnitudeOfTheToleranceInThePortPrecision) {
@@ -121,27 +121,27 @@ std::vector<T> runSteps(ReferenceUnwrap<T>& reference, const std::vector<std::ve
 constexpr double kPi = 3.141592653589793;
 
 TEST(ValidateReference, RunningElementsCarryEachElementAcrossSteps) {
-    ReferenceUnwrap<double> reference({KernelWalk::Kind::RunningElements, 2, 1}, kPi);
+    ReferenceUnwrap<double> reference({KernelWalk::Shape::RunningSample, 2, 1}, kPi);
     EXPECT_EQ(runSteps<double>(reference, {{0, 1}, {4, -3}, {8, -6}}),
               (std::vector<double>{0, 1, -2.2831853071795862, 3.2831853071795862,
                                    -4.5663706143591725, 0.28318530717958623}));
 }
 
 TEST(ValidateReference, RunningChannelsCarryOnAcrossTheStepBoundary) {
-    ReferenceUnwrap<double> reference({KernelWalk::Kind::RunningChannels, 1, 2}, -kPi);
+    ReferenceUnwrap<double> reference({KernelWalk::Shape::RunningFrame, 1, 2}, -kPi);
     EXPECT_EQ(runSteps<double>(reference, {{0, 3}, {-3, 0}}),
               (std::vector<double>{0, 3, 3.2831853071795862, 6.283185307179586}));
 }
 
 TEST(ValidateReference, StatelessStepsForgetEverything) {
-    ReferenceUnwrap<double> reference({KernelWalk::Kind::Stateless, 1, 3}, kPi);
+    ReferenceUnwrap<double> reference({KernelWalk::Shape::Stateless, 1, 3}, kPi);
     const std::vector<double> once{0, -2.2831853071795862, -4.5663706143591725};
     EXPECT_EQ(runSteps<double>(reference, {{0, 4, 8}}), once);
     EXPECT_EQ(runSteps<double>(reference, {{0, 4, 8}}), once);
 }
 
 TEST(ValidateReference, AResetStartsAfreshAndAToleranceChangeKeepsTheCorrections) {
-    ReferenceUnwrap<double> reference({KernelWalk::Kind::RunningElements, 1, 1}, kPi);
+    ReferenceUnwrap<double> reference({KernelWalk::Shape::RunningSample, 1, 1}, kPi);
     EXPECT_EQ(runSteps<double>(reference, {{0}, {4}}),
               (std::vector<double>{0, -2.2831853071795862}));
     // A cutoff above the next jump's correction: no new correction, the old one stays.
@@ -153,7 +153,7 @@ TEST(ValidateReference, AResetStartsAfreshAndAToleranceChangeKeepsTheCorrections
 }
 
 TEST(ValidateReference, SingleRunningChannelRoundsTheCorrectionBetweenSteps) {
-    ReferenceUnwrap<float> reference({KernelWalk::Kind::RunningChannels, 1, 4},
+    ReferenceUnwrap<float> reference({KernelWalk::Shape::RunningFrame, 1, 4},
                                      static_cast<double>(3.1415927f));
     EXPECT_EQ(
         runSteps<float>(reference, {{0, 4, 8, 12}, {16, 20, 24, 28}}),

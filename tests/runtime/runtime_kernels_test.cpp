@@ -1,9 +1,9 @@
-// The target runtime (runtime/, compiled as C99 with the tree's floating-point flags) as one more
-// form of the scalar kernels: each of its twelve kernels against the block's scalar kernel of the
-// same form, bit for bit in every output and in Prev, Cumsum and FirstStep, over the random
-// simulations of kqhost validate (its setups, events and phase sources) and over the hard signals
-// and cutoffs of the kernel tests; and its libm-free truncation, magnitude and calm tests against
-// the standard library and the exact difference.
+// The target runtime's twelve kernels (runtime/, the block's scalar level), each run through the
+// runtime's own list against the plain reference of kernels/reference of the same form, bit for bit
+// in every output and in Prev, Cumsum and FirstStep, over the random simulations of kqhost validate
+// (its setups, events and phase sources) and over the hard signals and cutoffs of the kernel tests;
+// and its libm-free truncation, magnitude and calm tests against the standard library and the exact
+// difference.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -17,8 +17,10 @@
 #include "host/data_types.h"
 #include "kernel_test_support.h"
 #include "kernels/kernel_call.h"
-#include "kq_unwrap_runtime.h"
-#include "kq_wrap_step.h"
+#include "kernels/reference/unwrap_reference.h"
+#include "runtime/kq_kernel_list.h"
+#include "runtime/kq_unwrap_runtime.h"
+#include "runtime/kq_wrap_step.h"
 #include "sim/kqhost/validate/validate_phase_source.h"
 #include "sim/kqhost/validate/validate_random.h"
 #include "sim/kqhost/validate/validate_random_setup.h"
@@ -28,6 +30,10 @@ using namespace kq;
 
 namespace {
 
+using kq::ref::referenceRunningFrame;
+using kq::ref::referenceRunningSample;
+using kq::ref::ReferenceState;
+using kq::ref::referenceStateless;
 using kq::test::bitsOf;
 using kq::test::fromBits;
 using kq::test::HardSignalSource;
@@ -36,59 +42,74 @@ using kq::test::sameBits;
 // ---------------------------------------------------------------------------------------------
 // The runtime's kernels behind the calling form of the block's table
 
-// The runtime's kernels of one precision by form, in the order of KernelForm.
-#define KQ_RUNTIME_KERNELS(T, suffix)                                                              \
-    void runRuntimeKernel(KernelForm form, const KernelArgs<T>& a) {                               \
-        switch (form) {                                                                            \
-            case KernelForm::StatelessCopy:                                                        \
-                return kq_unwrap_stateless_copy_##suffix(a.in, a.out, a.cutoff, a.numChans,        \
-                                                         a.frameLen);                              \
-            case KernelForm::StatelessInPlace:                                                     \
-                return kq_unwrap_stateless_in_place_##suffix(a.out, a.cutoff, a.numChans,          \
-                                                             a.frameLen);                          \
-            case KernelForm::RunningSampleCopy:                                                    \
-                return kq_unwrap_running_sample_copy_##suffix(a.in, a.out, a.prev, a.cumsum,       \
-                                                              a.cutoff, a.numElems, a.firstStep);  \
-            case KernelForm::RunningSampleInPlace:                                                 \
-                return kq_unwrap_running_sample_in_place_##suffix(                                 \
-                    a.out, a.prev, a.cumsum, a.cutoff, a.numElems, a.firstStep);                   \
-            case KernelForm::RunningFrameCopy:                                                     \
-                return kq_unwrap_running_frame_copy_##suffix(                                      \
-                    a.in, a.out, a.prev, a.cumsum, a.cutoff, a.numChans, a.frameLen, a.firstStep); \
-            case KernelForm::RunningFrameInPlace:                                                  \
-                return kq_unwrap_running_frame_in_place_##suffix(                                  \
-                    a.out, a.prev, a.cumsum, a.cutoff, a.numChans, a.frameLen, a.firstStep);       \
-            default:                                                                               \
-                FAIL() << "not a kernel of the table";                                             \
-        }                                                                                          \
+// The runtime's kernel of a form and data type, found in its list (runtime/kq_kernel_list.h).
+template <typename T>
+void runRuntimeKernel(KernelForm form, const KernelArgs<T>& a) {
+    bool ran = false;
+#define KQ_RUN_LISTED_KERNEL(function, shape, place, precision, TT)                   \
+    if constexpr (std::is_same_v<T, TT>) {                                            \
+        constexpr KernelForm listed = listedForm(KQ_SHAPE_##shape, KQ_PLACE_##place); \
+        if (form == listed) {                                                         \
+            callKernel<listed, T>(&(function), a);                                    \
+            ran = true;                                                               \
+        }                                                                             \
     }
-KQ_RUNTIME_KERNELS(double, dbl)
-KQ_RUNTIME_KERNELS(float, sgl)
-#undef KQ_RUNTIME_KERNELS
+    KQ_KERNEL_LIST(KQ_RUN_LISTED_KERNEL)
+#undef KQ_RUN_LISTED_KERNEL
+    ASSERT_TRUE(ran) << "not a kernel of the runtime's list";
+}
+
+// The forms the runtime's list holds for data type T, in its order.
+template <typename T>
+std::vector<KernelForm> listedForms() {
+    std::vector<KernelForm> forms;
+#define KQ_LISTED_FORM(function, shape, place, precision, TT)            \
+    if (std::is_same_v<T, TT>) {                                         \
+        forms.push_back(listedForm(KQ_SHAPE_##shape, KQ_PLACE_##place)); \
+    }
+    KQ_KERNEL_LIST(KQ_LISTED_FORM)
+#undef KQ_LISTED_FORM
+    return forms;
+}
+
+// The plain reference (kernels/reference/) of a form on one call, on the state of one side.
+template <typename T>
+void runReference(KernelForm form, ReferenceState<T>& state, const std::vector<T>& in,
+                  std::vector<T>& out, T cutoff, int32_t numChans, int32_t frameLen) {
+    switch (shapeOf(form)) {
+        case KernelShape::Stateless:
+            referenceStateless(in.data(), out.data(), cutoff, numChans, frameLen);
+            return;
+        case KernelShape::RunningSample:
+            referenceRunningSample(state, in.data(), out.data(), cutoff, numChans * frameLen);
+            return;
+        case KernelShape::RunningFrame:
+            referenceRunningFrame(state, in.data(), out.data(), cutoff, numChans, frameLen);
+            return;
+    }
+}
 
 // The state one kernel keeps between calls: Prev, Cumsum, FirstStep. Before the first call Prev
 // and Cumsum hold a marker, which a first call must replace.
 template <typename T>
-struct KernelState {
-    explicit KernelState(size_t length)
-        : prev(length, kq::test::unwrittenValue<T>()),
-          cumsum(length, kq::test::unwrittenValue<T>()) {}
-    std::vector<T> prev;
-    std::vector<T> cumsum;
-    uint8_t firstStep = 1;
-};
+ReferenceState<T> freshState(size_t length) {
+    return {std::vector<T>(length, kq::test::unwrittenValue<T>()),
+            std::vector<T>(length, kq::test::unwrittenValue<T>()), 1};
+}
 
-// One form run by the block's scalar kernel and by the runtime's side by side, each with its own
-// state, on the same calls; every call must give both the same bits.
+// One form run by the runtime's kernel (the block's scalar level) and by the plain reference side
+// by side, each with its own state, on the same calls; every call must give both the same bits.
 template <typename T>
 class KernelPair {
   public:
     KernelPair(KernelForm form, size_t stateLength)
-        : form_(form), block_(stateLength), runtime_(stateLength) {}
+        : form_(form),
+          reference_(freshState<T>(stateLength)),
+          runtime_(freshState<T>(stateLength)) {}
 
     // What the block's initial conditions do: FirstStep set, Cumsum zero.
     void reset() {
-        for (KernelState<T>* state : {&block_, &runtime_}) {
+        for (ReferenceState<T>* state : {&reference_, &runtime_}) {
             state->firstStep = 1;
             std::fill(state->cumsum.begin(), state->cumsum.end(), T{0});
         }
@@ -96,27 +117,27 @@ class KernelPair {
 
     ::testing::AssertionResult call(const std::vector<T>& in, T cutoff, int32_t numChans,
                                     int32_t frameLen) {
-        const std::vector<T> expected = run(block_, in, cutoff, numChans, frameLen, false);
+        const std::vector<T> expected = run(reference_, in, cutoff, numChans, frameLen, false);
         const std::vector<T> actual = run(runtime_, in, cutoff, numChans, frameLen, true);
         if (auto r = sameBits(actual, expected); !r) {
             return r << " (outputs)";
         }
-        if (auto r = sameBits(runtime_.prev, block_.prev); !r) {
+        if (auto r = sameBits(runtime_.prev, reference_.prev); !r) {
             return r << " (Prev)";
         }
-        if (auto r = sameBits(runtime_.cumsum, block_.cumsum); !r) {
+        if (auto r = sameBits(runtime_.cumsum, reference_.cumsum); !r) {
             return r << " (Cumsum)";
         }
-        if (runtime_.firstStep != block_.firstStep) {
+        if (runtime_.firstStep != reference_.firstStep) {
             return ::testing::AssertionFailure() << "FirstStep " << int{runtime_.firstStep}
-                                                 << ", expected " << int{block_.firstStep};
+                                                 << ", expected " << int{reference_.firstStep};
         }
         return ::testing::AssertionSuccess();
     }
 
   private:
-    std::vector<T> run(KernelState<T>& state, const std::vector<T>& in, T cutoff, int32_t numChans,
-                       int32_t frameLen, bool runtime) {
+    std::vector<T> run(ReferenceState<T>& state, const std::vector<T>& in, T cutoff,
+                       int32_t numChans, int32_t frameLen, bool runtime) {
         const std::vector<T> input = in;
         std::vector<T> out = isInPlace(form_) ? in : std::vector<T>(in.size(), T{0});
         const KernelArgs<T> args{
@@ -125,21 +146,16 @@ class KernelPair {
         if (runtime) {
             runRuntimeKernel(form_, args);
         } else {
-            runKernel<T>(kernelsFor(VectorLevel::Scalar), form_, args);
+            runReference(form_, state, input, out, cutoff, numChans, frameLen);
         }
         EXPECT_TRUE(sameBits(input, in)) << "a kernel changed its input";
         return out;
     }
 
     KernelForm form_;
-    KernelState<T> block_;
-    KernelState<T> runtime_;
+    ReferenceState<T> reference_;
+    ReferenceState<T> runtime_;
 };
-
-constexpr KernelForm kTableForms[] = {
-    KernelForm::StatelessCopy,     KernelForm::StatelessInPlace,
-    KernelForm::RunningSampleCopy, KernelForm::RunningSampleInPlace,
-    KernelForm::RunningFrameCopy,  KernelForm::RunningFrameInPlace};
 
 std::string formName(KernelForm form, bool single) {
     return kKernelNames[kernelIndex(form, single)];
@@ -154,7 +170,7 @@ constexpr int32_t kHardChannels[] = {1, 3};
 template <typename T>
 void checkHardSignals(uint64_t seed) {
     HardSignalSource<T> source(seed);
-    for (KernelForm form : kTableForms) {
+    for (KernelForm form : listedForms<T>()) {
         for (int32_t length : kHardLengths) {
             for (int32_t chans : kHardChannels) {
                 for (int trial = 0; trial < 6; ++trial) {
@@ -188,12 +204,12 @@ TEST(RuntimeKernels, MatchTheBlockOnHardSignalsSingle) {
 
 // The kernel form the block's table takes for a walk (in place as the setup says).
 KernelForm formOf(const kq::kqhost::KernelWalk& walk, bool inPlace) {
-    switch (walk.kind) {
-        case kq::kqhost::KernelWalk::Kind::Stateless:
+    switch (walk.shape) {
+        case kq::kqhost::KernelWalk::Shape::Stateless:
             return kq::formOf(KernelShape::Stateless, inPlace);
-        case kq::kqhost::KernelWalk::Kind::RunningChannels:
+        case kq::kqhost::KernelWalk::Shape::RunningFrame:
             return kq::formOf(KernelShape::RunningFrame, inPlace);
-        case kq::kqhost::KernelWalk::Kind::RunningElements:
+        case kq::kqhost::KernelWalk::Shape::RunningSample:
             break;
     }
     return kq::formOf(KernelShape::RunningSample, inPlace);
@@ -205,7 +221,7 @@ template <typename T>
 void checkSimulation(const kq::kqhost::ValidateSetup& setup, kq::kqhost::ValidateRandom& random,
                      const std::string& what) {
     const kq::kqhost::KernelWalk walk = kq::kqhost::kernelWalkFor(setup.simulation);
-    const bool perElement = walk.kind == kq::kqhost::KernelWalk::Kind::RunningElements;
+    const bool perElement = walk.shape == kq::kqhost::KernelWalk::Shape::RunningSample;
     // The kernels see the per-element walk as numElems values; the others as channels.
     const int32_t numChans = perElement ? 1 : walk.numChans;
     const int32_t frameLen = perElement ? walk.numChans : walk.frameLen;

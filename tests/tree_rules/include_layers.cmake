@@ -9,19 +9,21 @@ set(KQ_PRIVATE_FOLDERS kernels/simd)
 
 # The host contract: C headers that stand alone.
 kq_layer(host)
-# The portable C99 runtime of generated code: nothing of ours.
+# The portable C99 runtime of generated code, the home of the kernel list and of the scalar
+# kernels: nothing of ours.
 kq_layer(runtime)
-# The kernels, on the runtime's step; their vector levels; the plain reference the tests compare
-# against.
+# The kernels, on the runtime's step, list and scalar kernels; their vector levels; the plain
+# reference the tests compare against.
 kq_layer(kernels runtime kernels/simd)
 kq_layer(kernels/simd runtime kernels)
 kq_layer(kernels/reference runtime kernels)
-# The block: its hooks on the kernels, and the entry point on the hooks (and on the kernels'
-# floating-point mode, which it sets for every call).
-kq_layer(block host kernels)
+# The block: its hooks on the kernels (and on the step header's Tolerance -> cutoff), and the entry
+# point on the hooks (and on the kernels' floating-point mode, which it sets for every call).
+kq_layer(block host kernels runtime)
 kq_layer(entry host block kernels)
 # The stand-in host: the operating system's services, the host's libraries, the engine on them,
-# and kqhost on the engine (its validation compares with the kernels' reference).
+# and kqhost on the engine (its validation compares with the kernels' reference; its generator
+# picks the runtime's kernel from the runtime's list).
 kq_layer(sim/platform)
 kq_layer(sim/libvz host)
 kq_layer(sim/libkvx host)
@@ -29,9 +31,10 @@ kq_layer(sim/sig_blk_common host)
 # The engine and kqhost take the kernels' floating-point mode guard for their own arithmetic.
 kq_layer(sim/engine host sim/libvz sim/libkvx sim/platform kernels)
 kq_layer(sim/kqhost host sim/engine sim/libvz sim/libkvx sim/platform sim/sig_blk_common
-         kernels kernels/reference)
-# The Python module and the engine integrations.
-kq_layer(python/src kernels)
+         kernels kernels/reference runtime)
+# The Python module (on the kernels, and the step header's Tolerance -> cutoff) and the engine
+# integrations.
+kq_layer(python/src kernels runtime)
 # The C helper of the module's tests, which sets the floating-point mode: nothing of ours.
 kq_layer(python/tests)
 kq_layer(integrations/xcos host sim/engine)

@@ -43,8 +43,9 @@ does, and writes C99 code for the model into DIR, made from the record's Cutoff 
                         NAME_step(state, in, out) (in place: NAME_step(state, buf)),
                         NAME_reset, NAME_set_tolerance, NAME_terminate (no heap, no globals);
                         the header states kqhost's version and this command line
-  kq_wrap_step.h, kq_fp_mode.h, kq_soft_binary64.h, kq_wrap_step_soft.h, kq_unwrap_runtime.h,
-  kq_unwrap_runtime.c   the target runtime; NAME.c compiles in the one kernel it calls
+  kq_wrap_step.h, kq_fp_mode.h, kq_soft_binary64.h, kq_wrap_step_soft.h, kq_kernel_list.h,
+  kq_unwrap_runtime.h, kq_unwrap_runtime.c
+                        the target runtime; NAME.c compiles in the one kernel it calls
 Compile NAME.c (alone: it holds the runtime) with -ffp-contract=off: the outputs then have the
 bits of 'kqhost run', in whatever floating-point mode the caller leaves (the step sets the mode
 it needs and puts the caller's back). Files already in DIR under these names are replaced, all

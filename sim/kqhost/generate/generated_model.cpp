@@ -7,7 +7,9 @@
 #include <bit>
 #include <cmath>
 #include <cstdint>
+#include <iterator>
 
+#include "runtime/kq_kernel_list.h"
 #include "sim/kqhost/generate/runtime_sources.h"
 #include "sim/kqhost/io/kqhost_error.h"
 
@@ -59,63 +61,75 @@ std::string cutoffConstant(double cutoff, Precision precision) {
     return fmt::format("({}){:a}", type, cutoff);
 }
 
-// The runtime kernel's name and arguments after the buffers, in the block's table's terms.
+// An entry of the runtime's kernel list (runtime/kq_kernel_list.h): the function, and the words
+// that name it to KQ_RUNTIME_ONE_KERNEL.
+struct ListedKernel {
+    const char* function;
+    int shape;  // KQ_SHAPE_*, KQ_PLACE_*, KQ_PRECISION_*
+    int place;
+    int precision;
+    const char* words;  // "SHAPE, PLACE, PRECISION"
+};
+
+constexpr ListedKernel kListedKernels[] = {
+#define KQ_LISTED_KERNEL(function, shape, place, precision, type)             \
+    {#function, KQ_SHAPE_##shape, KQ_PLACE_##place, KQ_PRECISION_##precision, \
+     #shape ", " #place ", " #precision},
+    KQ_KERNEL_LIST(KQ_LISTED_KERNEL)
+#undef KQ_LISTED_KERNEL
+};
+
+// The runtime kernel's name and arguments after the buffers.
 struct KernelCall {
-    int tableIndex;  // the block's kernel table entry, KQ_RUNTIME_ONE_KERNEL of the runtime
     std::string function;
-    std::string tableName;  // the block's kernel, for the comment
+    std::string selection;  // KQ_RUNTIME_ONE_KERNEL of the runtime
     bool running;
     size_t stateLength;  // Prev and Cumsum values
     std::string sizes;   // the count arguments
 };
 
 KernelCall kernelCallFor(const GeneratedModel& model) {
-    const bool single = model.precision == Precision::Single;
-    const char* copyForm = model.inPlace ? "in_place" : "copy";
     const KernelWalk& walk = model.walk;
     KernelCall call;
-    call.running = walk.kind != KernelWalk::Kind::Stateless;
-    std::string shape;
-    std::string tableShape;
-    switch (walk.kind) {
-        case KernelWalk::Kind::Stateless:
-            shape = "stateless";
-            tableShape = "Stateless";
+    call.running = walk.shape != KernelWalk::Shape::Stateless;
+    int shape = KQ_SHAPE_STATELESS;
+    switch (walk.shape) {
+        case KernelWalk::Shape::Stateless:
             call.stateLength = 0;
             call.sizes = fmt::format("{}, {}", walk.numChans, walk.frameLen);
             break;
-        case KernelWalk::Kind::RunningChannels:
-            shape = "running_frame";
-            tableShape = "RunningFrame";
+        case KernelWalk::Shape::RunningFrame:
+            shape = KQ_SHAPE_RUNNING_FRAME;
             call.stateLength = static_cast<size_t>(walk.numChans);
             call.sizes = fmt::format("{}, {}", walk.numChans, walk.frameLen);
             break;
-        case KernelWalk::Kind::RunningElements:
-            shape = "running_sample";
-            tableShape = "RunningSample";
+        case KernelWalk::Shape::RunningSample:
+            shape = KQ_SHAPE_RUNNING_SAMPLE;
             call.stateLength = static_cast<size_t>(walk.numChans);
             call.sizes = fmt::format("{}", walk.numChans);
             break;
     }
-    const int shapeIndex = walk.kind == KernelWalk::Kind::Stateless         ? 0
-                           : walk.kind == KernelWalk::Kind::RunningElements ? 2
-                                                                            : 4;
-    call.tableIndex = shapeIndex + (model.inPlace ? 1 : 0) + (single ? 6 : 0);
-    call.function = fmt::format("kq_unwrap_{}_{}_{}", shape, copyForm, single ? "sgl" : "dbl");
-    call.tableName = fmt::format("unwrap{}{}{}", tableShape, model.inPlace ? "InPlace" : "Copy",
-                                 single ? "Sgl" : "Dbl");
+    const int place = model.inPlace ? KQ_PLACE_IN_PLACE : KQ_PLACE_COPY;
+    const int precision =
+        model.precision == Precision::Single ? KQ_PRECISION_SGL : KQ_PRECISION_DBL;
+    const auto* listed = std::find_if(
+        std::begin(kListedKernels), std::end(kListedKernels), [&](const ListedKernel& k) {
+            return k.shape == shape && k.place == place && k.precision == precision;
+        });
+    call.function = listed->function;
+    call.selection = fmt::format("KQ_KERNEL_INDEX({})", listed->words);
     return call;
 }
 
 std::string describeWalk(const KernelWalk& walk) {
-    switch (walk.kind) {
-        case KernelWalk::Kind::Stateless:
+    switch (walk.shape) {
+        case KernelWalk::Shape::Stateless:
             return fmt::format("{} channel(s) of {} sample(s), each step on its own", walk.numChans,
                                walk.frameLen);
-        case KernelWalk::Kind::RunningChannels:
+        case KernelWalk::Shape::RunningFrame:
             return fmt::format("{} channel(s) of {} sample(s), carried on from step to step",
                                walk.numChans, walk.frameLen);
-        case KernelWalk::Kind::RunningElements:
+        case KernelWalk::Shape::RunningSample:
             break;
     }
     return fmt::format("{} element(s), each a channel carried on from step to step", walk.numChans);
@@ -368,9 +382,9 @@ void {0}_terminate({0}_state* state) {{
     (void)state;
 }}
 )",
-        n, call.tableName, describeWalk(model.walk),
+        n, call.function, describeWalk(model.walk),
         cutoffConstant(model.settings.cutoff, model.precision), parameters, call.function, buffers,
-        stateArgs, call.sizes, firstStep, reset, call.tableIndex, kRuntimeVersion, kProjectVersion,
+        stateArgs, call.sizes, firstStep, reset, call.selection, kRuntimeVersion, kProjectVersion,
         model.precision == Precision::Single ? "sgl" : "dbl");
 }
 

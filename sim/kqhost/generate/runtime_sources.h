@@ -12,9 +12,9 @@ struct RuntimeSource {
     std::string_view text;
 };
 
-// kq_wrap_step.h, kq_fp_mode.h, kq_soft_binary64.h, kq_wrap_step_soft.h, kq_unwrap_runtime.h and
-// kq_unwrap_runtime.c, as they were at build time, with the project's version as
-// KQ_RUNTIME_VERSION.
+// kq_wrap_step.h, kq_fp_mode.h, kq_soft_binary64.h, kq_wrap_step_soft.h, kq_kernel_list.h,
+// kq_unwrap_runtime.h and kq_unwrap_runtime.c, as they were at build time, with the project's
+// version as KQ_RUNTIME_VERSION.
 const std::vector<RuntimeSource>& runtimeSources();
 
 // The project's version ("0.2.0"), and the same as KQ_RUNTIME_VERSION (200).

@@ -14,19 +14,19 @@ KernelWalk kernelWalkFor(const kq::sim::SimulationSetup& setup) {
     switch (layoutOf(setup)) {
         case ValidateLayout::Frame: {
             const auto frameLen = static_cast<int32_t>(setup.frameLen);
-            return {running ? KernelWalk::Kind::RunningChannels : KernelWalk::Kind::Stateless,
+            return {running ? KernelWalk::Shape::RunningFrame : KernelWalk::Shape::Stateless,
                     channels, frameLen};
         }
         case ValidateLayout::Row:
         case ValidateLayout::Column:
             if (running) {
-                return {KernelWalk::Kind::RunningElements, channels, 1};
+                return {KernelWalk::Shape::RunningSample, channels, 1};
             }
-            return {KernelWalk::Kind::Stateless, 1, channels};
+            return {KernelWalk::Shape::Stateless, 1, channels};
         case ValidateLayout::Vector:
             break;
     }
-    return {running ? KernelWalk::Kind::RunningChannels : KernelWalk::Kind::Stateless, 1, channels};
+    return {running ? KernelWalk::Shape::RunningFrame : KernelWalk::Shape::Stateless, 1, channels};
 }
 
 template <typename T>
@@ -62,15 +62,15 @@ void ReferenceUnwrap<T>::reset() {
 
 template <typename T>
 void ReferenceUnwrap<T>::step(const T* input, T* expected) {
-    switch (walk_.kind) {
-        case KernelWalk::Kind::Stateless:
+    switch (walk_.shape) {
+        case KernelWalk::Shape::Stateless:
             kq::ref::referenceStateless(input, expected, cutoff_, walk_.numChans, walk_.frameLen);
             break;
-        case KernelWalk::Kind::RunningChannels:
+        case KernelWalk::Shape::RunningFrame:
             kq::ref::referenceRunningFrame(state_, input, expected, cutoff_, walk_.numChans,
                                            walk_.frameLen);
             break;
-        case KernelWalk::Kind::RunningElements:
+        case KernelWalk::Shape::RunningSample:
             kq::ref::referenceRunningSample(state_, input, expected, cutoff_, walk_.numChans);
             break;
     }

@@ -22,11 +22,12 @@
 namespace kq::kqhost {
 
 // How the block walks one output step's port buffer: numChans channels of frameLen consecutive
-// values (the port's column-major order). For RunningElements every value is a channel of its own
-// carried from step to step (numChans values, frameLen 1).
+// values (the port's column-major order), in the kernel shape that walks it (the shapes of the
+// runtime's kernel list). For RunningSample every value is a channel of its own carried from step
+// to step (numChans values, frameLen 1).
 struct KernelWalk {
-    enum class Kind { Stateless, RunningChannels, RunningElements };
-    Kind kind;
+    enum class Shape { Stateless, RunningSample, RunningFrame };
+    Shape shape;
     int32_t numChans;
     int32_t frameLen;
 
